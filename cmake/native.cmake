@@ -1,0 +1,22 @@
+# The native lane: portable files and their tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, to catch memory faults that Wine cannot.
+add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-pointer
+  -fno-sanitize-recover=all)
+add_link_options(-fsanitize=address,undefined)
+
+novamend_select_portable(portable_sources ${library_sources})
+add_library(novamend_portable STATIC ${portable_sources})
+target_include_directories(novamend_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+file(GLOB_RECURSE all_tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
+novamend_select_portable(portable_tests ${all_tests})
+if(portable_tests)
+  add_executable(portable_tests ${portable_tests})
+  target_link_libraries(portable_tests PRIVATE novamend_portable gtest gtest_main)
+  gtest_add_tests(TARGET portable_tests TEST_PREFIX "native." SOURCES ${portable_tests})
+endif()

@@ -1,0 +1,86 @@
+# The Windows lane: the program, its tools and every test, run under Wine.
+enable_language(RC)
+add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+add_link_options(-static -static-libgcc -static-libstdc++)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+set(win32_libraries wininet ole32 oleaut32 uuid shell32 shlwapi comctl32 psapi
+  gdi32 user32 msimg32 version advapi32)
+
+# minizip, compiled from the sources that scripts/setup fetched.
+set(minizip_dir ${PROJECT_SOURCE_DIR}/build/third_party/minizip)
+if(EXISTS ${minizip_dir}/unzip.c)
+  add_library(minizip STATIC ${minizip_dir}/unzip.c ${minizip_dir}/ioapi.c)
+  target_include_directories(minizip SYSTEM PUBLIC ${minizip_dir})
+  target_compile_options(minizip PRIVATE -w)
+  target_link_libraries(minizip PUBLIC z)
+else()
+  message(FATAL_ERROR "minizip sources missing: run scripts/setup")
+endif()
+
+add_library(novamend_core STATIC ${library_sources})
+target_include_directories(novamend_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(novamend_core PUBLIC minizip ${win32_libraries})
+
+set(resource_script ${PROJECT_SOURCE_DIR}/src/res/novamend.rc)
+add_executable(novamend WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp ${resource_script})
+target_link_libraries(novamend PRIVATE novamend_core)
+target_link_options(novamend PRIVATE -municode)
+set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS
+  ${PROJECT_SOURCE_DIR}/src/res/novamend.manifest ${PROJECT_SOURCE_DIR}/src/res/default.ini)
+file(GLOB resource_inputs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/res/*)
+set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS ${resource_inputs})
+
+# The branding tool writes vendor settings into a copy of the program.
+add_executable(novamend-brand ${PROJECT_SOURCE_DIR}/src/brand/brand_main.cpp)
+target_link_libraries(novamend-brand PRIVATE novamend_core)
+target_link_options(novamend-brand PRIVATE -municode)
+
+# GoogleTest from Debian's sources, compiled for Windows.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+# Test programs: one .cpp each under tests/tools.
+file(GLOB test_tool_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/tools/*.cpp)
+foreach(tool_source IN LISTS test_tool_sources)
+  get_filename_component(tool ${tool_source} NAME_WE)
+  if(tool MATCHES "_dll$")
+    add_library(${tool} SHARED ${tool_source})
+    set_target_properties(${tool} PROPERTIES PREFIX "")
+  else()
+    add_executable(${tool} WIN32 ${tool_source})
+    target_link_options(${tool} PRIVATE -municode)
+  endif()
+  target_link_libraries(${tool} PRIVATE novamend_core)
+endforeach()
+
+# Unit and in-process integration tests: one program per area of tests/.
+foreach(area_dir IN LISTS test_areas)
+  get_filename_component(area ${area_dir} NAME)
+  file(GLOB area_tests CONFIGURE_DEPENDS ${area_dir}/*_test.cpp)
+  if(NOT area_tests)
+    continue()
+  endif()
+  add_executable(${area}_tests ${area_tests})
+  target_link_libraries(${area}_tests PRIVATE novamend_core gtest gtest_main)
+  target_compile_definitions(${area}_tests PRIVATE
+    NOVAMEND_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_add_tests(TARGET ${area}_tests TEST_PREFIX "win.${area}." SOURCES ${area_tests})
+endforeach()
+
+# End-to-end scenarios: Python drivers that run the real program under Wine
+# against real servers.
+file(GLOB e2e_scenarios CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/test_*.py)
+foreach(scenario IN LISTS e2e_scenarios)
+  get_filename_component(name ${scenario} NAME_WE)
+  add_test(NAME e2e.${name}
+    COMMAND python3 -m unittest -v ${name}
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tests/e2e)
+  set_tests_properties(e2e.${name} PROPERTIES
+    ENVIRONMENT "NOVAMEND_BUILD=${CMAKE_BINARY_DIR}/..;NOVAMEND_BIN=${CMAKE_BINARY_DIR}"
+    TIMEOUT 600)
+endforeach()

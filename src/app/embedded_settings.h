@@ -1,0 +1,19 @@
+#pragma once
+// The default settings carried inside the executable (resource 179 of the
+// type named "RT_RCDATA") and the application directory this build uses.
+#include <string>
+
+namespace nm {
+
+class Settings;
+
+constexpr int kEmbeddedSettingsId = 179;
+constexpr const wchar_t* kEmbeddedSettingsType = L"RT_RCDATA";
+
+// The raw bytes of the embedded default, empty when the resource is missing.
+std::string EmbeddedSettingsBytes();
+// Moves the application directory under the drive root (creating it), and
+// writes the embedded default out as its novamend.ini.
+void InstallBrandedApplicationDirectory(Settings& settings);
+
+}  // namespace nm

@@ -1,0 +1,13 @@
+#include "app/unavailable.h"
+
+#include <string>
+
+#include "app/log.h"
+
+namespace nm {
+
+void LogUnavailable(std::wstring_view operation) {
+    WriteLog(std::wstring(operation) + L" is not available in this build.");
+}
+
+}  // namespace nm

@@ -1,0 +1,175 @@
+#include "app/update_app.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/dotnet_check.h"
+#include "app/embedded_settings.h"
+#include "app/language_choice.h"
+#include "app/update_cycle.h"
+#include "app/update_state.h"
+#include "base/text.h"
+#include "install/leftover_files.h"
+#include "install/offline_package.h"
+#include "ui/tray_window.h"
+
+namespace nm {
+
+namespace {
+std::wstring ExecutablePath() {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) return std::wstring(path.data(), n);
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring BaseName(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+CUpdateApp& theApp() {
+    static CUpdateApp app;
+    return app;
+}
+
+CUpdateApp::CUpdateApp() = default;
+
+bool CUpdateApp::InitInstance() {
+    // 1-2. The application directory of this build, with the default settings written into it.
+    InstallBrandedApplicationDirectory(settings);
+    const std::wstring application_directory = settings.ApplicationDirectory();
+
+    // 3. COM for the interface thread.
+    com_started_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+
+    // 4.
+    const std::wstring executable_path = ExecutablePath();
+    executable_base_name = BaseName(executable_path);
+
+    // 5. An executable with an appended package does that and nothing else.
+    if (ProcessOfflinePackage(executable_path)) return true;
+
+    // 6.
+    RunEventPrograms(L"UpdateStartup", nullptr);
+
+    // 7.
+    connection_try_count = settings.ReadInteger(L"Novamend", L"ConnectTryCount", L"3");
+
+    // 8.
+    CleanUpLeftovers();
+
+    // 9. Control containment: the common controls the dialogs use.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    // 10.
+    LoadChosenLanguage(*this);
+
+    // 11.
+    const std::wstring processed =
+        command_line::Process(::GetCommandLineW(), application_directory, executable_base_name);
+    variables.Set(L"commandline", processed);
+    elevation_marker = command_line::HasElevationMarker(processed);
+    settings.SetElevated(elevation_marker);
+    const std::wstring working_copy = command_line::WorkingCopy(processed);
+
+    // 12-13.
+    if (auto version = command_line::DotNetSwitch(processed)) {
+        OfferDotNetDownload(*version);
+        return false;
+    }
+    CheckDotNetFromSettings();
+
+    // 14.
+    const auto chosen = command_line::ChooseRunModeAndHost(
+        working_copy, settings.Read(L"Novamend", L"Mode"),
+        [](std::intptr_t handle) { return ::IsWindow(reinterpret_cast<HWND>(handle)) != FALSE; });
+    host_window = reinterpret_cast<HWND>(chosen.host);
+    run_mode = chosen.run_mode;
+    variables.Set(L"runmode", run_mode);
+
+    // 15.
+    if (host_window) hosts.Register(host_window);
+
+    // 16.
+    SetUpdateState(UpdateNone, nullptr);
+
+    // 17. Resume after a restart with raised rights: the downloads are done.
+    std::wstring effective_mode = run_mode;
+    if (elevation_marker) {
+        const std::wstring pending = settings.SavedPendingList();
+        if (list.LoadFrom(pending) && list.FileCount() > 0) SetUpdateState(UpdateDownloadOk, nullptr);
+        ::DeleteFileW(pending.c_str());
+        if (effective_mode == L"appenter" || effective_mode == L"appenternoprompt") effective_mode = L"mostsimple";
+    }
+
+    // 18.
+    return Dispatch(effective_mode);
+}
+
+bool CUpdateApp::Dispatch(const std::wstring& mode) {
+    if (mode == L"checkforupdates") {
+        variables.Set(L"updatetm", L"0");
+        const long files = RunCheckOnlyCycle(host_window);
+        SetUpdateState(UpdateEnd, nullptr);
+        return files > 0 || ExitCode() == 2147483647;
+    }
+    if (mode == L"showwhenupdate") {
+        RunCheckWithoutWindow();
+        if (list.FileCount() > 0 && CurrentUpdateState() == UpdateCheckRemoteOk) {
+            RunDialogCycle(host_window);
+            SetUpdateState(UpdateEnd, nullptr);
+        }
+        return list.FileCount() > 0;
+    }
+    if (mode == L"tryicon") {
+        ShowTrayWindow();
+        return false;
+    }
+    if (mode == L"silence") return RunUnattendedCycle(host_window);
+    if (mode == L"appenter" || mode == L"appenternoprompt") return RunApplicationEntryCycle(mode);
+    if (mode == L"uninstall") {
+        RunUninstall();
+        EmptyTemporaryFiles();
+        return false;
+    }
+    if (mode == L"emptytemp") {
+        EmptyTemporaryFiles();
+        return false;
+    }
+    RunDialogCycle(host_window);
+    SetUpdateState(UpdateEnd, nullptr);
+    return false;
+}
+
+void CUpdateApp::EmptyTemporaryFiles() {
+    const std::wstring work = settings.ListWorkDirectory();
+    for (const wchar_t* suffix : {L".xml.xml", L".xml", L".bin", L".ini"})
+        ::DeleteFileW((work + suffix).c_str());
+    RemoveDirectoryTree(work);
+}
+
+int CUpdateApp::ExitCode() {
+    return command_line::ExitCode(list.FileCount(), list.version, settings.Read(L"APPLICATION", L"Ver"));
+}
+
+int CUpdateApp::ExitInstance() {
+    const int code = ExitCode();
+    hosts.ReleaseAll();
+    if (com_started_) ::CoUninitialize();
+    com_started_ = false;
+    variables.Clear();
+    return code;
+}
+
+}  // namespace nm

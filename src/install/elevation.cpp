@@ -1,0 +1,12 @@
+#include "install/elevation.h"
+
+#include "app/unavailable.h"
+
+namespace nm {
+
+bool RestartElevated(HWND) {
+    LogUnavailable(L"Restart with administrator rights");
+    return false;
+}
+
+}  // namespace nm

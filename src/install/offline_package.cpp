@@ -1,0 +1,12 @@
+#include "install/offline_package.h"
+
+#include "app/unavailable.h"
+
+namespace nm {
+
+bool ProcessOfflinePackage(const std::wstring&) {
+    LogUnavailable(L"Offline update package");
+    return false;
+}
+
+}  // namespace nm

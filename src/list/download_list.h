@@ -1,0 +1,26 @@
+#pragma once
+// The process-wide update list object: the entries that need work, the list's
+// version text and the update state.
+#include <string>
+#include <vector>
+
+namespace nm {
+
+struct updatefileinfo {
+    std::wstring url, path, dstname, ver, message, shortcut, shortcuticon, iconindex;
+    unsigned long flags = 0;
+};
+
+class DownLoadList {
+public:
+    long FileCount() const { return static_cast<long>(entries.size()); }
+    void RemoveAll() { entries.clear(); }
+    // Reads a list saved before a restart; false when the file is missing or damaged.
+    bool LoadFrom(const std::wstring& file);
+
+    std::vector<updatefileinfo> entries;
+    std::wstring version;  // the list's version text, "" when it gives none
+    int update_state = 0;
+};
+
+}  // namespace nm

@@ -1,0 +1,14 @@
+#pragma once
+// Path and parameter macros over the real shell folders and settings.
+#include <string>
+
+#include "list/path_macros_rules.h"
+
+namespace nm {
+
+path_macros::FolderResolver SystemFolders();
+std::wstring ExpandPathMacros(const std::wstring& text);
+std::wstring MakeLocalPath(const std::wstring& base, const std::wstring& path);
+std::wstring ExpandListParameters(const std::wstring& address);
+
+}  // namespace nm
