@@ -1,0 +1,141 @@
+"""Shared pieces of the end-to-end scenarios: the real novamend.exe under
+Wine, branded with a scenario's own settings, against real servers."""
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+import uuid
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("NOVAMEND_BUILD", ROOT / "build"))
+BIN = Path(os.environ.get("NOVAMEND_BIN", BUILD / "win"))
+WINE_RUN = ROOT / "scripts" / "wine-run"
+PREFIX = Path(os.environ.get("WINEPREFIX", BUILD / "wineprefix"))
+DRIVE_C = PREFIX / "drive_c"
+SCRATCH = DRIVE_C / "novamend-tests"
+
+
+def unix_path(windows_path):
+    """The Linux path of a C: path inside the prefix."""
+    assert windows_path[:2].upper() == "C:", windows_path
+    return DRIVE_C / windows_path[3:].replace("\\", "/")
+
+
+def windows_path(path):
+    rel = Path(path).resolve().relative_to(DRIVE_C.resolve())
+    return "C:\\" + str(rel).replace("/", "\\")
+
+
+def new_name():
+    """A fresh 32-digit application name, so scenarios never share a directory."""
+    return uuid.uuid4().hex
+
+
+def application_directory(name):
+    return DRIVE_C / "Marwenti" / "lumdex" / name
+
+
+def ini_text(sections):
+    """INI text with CR LF line ends from {section: {key: value}}."""
+    lines = []
+    for section, keys in sections.items():
+        lines.append(f"[{section}]")
+        lines.extend(f"{k}={v}" for k, v in keys.items())
+    return "\r\n".join(lines) + "\r\n"
+
+
+def wine(args, timeout=120, env=None, check=False):
+    full_env = dict(os.environ)
+    full_env.update(env or {})
+    return subprocess.run([str(WINE_RUN)] + [str(a) for a in args], capture_output=True,
+                          timeout=timeout, env=full_env, check=check)
+
+
+def branded_updater(settings, directory=None, exe_name="novamend.exe"):
+    """A copy of novamend.exe whose embedded default is `settings` (a dict
+    or raw text), placed in a fresh folder of the prefix. Returns its Linux path."""
+    folder = Path(directory) if directory else SCRATCH / uuid.uuid4().hex[:12]
+    folder.mkdir(parents=True, exist_ok=True)
+    text = settings if isinstance(settings, (str, bytes)) else ini_text(settings)
+    ini = folder / "branding.ini"
+    ini.write_bytes(text if isinstance(text, bytes) else text.encode("ascii"))
+    target = folder / exe_name
+    shutil.copyfile(BIN / "novamend.exe", target)
+    wine([BIN / "novamend-brand.exe", windows_path(target), windows_path(ini)], check=True)
+    ini.unlink()
+    return target
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Nginx:
+    """nginx serving a folder on 127.0.0.1, as a plain static web server."""
+
+    def __init__(self, root, port=None, extra=""):
+        self.root = Path(root)
+        self.port = port or free_port()
+        self.dir = Path(tempfile.mkdtemp(prefix="nginx-"))
+        conf = f"""
+daemon off;
+worker_processes 1;
+pid {self.dir}/nginx.pid;
+error_log {self.dir}/error.log;
+events {{ worker_connections 1024; }}
+http {{
+  access_log {self.dir}/access.log;
+  client_body_temp_path {self.dir};
+  proxy_temp_path {self.dir};
+  fastcgi_temp_path {self.dir};
+  uwsgi_temp_path {self.dir};
+  scgi_temp_path {self.dir};
+  default_type application/octet-stream;
+  sendfile on;
+  keepalive_timeout 65;
+  server {{
+    listen 127.0.0.1:{self.port};
+    root {self.root};
+    {extra}
+  }}
+}}
+"""
+        (self.dir / "nginx.conf").write_text(conf)
+        self.process = subprocess.Popen(["nginx", "-c", str(self.dir / "nginx.conf"), "-p", str(self.dir)],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=0.2).close()
+                break
+            except OSError:
+                time.sleep(0.05)
+        else:
+            raise RuntimeError("nginx did not start")
+
+    def url(self, path=""):
+        return f"http://127.0.0.1:{self.port}/{path}"
+
+    def access_log(self):
+        p = self.dir / "access.log"
+        return p.read_text() if p.exists() else ""
+
+    def stop(self):
+        self.process.send_signal(signal.SIGQUIT)
+        try:
+            self.process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
