@@ -80,7 +80,9 @@ std::wstring PercentEncode(std::wstring_view address) {
 std::wstring JoinUrl(std::wstring_view base, std::wstring_view path) {
     std::wstring joined = std::wstring(base) + L"//" + std::wstring(path);
     joined = text::ReplaceAll(joined, L"\\", L"/");
-    joined = text::ReplaceAll(joined, L"//", L"/");
+    // Repeated until none is left: a base ending in "/" and a path starting
+    // with one would otherwise keep a doubled slash after a single pass.
+    while (text::Contains(joined, L"//")) joined = text::ReplaceAll(joined, L"//", L"/");
     joined = text::ReplaceAll(joined, L"http:/", L"http://");
     joined = text::ReplaceAll(joined, L"HTTP:/", L"HTTP://");
     joined = text::ReplaceAll(joined, L"https:/", L"https://");
