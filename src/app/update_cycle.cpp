@@ -1,46 +1,250 @@
 #include "app/update_cycle.h"
 
-#include "app/unavailable.h"
+#include <windows.h>
+
+#include <atomic>
+
+#include "app/dotnet_check.h"
+#include "app/host_wait.h"
+#include "app/host_windows.h"
+#include "app/list_address.h"
+#include "app/log.h"
 #include "app/update_app.h"
+#include "app/unavailable.h"
 #include "app/update_state.h"
+#include "base/text.h"
+#include "base/unique_handle.h"
+#include "download/download_step.h"
+#include "install/copy_step.h"
+#include "install/elevation.h"
+#include "install/local_check.h"
+#include "install/run_file.h"
+#include "list/check_step.h"
+#include "ui/progress_dialog.h"
 
 namespace nm {
 
 namespace {
-// The check step arrives with the list reader; until then the cycle's first
-// step ends in its error state.
-void CheckWrapper(HWND) {
-    SetUpdateState(UpdateCheckRemote, nullptr);
-    LogUnavailable(L"The check for updates");
-    SetUpdateState(UpdateCheckRemoteError, nullptr);
-    theApp().list.RemoveAll();
+// Set while the dialog worker runs; a second start returns at once.
+std::atomic<bool> dialog_worker_running{false};
+
+// A download step that ended with errors is repeated for the failed files,
+// up to four more times, as long as it finishes at least one file.
+void DownloadWithRetries(HWND window) {
+    DownloadStep(window);
+    for (int retry = 0; retry < 4 && CurrentUpdateState() == UpdateDownloadError && DownloadStepFinishedCount() > 0;
+         ++retry)
+        DownloadStep(window);
+}
+
+bool FilesPending() { return theApp().list.FileCount() > 0; }
+
+void ShowAndLog(HWND window, const std::wstring& text) {
+    ShowStatusText(window, text);
+    WriteLog(text);
+}
+
+long ListFilesOrVersionMarker() {
+    CUpdateApp& app = theApp();
+    if (!app.list.version.empty() && app.list.version != app.settings.Read(L"APPLICATION", L"Ver"))
+        return 2147483647;
+    return app.list.FileCount();
 }
 }  // namespace
 
+void CheckWrapper(HWND window, ProgressDialogView* dialog) {
+    if (dialog) window = dialog->Window();
+    if (window && !::IsWindow(window)) window = nullptr;
+    com_apartment com;
+    CUpdateApp& app = theApp();
+
+    if (CheckNeedsAnotherPass() || CurrentUpdateState() == UpdateNone) {
+        SetUpdateState(UpdateCheckRemote, window);
+        app.settings.LocalListFile();
+        if (EnsureListAddress(window, window != nullptr) && CheckStep(window)) {
+            if (window) {
+                HWND parent = ::GetParent(window);
+                ::PostMessageW(parent ? parent : window, WM_COMMAND, kCommandCheckDone, 0);
+            }
+            const long files = app.list.FileCount();
+            ShowAndLog(window, text::Format(app.language.Translate(L"MAIN", L"Found %d files need to update..."),
+                                            {std::to_wstring(files)}));
+            if (dialog) {
+                dialog->ClearFileList();
+                for (const auto& entry : app.list.entries) dialog->AddFileRow(entry);
+                dialog->RefreshFileList();
+            }
+            SetUpdateState(UpdateCheckRemoteOk, window);
+            if (files == 0) ShowAndLog(window, app.language.Translate(L"MAIN", L"Find nothing to update."));
+        }
+    }
+    if (dialog && !FilesPending()) dialog->HideFileList();
+    if (CurrentUpdateState() != UpdateCheckRemoteOk) {
+        SetUpdateState(UpdateCheckRemoteError, window);
+        app.list.RemoveAll();
+    }
+    if (dialog) ::PostMessageW(dialog->Window(), WM_COMMAND, kCommandCheckFinished, 0);
+}
+
 long RunCheckOnlyCycle(HWND owner) {
-    if (CurrentUpdateState() < UpdateCheckRemoteOk) CheckWrapper(owner);
+    if (theApp().settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1"))
+        RunProgressDialog(ProgressDialogMode::CheckOnly, owner);
+    else
+        CheckByVersion(nullptr);
     return theApp().list.FileCount();
 }
 
-void RunCheckWithoutWindow() { CheckWrapper(nullptr); }
+void RunCheckWithoutWindow() { CheckWrapper(nullptr, nullptr); }
 
 void RunDialogCycle(HWND owner) {
-    theApp().variables.Append(L"updatetm", L"8");
-    LogUnavailable(L"The progress window");
+    CUpdateApp& app = theApp();
+    app.variables.Set(L"updateskin", app.settings.Read(L"Novamend", L"Skin"));
+    app.variables.Set(L"updateskin", L"mostsimple");
+    app.variables.Append(L"updatetm", L"8");
+    RunProgressDialog(ProgressDialogMode::FullCycle, owner);
+}
+
+DWORD WINAPI DialogWorker(void* dialog_window) {
+    HWND window = static_cast<HWND>(dialog_window);
+    if (dialog_worker_running.exchange(true)) return 0;
+    [&] {
+        if (CurrentUpdateState() < UpdateCheckRemoteOk) {
+            CheckWrapper(window, nullptr);
+            if (CurrentUpdateState() != UpdateCheckRemoteOk) return;
+        }
+        if (CurrentUpdateState() == UpdateCheckRemoteOk && CheckNeedsAnotherPass()) {
+            CheckWrapper(window, nullptr);
+            if (CurrentUpdateState() != UpdateCheckRemoteOk) return;
+        }
+        if (CurrentUpdateState() < UpdateDownloadOk && FilesPending()) {
+            DownloadWithRetries(window);
+            if (CurrentUpdateState() != UpdateDownloadOk) return;
+        }
+        if (CurrentUpdateState() < UpdateCheckLocalOk && FilesPending()) {
+            LocalCheckStep(window);
+            if (CurrentUpdateState() != UpdateCheckLocalOk) return;
+        }
+        if (CurrentUpdateState() < UpdateCopyOk && FilesPending()) CopyStep(window);
+        const int state = CurrentUpdateState();
+        // With nothing to copy the cycle is complete as well.
+        if (state == UpdateCopyOk || state == UpdateEnd || (state >= UpdateCheckRemoteOk && !FilesPending()))
+            ::SendMessageW(window, WM_COMMAND, kCommandCycleCompleted, 0);
+    }();
+    ::SendMessageW(window, WM_COMMAND, kCommandWorkerFinished, 0);
+    dialog_worker_running = false;
+    return 1;
+}
+
+DWORD WINAPI CheckOnlyWorker(void* dialog_window) {
+    HWND window = static_cast<HWND>(dialog_window);
+    com_apartment com;
+    if (CurrentUpdateState() < UpdateCheckRemoteOk) CheckByVersion(window);
+    ::SendMessageW(window, WM_COMMAND, kCommandWorkerFinished, 0);
+    return 0;
 }
 
 bool RunUnattendedCycle(HWND host) {
-    theApp().variables.Set(L"updatetm", L"1");
-    if (CurrentUpdateState() < UpdateCheckRemoteOk) CheckWrapper(host);
+    CUpdateApp& app = theApp();
+    app.variables.Set(L"updatetm", L"1");
+    HostWait wait(host);
+    bool restarted_elevated = false;
+    [&] {
+        if (CurrentUpdateState() < UpdateCheckRemoteOk) {
+            CheckWrapper(nullptr, nullptr);
+            if (!FilesPending()) return;
+            if (!wait.BetweenSteps()) return;
+        }
+        if (CurrentUpdateState() == UpdateCheckRemoteOk) {
+            DownloadWithRetries(nullptr);
+            if (!wait.BetweenSteps()) return;
+        }
+        if (CurrentUpdateState() == UpdateDownloadOk) {
+            LocalCheckStep(nullptr);
+            if (!wait.BetweenSteps()) return;
+        }
+        if (app.elevation_marker) ClearFilesNeedingElevation();
+        if (FilesNeedingElevation() > 0) {
+            ShowAndLog(nullptr, app.language.Translate(L"MAIN", L"continue update as administrator"));
+            if (RestartElevated(nullptr)) {
+                restarted_elevated = true;
+                return;
+            }
+        }
+        if (CurrentUpdateState() == UpdateCheckLocalOk) {
+            CopyStep(nullptr);
+            wait.BetweenSteps();
+        }
+    }();
+    if (restarted_elevated) return true;
     SetUpdateState(UpdateEnd, nullptr);
+    StartMainApplication(false);
     return true;
 }
 
 bool RunApplicationEntryCycle(const std::wstring&) {
-    theApp().variables.Set(L"updatetm", L"2");
-    if (CurrentUpdateState() < UpdateCheckRemoteOk) CheckWrapper(nullptr);
+    CUpdateApp& app = theApp();
+    app.variables.Set(L"updatetm", L"2");
+    const std::wstring application = app.settings.Read(L"APPLICATION", L"Application");
+    if (application.empty()) {
+        ::MessageBoxW(nullptr, L"At AppEnter mode,You must set Application in novamend.ini file.",
+                      app.settings.Read(L"APPLICATION", L"Name").c_str(), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (app.settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1")) {
+        RunProgressDialog(ProgressDialogMode::ApplicationEntry, app.host_window);
+        return true;
+    }
+    CheckByVersion(nullptr);
+    return ApplicationEntryQuestion();
+}
+
+bool ApplicationEntryQuestion() {
+    CUpdateApp& app = theApp();
+    const long n = ListFilesOrVersionMarker();
+    if (CurrentUpdateState() == UpdateCheckRemoteOk && n > 0) {
+        const std::wstring question =
+            !app.list.version.empty()
+                ? app.language.Translate(L"MAIN", L"found new version at the website,now to upgrade?")
+                : text::Format(app.language.Translate(L"MAIN", L"%d updates found at the website,now to upgrade?"),
+                               {std::to_wstring(app.list.FileCount())});
+        int answer = IDYES;
+        if (app.variables.Get(L"runmode") != L"appenternoprompt")
+            answer = ::MessageBoxW(nullptr, question.c_str(), app.settings.Read(L"APPLICATION", L"Name").c_str(),
+                                   MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDCANCEL) {
+            SetUpdateState(UpdateEnd, nullptr);
+            return true;
+        }
+        if (answer == IDNO) {
+            SetUpdateState(UpdateEnd, nullptr);
+            StartMainApplication(true);
+            return true;
+        }
+        RunDialogCycle(app.host_window);
+        SetUpdateState(UpdateEnd, nullptr);
+        return true;
+    }
     SetUpdateState(UpdateEnd, nullptr);
-    return false;
+    StartMainApplication(true);
+    return true;
+}
+
+void StartMainApplication(bool report_missing) {
+    CUpdateApp& app = theApp();
+    const std::wstring name = app.settings.Read(L"APPLICATION", L"Name");
+    const std::wstring path = app.settings.MainProgramPath();
+    if (path.empty()) return;
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (report_missing) {
+            const std::wstring message =
+                app.language.Translate(L"MAIN", L"Can't find the file that you set Application in novamend.ini file.") +
+                L"\r\n" + path;
+            ::MessageBoxW(nullptr, message.c_str(), name.c_str(), MB_OK | MB_ICONWARNING);
+        }
+        return;
+    }
+    if (!DotNetGateAllowsStart(report_missing)) return;
+    RunFile(L"\"" + path + L"\"", nullptr, false);
 }
 
 void RunUninstall() { LogUnavailable(L"Uninstall"); }

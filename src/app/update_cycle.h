@@ -6,9 +6,20 @@
 
 namespace nm {
 
+class ProgressDialogView;
+
+// Commands between the dialog worker and its dialog.
+constexpr UINT kCommandCheckDone = 1066;       // posted to the dialog's parent after a successful check
+constexpr UINT kCommandCheckFinished = 3246;   // posted to the dialog when the check wrapper ends
+constexpr UINT kCommandCycleCompleted = 4323;  // the copy step ended well
+constexpr UINT kCommandWorkerFinished = 4380;  // the worker is about to return
+
+// The first step as every driver runs it: state, list address, check, report.
+void CheckWrapper(HWND window, ProgressDialogView* dialog);
+
 // checkforupdates: the check alone; the number of files found.
 long RunCheckOnlyCycle(HWND owner);
-// The check without any window (also the first half of showwhenupdate).
+// The check without any window (the first half of showwhenupdate).
 void RunCheckWithoutWindow();
 // The full cycle in the minimal progress dialog (default mode).
 void RunDialogCycle(HWND owner);
@@ -16,7 +27,16 @@ void RunDialogCycle(HWND owner);
 bool RunUnattendedCycle(HWND host);
 // appenter, appenternoprompt.
 bool RunApplicationEntryCycle(const std::wstring& run_mode);
+// After a check: asks whether to update (or updates at once without prompt).
+bool ApplicationEntryQuestion();
 // Removes the installed files the local copy of the list names.
 void RunUninstall();
+
+// Thread bodies started by the progress dialog; the parameter is its window.
+DWORD WINAPI DialogWorker(void* dialog_window);
+DWORD WINAPI CheckOnlyWorker(void* dialog_window);
+
+// Starts the main program; with report_missing, a missing file is shown.
+void StartMainApplication(bool report_missing);
 
 }  // namespace nm

@@ -15,7 +15,13 @@ std::wstring UpdateStateName(int code) {
     return code >= 0 && code <= UpdateEnd ? kNames[code] : L"";
 }
 
-void SetUpdateState(int code, HWND) { theApp().list.update_state = code; }
+void SetUpdateState(int code, HWND window) {
+    CUpdateApp& app = theApp();
+    app.hosts.NotifyState(code, app.list.FileCount());
+    app.list.update_state = code;
+    const std::wstring name = UpdateStateName(code);
+    if (!name.empty()) RunEventPrograms(name, window);
+}
 
 void RunEventPrograms(const std::wstring& key, HWND window) {
     Settings& settings = theApp().settings;

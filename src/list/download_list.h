@@ -20,6 +20,7 @@ public:
 
     std::vector<updatefileinfo> entries;
     std::wstring version;  // the list's version text, "" when it gives none
+    std::wstring url_base;  // the address of the folder that holds the list
     int update_state = 0;
 };
 

@@ -1,0 +1,11 @@
+#pragma once
+#include <windows.h>
+
+namespace nm {
+
+// True when [UPDATEINFO] ListURL is set (storing the list's base address);
+// otherwise offers to write a sample settings file when asking is allowed,
+// then reports the missing address as status text and in the log.
+bool EnsureListAddress(HWND window, bool ask);
+
+}  // namespace nm

@@ -1,0 +1,12 @@
+#include "ui/progress_dialog.h"
+
+#include "app/unavailable.h"
+
+namespace nm {
+
+bool RunProgressDialog(ProgressDialogMode, HWND) {
+    LogUnavailable(L"The progress window");
+    return false;
+}
+
+}  // namespace nm
