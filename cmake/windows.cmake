@@ -67,6 +67,7 @@ foreach(area_dir IN LISTS test_areas)
   endif()
   add_executable(${area}_tests ${area_tests})
   target_link_libraries(${area}_tests PRIVATE novamend_core gtest gtest_main)
+  target_include_directories(${area}_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_compile_definitions(${area}_tests PRIVATE
     NOVAMEND_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_add_tests(TARGET ${area}_tests TEST_PREFIX "win.${area}." SOURCES ${area_tests})
