@@ -139,3 +139,39 @@ http {{
 
     def __exit__(self, *exc):
         self.stop()
+
+
+def start(args, env=None):
+    """Starts a Windows program without waiting; returns the Popen."""
+    full_env = dict(os.environ)
+    full_env.update(env or {})
+    return subprocess.Popen([str(WINE_RUN)] + [str(a) for a in args], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=full_env)
+
+
+def answer_box(caption, answer, timeout_ms=20000):
+    """Answers the next message box with that caption; returns its text, or
+    None when none appeared."""
+    record = SCRATCH / f"box-{uuid.uuid4().hex[:8]}.txt"
+    SCRATCH.mkdir(parents=True, exist_ok=True)
+    result = wine([BIN / "answer_box.exe", caption, answer, windows_path(record), timeout_ms],
+                  timeout=timeout_ms / 1000 + 30)
+    if result.returncode != 0:
+        return None
+    text = record.read_bytes().decode("utf-8")
+    record.unlink()
+    return text
+
+
+def list_digest(text):
+    """The per-list file name the updater derives from its list address."""
+    seed = "NVMEND2011"
+    units = text.encode("utf-16-le")
+    s = [int.from_bytes(units[i:i + 2], "little") for i in range(0, len(units), 2)]
+    acc = [ord(c) for c in seed]
+    if s:
+        for i in range(10):
+            for j in range(len(s)):
+                acc[i] = (acc[i] + s[j] + s[j // 2] + i + j) % 199
+    digits = "".join("0123456789ABCDEF"[a % 16] for a in acc)
+    return digits[:4] + "-" + digits[4:]
