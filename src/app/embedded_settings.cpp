@@ -4,6 +4,7 @@
 
 #include "app/settings.h"
 #include "app/settings_rules.h"
+#include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
 
@@ -16,15 +17,6 @@ std::wstring AnsiToWide(const std::string& bytes) {
     std::wstring wide(n, L'\0');
     ::MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
     return wide;
-}
-
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Creates every missing level of a directory path.
-void CreateDirectoryLevels(const std::wstring& directory) {
-    for (size_t at = directory.find(L'\\', 3); at != std::wstring::npos; at = directory.find(L'\\', at + 1))
-        ::CreateDirectoryW(directory.substr(0, at).c_str(), nullptr);
-    ::CreateDirectoryW(directory.c_str(), nullptr);
 }
 
 void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
@@ -54,7 +46,7 @@ void InstallBrandedApplicationDirectory(Settings& settings) {
     std::wstring own_directory = settings.ApplicationDirectory();
     if (!own_directory.empty() && own_directory.back() == L'\\') own_directory.pop_back();
     const std::wstring lumidex_set = own_directory + L"\\..\\LumidexSet.ini";
-    const bool lumidex_set_present = FileExists(lumidex_set);
+    const bool lumidex_set_present = files::Exists(lumidex_set);
     const std::wstring set_id =
         lumidex_set_present ? settings.ReadFromFile(lumidex_set, L"APPLICATION", L"LumidexSetId") : L"";
 
@@ -62,7 +54,7 @@ void InstallBrandedApplicationDirectory(Settings& settings) {
     ::GetWindowsDirectoryW(windows_directory, MAX_PATH);
     const std::wstring directory =
         settings_rules::BrandedApplicationDirectory(windows_directory, name, set_id, lumidex_set_present);
-    CreateDirectoryLevels(directory);
+    files::CreateDirectoryLevels(directory);
     settings.SetApplicationDirectory(directory);
 
     if (!bytes.empty()) WriteWholeFile(directory + L"novamend.ini", bytes);

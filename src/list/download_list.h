@@ -1,6 +1,8 @@
 #pragma once
 // The process-wide update list object: the entries that need work, the list's
 // version text and the update state.
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -21,6 +23,8 @@ public:
     std::vector<updatefileinfo> entries;
     std::wstring version;  // the list's version text, "" when it gives none
     std::wstring url_base;  // the address of the folder that holds the list
+    std::wstring url_template = L"{listurl-base}/{filename}";
+    HWND progress_window = nullptr;
     int update_state = 0;
 };
 

@@ -78,8 +78,11 @@ std::wstring PercentEncode(std::wstring_view address) {
 }
 
 std::wstring JoinUrl(std::wstring_view base, std::wstring_view path) {
-    std::wstring joined = std::wstring(base) + L"//" + std::wstring(path);
-    joined = text::ReplaceAll(joined, L"\\", L"/");
+    return NormaliseUrlSlashes(std::wstring(base) + L"//" + std::wstring(path));
+}
+
+std::wstring NormaliseUrlSlashes(std::wstring_view address) {
+    std::wstring joined = text::ReplaceAll(address, L"\\", L"/");
     // Repeated until none is left: a base ending in "/" and a path starting
     // with one would otherwise keep a doubled slash after a single pass.
     while (text::Contains(joined, L"//")) joined = text::ReplaceAll(joined, L"//", L"/");

@@ -18,5 +18,8 @@ std::wstring PercentEncode(std::wstring_view address);
 // base + "/" + path with backslashes turned into slashes and doubled slashes
 // collapsed, the scheme separator kept.
 std::wstring JoinUrl(std::wstring_view base, std::wstring_view path);
+// The slash rule of JoinUrl alone: backslashes become slashes, doubled
+// slashes are collapsed, the http and https scheme separators restored.
+std::wstring NormaliseUrlSlashes(std::wstring_view address);
 
 }  // namespace nm

@@ -1,0 +1,61 @@
+#include "base/file_ops.h"
+
+#include <windows.h>
+
+namespace nm::files {
+
+namespace {
+constexpr int kTries = 20;
+constexpr DWORD kPauseMs = 800;
+
+template <typename Done>
+bool Retry(Done done) {
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (done()) return true;
+        ::Sleep(kPauseMs);
+    }
+    return done();
+}
+}  // namespace
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::int64_t Size(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void CreateDirectoryLevels(const std::wstring& directory) {
+    // Skip the drive ("C:\") or the server part of a UNC path.
+    size_t start = directory.rfind(L"\\\\", 0) == 0 ? directory.find(L'\\', directory.find(L'\\', 2) + 1) : 3;
+    for (size_t at = directory.find_first_of(L"\\/", start); at != std::wstring::npos;
+         at = directory.find_first_of(L"\\/", at + 1))
+        ::CreateDirectoryW(directory.substr(0, at).c_str(), nullptr);
+    ::CreateDirectoryW(directory.c_str(), nullptr);
+}
+
+void CreateParentDirectories(const std::wstring& file_path) {
+    const size_t slash = file_path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash > 0) CreateDirectoryLevels(file_path.substr(0, slash));
+}
+
+bool DeleteWithRetries(const std::wstring& path) {
+    return Retry([&] {
+        if (!Exists(path)) return true;
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path.c_str());
+        return !Exists(path);
+    });
+}
+
+bool ReplaceWithRetries(const std::wstring& from, const std::wstring& to) {
+    if (!DeleteWithRetries(to)) return false;
+    return Retry([&] {
+        if (Exists(to)) return true;
+        ::MoveFileW(from.c_str(), to.c_str());
+        return Exists(to);
+    });
+}
+
+}  // namespace nm::files

@@ -1,0 +1,21 @@
+#pragma once
+// File operations several steps share, including the patient ones that wait
+// for another process (a virus scanner, an indexer) to let go of a file.
+#include <cstdint>
+#include <string>
+
+namespace nm::files {
+
+bool Exists(const std::wstring& path);
+// The file's size, or -1 when it cannot be read.
+std::int64_t Size(const std::wstring& path);
+// Creates every missing level of a directory path.
+void CreateDirectoryLevels(const std::wstring& directory);
+// Creates every missing folder above a file path.
+void CreateParentDirectories(const std::wstring& file_path);
+// Deletes, trying up to 20 times 800 ms apart until the file is gone.
+bool DeleteWithRetries(const std::wstring& path);
+// Deletes the destination, then moves, each step tried up to 20 times 800 ms apart.
+bool ReplaceWithRetries(const std::wstring& from, const std::wstring& to);
+
+}  // namespace nm::files
