@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace nm {
+#include "list/update_entry.h"
 
-struct updatefileinfo {
-    std::wstring url, path, dstname, ver, message, shortcut, shortcuticon, iconindex;
-    unsigned long flags = 0;
-};
+namespace nm {
 
 class DownLoadList {
 public:

@@ -1,0 +1,27 @@
+// portable: builds without Win32
+#pragma once
+// Which entries of a fetched list need work, compared with the list as it
+// stood after the last update.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "list/update_entry.h"
+
+namespace nm {
+
+// The entries of `fetched` to work on, in list order: an entry with a
+// version whose path is new, whose version text differs from the first entry
+// with the same path in `installed`, or (with check_lost_files) a file entry
+// that is not a deletion and one of whose targets is missing. Linear time.
+std::vector<updatefileinfo> MarkChangedEntries(
+    const std::vector<updatefileinfo>& fetched, const std::vector<updatefileinfo>& installed, bool check_lost_files,
+    const std::function<bool(const updatefileinfo&)>& targets_missing);
+
+// Takes the description and run entries out of the marked entries: the
+// description paragraphs joined in list order (CR LF after each, "\r\n" and
+// "\n" escapes turned into CR LF), the run commands in reverse list order.
+void SplitOffDescriptionAndRuns(std::vector<updatefileinfo>& entries, std::wstring& description,
+                                std::vector<std::wstring>& run_commands);
+
+}  // namespace nm

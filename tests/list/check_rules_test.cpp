@@ -1,0 +1,88 @@
+// portable: builds without Win32
+#include <gtest/gtest.h>
+
+#include "list/list_compare.h"
+#include "list/version_page.h"
+
+namespace nm {
+namespace {
+
+updatefileinfo File(std::wstring path, std::wstring ver, unsigned long flags = 0) {
+    updatefileinfo e;
+    e.path = std::move(path);
+    e.ver = std::move(ver);
+    e.flags = flags;
+    return e;
+}
+
+std::vector<std::wstring> Paths(const std::vector<updatefileinfo>& entries) {
+    std::vector<std::wstring> paths;
+    for (const auto& e : entries) paths.push_back(e.path);
+    return paths;
+}
+
+auto NothingMissing = [](const updatefileinfo&) { return false; };
+
+TEST(MarkChangedEntries, NewChangedAndUnchangedPaths) {
+    const std::vector<updatefileinfo> installed = {File(L"a.dll", L"1"), File(L"b.dll", L"1"), File(L"B.exe", L"1"),
+                                                   File(L"a.dll", L"2")};
+    const std::vector<updatefileinfo> fetched = {File(L"a.dll", L"1"), File(L"b.dll", L"2"), File(L"b.exe", L"1"),
+                                                 File(L"new.txt", L"1"), File(L"nover.txt", L"")};
+    // a.dll: the first installed entry with the path decides; b.exe differs in case only: new.
+    EXPECT_EQ(Paths(MarkChangedEntries(fetched, installed, false, NothingMissing)),
+              (std::vector<std::wstring>{L"b.dll", L"b.exe", L"new.txt"}));
+    // No comparison copy: every entry with a version.
+    EXPECT_EQ(MarkChangedEntries(fetched, {}, false, NothingMissing).size(), 4u);
+}
+
+TEST(MarkChangedEntries, LostFilesComeBackButNeverDeletions) {
+    const std::vector<updatefileinfo> same = {File(L"gone.dll", L"1"), File(L"old.dll", L"1", kFlagDelete),
+                                              File(L"here.dll", L"1")};
+    auto missing = [](const updatefileinfo& e) { return e.path != L"here.dll"; };
+    EXPECT_EQ(Paths(MarkChangedEntries(same, same, true, missing)), (std::vector<std::wstring>{L"gone.dll"}));
+    EXPECT_TRUE(MarkChangedEntries(same, same, false, missing).empty());
+}
+
+TEST(SplitOffDescriptionAndRuns, ParagraphsInOrderRunsReversed) {
+    updatefileinfo d1 = File(L"First\\nline", L"999", kDescriptionEntryFlags);
+    updatefileinfo d2 = File(L"Second\\r\\nline", L"999", kDescriptionEntryFlags);
+    updatefileinfo r1 = File(L"setup.exe", L"999", kRunEntryFlags);
+    updatefileinfo r2 = File(L"after.exe", L"999", kRunEntryFlags);
+    std::vector<updatefileinfo> entries = {d1, File(L"a", L"1"), r1, d2, File(L"b", L"1"), r2};
+    std::wstring description;
+    std::vector<std::wstring> runs;
+    SplitOffDescriptionAndRuns(entries, description, runs);
+    EXPECT_EQ(Paths(entries), (std::vector<std::wstring>{L"a", L"b"}));
+    EXPECT_EQ(description, L"First\r\nline\r\nSecond\r\nline\r\n");
+    EXPECT_EQ(runs, (std::vector<std::wstring>{L"after.exe", L"setup.exe"}));
+}
+
+TEST(VersionPage, VersionAndMirrors) {
+    auto page = ParseVersionPage(L"<page><Ver>2.1.0</Ver><URL>http://m1/l.xml</URL><url>http://m2/l.xml</url></page>");
+    EXPECT_EQ(page.version, L"2.1.0");
+    EXPECT_EQ(page.mirrors, (std::vector<std::wstring>{L"http://m1/l.xml", L"http://m2/l.xml"}));
+    // Names are lower-cased everywhere, values included.
+    EXPECT_EQ(ParseVersionPage(L"<ver>VERSION 2</ver>").version, L"verSION 2");
+}
+
+TEST(VersionPage, GarbageAndMissingItems) {
+    EXPECT_EQ(ParseVersionPage(L"<html>nothing here</html>").version, L"");
+    EXPECT_EQ(ParseVersionPage(L"<ver></ver>").version, L"");
+    EXPECT_EQ(ParseVersionPage(L"<ver>1.0").version, L"");
+    EXPECT_TRUE(ParseVersionPage(L"\x05\x06<<<<").mirrors.size() <= 1);
+    EXPECT_EQ(ParseVersionPage(L"").mirrors.size(), 0u);
+    EXPECT_EQ(ParseVersionPage(L"<url><x>").mirrors, (std::vector<std::wstring>{L""}));
+}
+
+TEST(VersionPage, LinesAreCutAt1023BytesAndLineEndsDropped) {
+    const auto lines = VersionPageLines(std::string(2000, 'a') + "\r\nb\n\nc");
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0].size(), 1023u);
+    EXPECT_EQ(lines[1].size(), 977u);
+    EXPECT_EQ(lines[2], "b");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "c");
+}
+
+}  // namespace
+}  // namespace nm
