@@ -119,6 +119,11 @@ std::wstring Settings::CachedListLocation(std::wstring Settings::*slot, const wc
 
 std::wstring Settings::ListWorkDirectory() { return CachedListLocation(&Settings::list_work_directory_, L""); }
 std::wstring Settings::LocalListFile() { return CachedListLocation(&Settings::local_list_file_, L".xml"); }
+void Settings::SetLocalListFile(const std::wstring& path) {
+    std::lock_guard guard(lock_);
+    local_list_file_ = path;
+}
+
 std::wstring Settings::SavedPendingList() { return CachedListLocation(&Settings::saved_pending_list_, L".lst"); }
 
 std::wstring Settings::MainProgramPath() {

@@ -32,6 +32,8 @@ public:
     std::wstring TemporarySettingsFile();
     std::wstring ListWorkDirectory();
     std::wstring LocalListFile();
+    // Quick mode reads the list an earlier run left under another name.
+    void SetLocalListFile(const std::wstring& path);
     std::wstring SavedPendingList();
     std::wstring MainProgramPath();
 

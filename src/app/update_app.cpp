@@ -160,7 +160,7 @@ void CUpdateApp::EmptyTemporaryFiles() {
 }
 
 int CUpdateApp::ExitCode() {
-    return command_line::ExitCode(list.FileCount(), list.version, settings.Read(L"APPLICATION", L"Ver"));
+    return command_line::ExitCode(list.FileCount(), list.remote_version, settings.Read(L"APPLICATION", L"Ver"));
 }
 
 int CUpdateApp::ExitInstance() {

@@ -46,7 +46,7 @@ void ShowAndLog(HWND window, const std::wstring& text) {
 
 long ListFilesOrVersionMarker() {
     CUpdateApp& app = theApp();
-    if (!app.list.version.empty() && app.list.version != app.settings.Read(L"APPLICATION", L"Ver"))
+    if (!app.list.remote_version.empty() && app.list.remote_version != app.settings.Read(L"APPLICATION", L"Ver"))
         return 2147483647;
     return app.list.FileCount();
 }
@@ -203,7 +203,7 @@ bool ApplicationEntryQuestion() {
     const long n = ListFilesOrVersionMarker();
     if (CurrentUpdateState() == UpdateCheckRemoteOk && n > 0) {
         const std::wstring question =
-            !app.list.version.empty()
+            !app.list.remote_version.empty()
                 ? app.language.Translate(L"MAIN", L"found new version at the website,now to upgrade?")
                 : text::Format(app.language.Translate(L"MAIN", L"%d updates found at the website,now to upgrade?"),
                                {std::to_wstring(app.list.FileCount())});

@@ -18,7 +18,10 @@ public:
     bool LoadFrom(const std::wstring& file);
 
     std::vector<updatefileinfo> entries;
-    std::wstring version;  // the list's version text, "" when it gives none
+    std::wstring remote_version;  // the version the version page names, "" when none
+    std::wstring description;
+    std::vector<std::wstring> mirror_addresses;
+    std::vector<std::wstring> run_commands;
     std::wstring url_base;  // the address of the folder that holds the list
     std::wstring url_template = L"{listurl-base}/{filename}";
     HWND progress_window = nullptr;
