@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Downloads side by side: our downloader (bench/download_bench.exe under
+Wine, over DownloadFile and DownloadStep), aria2c (-x8 -s8 -j8) and curl, in
+one run, on four cases:
+
+  1. one 256 MiB file from nginx on loopback
+  2. 2,000 files of 16 KiB from nginx
+  3. one 64 MiB file from nginx limiting each connection to 1 MiB/s
+  4. 200 files of 256 KiB through the fault server, 30 ms latency per request
+
+For each: wall time, throughput, CPU time (user + system of the process tree)
+and peak memory (largest resident set of one process), with ratios to each
+peer, written to docs/benchmarks.md between the download markers.
+
+    python3 bench/downloads.py [--quick]
+"""
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+sys.path.insert(0, str(ROOT / "tests" / "tools"))
+import harness  # noqa: E402
+import fault_server  # noqa: E402
+
+MiB = 1024 * 1024
+
+
+def make_file(path, size):
+    path.parent.mkdir(parents=True, exist_ok=True)
+    block = os.urandom(MiB)
+    with open(path, "wb") as f:
+        left = size
+        while left > 0:
+            f.write(block[: min(left, MiB)])
+            left -= MiB
+
+
+def measured(cmd, env=None):
+    """Runs cmd under GNU time: (wall seconds, cpu seconds, peak KiB)."""
+    full_env = dict(os.environ)
+    full_env.update(env or {})
+    report = tempfile.NamedTemporaryFile(delete=False, suffix=".time")
+    start = time.monotonic()
+    result = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", report.name] + [str(c) for c in cmd],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=full_env)
+    wall = time.monotonic() - start
+    fields = Path(report.name).read_text().split()[-3:]
+    os.unlink(report.name)
+    if result.returncode != 0:
+        raise RuntimeError(f"{cmd[0]} failed: {result.stderr.decode(errors='replace')[-500:]}")
+    return wall, float(fields[0]) + float(fields[1]), int(fields[2])
+
+
+def digest_tree(folder, names):
+    return {n: hashlib.md5((folder / n).read_bytes()).hexdigest() for n in names}
+
+
+def ours(mode, urls, out_dir):
+    """Our downloader under Wine; the bench program writes into out_dir."""
+    out_dir.mkdir(parents=True, exist_ok=True)
+    listing = out_dir.parent / (out_dir.name + ".urls")
+    listing.write_text("\n".join(urls) + "\n")
+    exe = harness.BIN / "download_bench.exe"
+    wine = shutil.which("wine64") or shutil.which("wine")
+    env = {"WINEPREFIX": str(harness.PREFIX), "WINEDEBUG": "-all"}
+    return measured([wine, exe, mode, harness.windows_path(listing), harness.windows_path(out_dir)], env)
+
+
+def aria2(urls, out_dir):
+    out_dir.mkdir(parents=True, exist_ok=True)
+    listing = out_dir.parent / (out_dir.name + ".aria2")
+    listing.write_text("\n".join(urls) + "\n")
+    return measured(["aria2c", "-q", "-x8", "-s8", "-j8", "--min-split-size=1M", "--file-allocation=none",
+                     "--allow-overwrite=true", "--auto-file-renaming=false", "-d", out_dir, "-i", listing])
+
+
+def curl(urls, out_dir):
+    out_dir.mkdir(parents=True, exist_ok=True)
+    args = ["curl", "-s", "-f"]
+    if len(urls) > 1:
+        args += ["-Z", "--parallel-max", "8"]
+    for u in urls:
+        args += ["-o", out_dir / u.rsplit("/", 1)[1], u]
+    return measured(args)
+
+
+def run_case(label, urls, names, served, total_bytes, mode, work, skip_curl=False):
+    rows = {}
+    for peer in ("ours", "aria2c", "curl"):
+        if peer == "curl" and skip_curl:
+            continue
+        out = work / f"{label}-{peer}"
+        shutil.rmtree(out, ignore_errors=True)
+        if peer == "ours":
+            wall, cpu, peak = ours(mode, urls, out)
+        elif peer == "aria2c":
+            wall, cpu, peak = aria2(urls, out)
+        else:
+            wall, cpu, peak = curl(urls, out)
+        got = digest_tree(out, names)
+        assert got == digest_tree(served, names), f"{peer} fetched wrong bytes in {label}"
+        rows[peer] = (wall, cpu, peak)
+        shutil.rmtree(out, ignore_errors=True)
+        print(f"{label:40s} {peer:7s} {wall:7.2f} s {total_bytes / MiB / wall:8.1f} MiB/s cpu {cpu:6.2f} s "
+              f"peak {peak / 1024:6.1f} MiB", flush=True)
+    return rows
+
+
+def table(results):
+    lines = ["| case | tool | wall (s) | throughput (MiB/s) | CPU (s) | peak memory (MiB) | wall vs aria2c | wall vs curl |",
+             "|---|---|---|---|---|---|---|---|"]
+    for label, (total, rows) in results.items():
+        for peer, (wall, cpu, peak) in rows.items():
+            vs_aria = f"{wall / rows['aria2c'][0]:.2f}" if "aria2c" in rows else ""
+            vs_curl = f"{wall / rows['curl'][0]:.2f}" if "curl" in rows else ""
+            lines.append(f"| {label} | {peer} | {wall:.2f} | {total / MiB / wall:.1f} | {cpu:.2f} | "
+                         f"{peak / 1024:.1f} | {vs_aria} | {vs_curl} |")
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--quick", action="store_true", help="smaller sizes, for trying the script")
+    args = parser.parse_args()
+    scale = 8 if args.quick else 1
+
+    work = harness.DRIVE_C / "bench-downloads"
+    shutil.rmtree(work, ignore_errors=True)
+    site = work / "site"
+    big = 256 * MiB // scale
+    make_file(site / "big.bin", big)
+    slow = 64 * MiB // scale
+    make_file(site / "slow" / "slow.bin", slow)
+    small_names = [f"s{i:04d}.bin" for i in range(2000 // scale)]
+    for n in small_names:
+        (site / "small").mkdir(parents=True, exist_ok=True)
+        (site / "small" / n).write_bytes(os.urandom(16 * 1024))
+    mid_names = [f"m{i:03d}.bin" for i in range(200 // scale)]
+    for n in mid_names:
+        (site / "mid").mkdir(parents=True, exist_ok=True)
+        (site / "mid" / n).write_bytes(os.urandom(256 * 1024))
+
+    results = {}
+    subprocess.run([str(harness.WINE_RUN), "--prepare"], check=True)
+    with harness.Nginx(site, extra="location /slow/ { limit_rate 1m; }") as nginx:
+        results["1. one 256 MiB file, loopback"] = (big, run_case(
+            "1. one 256 MiB file, loopback", [nginx.url("big.bin")], ["big.bin"], site, big, "file", work))
+        results["2. 2,000 files of 16 KiB"] = (16 * 1024 * len(small_names), run_case(
+            "2. 2,000 files of 16 KiB", [nginx.url("small/" + n) for n in small_names], small_names,
+            site / "small", 16 * 1024 * len(small_names), "step", work))
+        results["3. one 64 MiB file, 1 MiB/s per connection"] = (slow, run_case(
+            "3. one 64 MiB file, 1 MiB/s per connection", [nginx.url("slow/slow.bin")], ["slow.bin"],
+            site / "slow", slow, "file", work))
+    server = fault_server.FaultServer(str(site / "mid"))
+    server.start()
+    try:
+        # Every request pays the latency, the archive probes that miss included.
+        server.set_faults({f"/{n}{suffix}": {"latency": 0.030} for n in mid_names for suffix in ("", "._.zip")})
+        urls = [f"http://127.0.0.1:{server.port}/{n}" for n in mid_names]
+        results["4. 200 files of 256 KiB, 30 ms latency"] = (256 * 1024 * len(mid_names), run_case(
+            "4. 200 files of 256 KiB, 30 ms latency", urls, mid_names, site / "mid",
+            256 * 1024 * len(mid_names), "step", work))
+    finally:
+        server.stop()
+    shutil.rmtree(work, ignore_errors=True)
+
+    doc = ROOT / "docs" / "benchmarks.md"
+    text = doc.read_text() if doc.exists() else "# Benchmarks\n"
+    block = ("<!-- downloads:begin -->\n## Downloads\n\nMeasured by `python3 bench/downloads.py` on this machine "
+             "(2 cores), all tools in one run. Our downloader runs under Wine.\n\n" + table(results) +
+             "\n<!-- downloads:end -->")
+    if "<!-- downloads:begin -->" in text:
+        text = re.sub(r"<!-- downloads:begin -->.*<!-- downloads:end -->", lambda _: block, text, flags=re.S)
+    else:
+        text = text.rstrip() + "\n\n" + block + "\n"
+    doc.write_text(text)
+    print(f"written to {doc}")
+
+
+if __name__ == "__main__":
+    main()
