@@ -333,6 +333,33 @@ class FaultDownloadTest(DownloadTestBase):
         self.assertEqual(outcome["result"], "0")
         self.assertEqual(self.leftovers(), [])
 
+    def write_settings(self, keys):
+        # The probe's application directory is the folder of its result file.
+        (self.work / "novamend.ini").write_text(harness.ini_text({"Novamend": keys}))
+
+    def test_download_through_the_configured_proxy(self):
+        # The fault server answers absolute request targets too, so it can
+        # stand in for the proxy; the file's own host is never reached.
+        # (Wine takes the proxy user and password options but neither sends
+        # them nor answers a 407 with them, so only the route is checked.)
+        self.write_settings({"Proxy": f"127.0.0.1:{self.faults.port}", "ProxyUser": "alice,secret"})
+        unreachable = f"http://127.0.0.1:{harness.free_port()}/{self.NAME}"
+        target, outcome = self.download(unreachable, "target.bin", "connections=4")
+        self.assertEqual(outcome["result"], "1")
+        self.assert_same_file(target, self.NAME)
+        requests = self.faults.requests("/" + self.NAME)
+        self.assertGreater(len(requests), 1)
+        self.assertTrue(all(r["target"] == unreachable for r in requests), requests[:2])
+        self.assertNotIn("proxy_error", outcome)
+
+    def test_proxy_without_port_fails_every_transfer(self):
+        self.write_settings({"Proxy": "127.0.0.1"})
+        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=1")
+        self.assertEqual(outcome["result"], "0")
+        self.assertEqual(self.faults.requests("/" + self.NAME), [])
+        self.assertEqual(self.leftovers(), [])
+        self.assertEqual(outcome.get("proxy_error"), "The proxy set error!")
+
     def test_fetch_to_memory_of_a_small_document(self):
         body = self.work / "doc.out"
         result = self.work / "fetch.txt"

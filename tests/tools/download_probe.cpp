@@ -6,6 +6,7 @@
 //   download_probe extract ARCHIVE DESTINATION RESULT [hold]
 // A download is watched by a window of this process: every progress message
 // it receives is written as "message=NUMBER,WPARAM,LPARAM" in arrival order.
+// Proxy error reports are written as "proxy_error=TEXT" lines.
 // The application directory (and so the settings file) is the folder of the
 // result file.
 #include <windows.h>
@@ -31,6 +32,8 @@ struct Message {
 };
 
 std::vector<Message> received_messages;
+// Proxy errors are recorded instead of shown: a modal box would wait forever.
+std::vector<std::wstring> proxy_errors;
 
 LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
@@ -92,6 +95,7 @@ public:
     void Add(const std::string& key, const std::string& value) { text_ += key + "=" + value + "\n"; }
     void Add(const std::string& key, long long value) { Add(key, std::to_string(value)); }
     bool Save(const std::wstring& path) {
+        for (const auto& text : proxy_errors) Add("proxy_error", nm::text::ToUtf8(text));
         nm::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
@@ -171,6 +175,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (args.size() < 4) return 3;
     const std::wstring& command = args[1];
     nm::CUpdateApp& app = nm::theApp();
+    nm::SetProxyErrorReporter([](const std::wstring& text) { proxy_errors.push_back(text); });
     const std::wstring result_path = command == L"size" ? args[3] : args.size() > 4 ? args[4] : args[3];
     app.settings.SetApplicationDirectory(FolderOf(result_path));
     app.connection_try_count = nm::text::ToLong(Option(args, L"trycount", L"3"));

@@ -39,6 +39,8 @@ Fault options (all optional; a path without faults is served normally):
     stall           {"after": bytes, "seconds": s}: pause once, mid-body
     latency         seconds to wait before answering
     rate            bytes per second, per connection
+    proxy_auth      "user:password": act as a proxy that wants Basic credentials
+                    (407 with Proxy-Authenticate until they are sent)
     times           how many requests get the fault; afterwards the path is
                     served normally (default: every request)
     when_range      which requests the fault applies to: "any" (default),
@@ -153,7 +155,8 @@ class _Handler(BaseHTTPRequestHandler):
         with st.lock:
             st.in_flight += 1
             st.max_in_flight = max(st.max_in_flight, st.in_flight)
-        record = {"range": self.headers.get("Range"), "status": None}
+        record = {"range": self.headers.get("Range"), "status": None, "target": self.path,
+                  "proxy_authorization": self.headers.get("Proxy-Authorization")}
         with st.lock:
             st.requests.setdefault(path, []).append(record)
         try:
@@ -210,6 +213,18 @@ class _Handler(BaseHTTPRequestHandler):
     def _serve(self, path, record):
         range_start = _range_start(self.headers.get("Range"))
         fault = self._fault_for(path, range_start)
+        if fault.get("proxy_auth"):
+            import base64
+            wanted = "Basic " + base64.b64encode(fault["proxy_auth"].encode()).decode()
+            if self.headers.get("Proxy-Authorization") != wanted:
+                body = b"proxy credentials needed\n"
+                record["status"] = 407
+                self.send_response(407)
+                self.send_header("Proxy-Authenticate", 'Basic realm="fault-server"')
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+                return
         if fault.get("latency"):
             self._sleep(float(fault["latency"]))
         if "status" in fault:
