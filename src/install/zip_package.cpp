@@ -142,6 +142,12 @@ int ExtractEntry(void* archive_handle, int index, const std::wstring& destinatio
     return 0;
 }
 
+void* OpenZipArchive(const std::wstring& path) { return OpenArchive(path); }
+
+void CloseZipArchive(void* archive) {
+    if (archive) unzClose(static_cast<unzFile>(archive));
+}
+
 bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destination) {
     // An existing destination that cannot be cleared stays as it is, and
     // nothing was extracted: that is no success.

@@ -16,4 +16,9 @@ bool ExtractArchive(const std::wstring& archive, const std::wstring& destination
 // time. 0 on success, a non-zero error code otherwise.
 int ExtractEntry(void* archive, int index, const std::wstring& destination);
 
+// An archive opened for ExtractEntry (nullptr when it cannot be read), and
+// its release.
+void* OpenZipArchive(const std::wstring& path);
+void CloseZipArchive(void* archive);
+
 }  // namespace nm
