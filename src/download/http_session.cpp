@@ -1,0 +1,122 @@
+#include "download/http_session.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "app/update_app.h"
+#include "base/text.h"
+#include "download/transfer_rules.h"
+
+namespace nm {
+
+namespace {
+// Agent counters: process-wide, only for telling connections apart in logs.
+std::atomic<int> size_query_counter{0};
+std::atomic<int> download_counter{0};
+
+std::mutex reporter_lock;
+ProxyErrorReporter& Reporter() {
+    static ProxyErrorReporter reporter;
+    return reporter;
+}
+
+void ReportProxyError() {
+    const std::wstring text = theApp().language.Translate(L"MAIN", L"The proxy set error!");
+    ProxyErrorReporter reporter;
+    {
+        std::lock_guard guard(reporter_lock);
+        reporter = Reporter();
+    }
+    if (reporter) {
+        reporter(text);
+        return;
+    }
+    ::MessageBoxW(nullptr, text.c_str(), L"", MB_OK);
+}
+
+void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& value) {
+    ::InternetSetOptionW(handle, option, const_cast<wchar_t*>(value.c_str()),
+                         static_cast<DWORD>(value.size() + 1));
+}
+}  // namespace
+
+void SetProxyErrorReporter(ProxyErrorReporter reporter) {
+    std::lock_guard guard(reporter_lock);
+    Reporter() = std::move(reporter);
+}
+
+unique_hinternet OpenSession(const std::wstring& agent) {
+    Settings& settings = theApp().settings;
+    const std::wstring proxy = settings.Read(L"Novamend", L"Proxy");
+    if (proxy.empty()) {
+        return unique_hinternet(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    }
+    const std::wstring proxy_text = transfer::ProxyText(proxy);
+    if (proxy_text.empty()) {
+        ReportProxyError();
+        return {};
+    }
+    unique_hinternet session(
+        ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy_text.c_str(), nullptr, 0));
+    if (!session) return session;
+    const std::wstring user = settings.Read(L"Novamend", L"ProxyUser");
+    if (!user.empty()) {
+        // Empty pieces count: ",secret" sets an empty user name and a password.
+        const auto pieces = text::Split(user, L',');
+        if (pieces.size() >= 1) SetTextOption(session.get(), INTERNET_OPTION_PROXY_USERNAME, pieces[0]);
+        if (pieces.size() >= 2) SetTextOption(session.get(), INTERNET_OPTION_PROXY_PASSWORD, pieces[1]);
+    }
+    return session;
+}
+
+unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers) {
+    return unique_hinternet(::InternetOpenUrlW(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                                               static_cast<DWORD>(-1), kRequestFlags, 0));
+}
+
+std::wstring NextDownloadAgent() { return L"down" + std::to_wstring(++download_counter); }
+
+std::int64_t QueryNumber(HINTERNET request, DWORD info, bool* present) {
+    // A fresh, zeroed buffer every time: a header that is absent leaves no
+    // trace of an earlier value.
+    wchar_t buffer[transfer::kBlockSize] = {};
+    DWORD length = transfer::kBlockSize;
+    const BOOL ok = ::HttpQueryInfoW(request, info, buffer, &length, nullptr);
+    if (present) *present = ok != FALSE;
+    if (!ok) return 0;
+    return transfer::ParseDecimal(buffer);
+}
+
+std::int64_t QueryRemoteSize(const std::wstring& url) {
+    const std::wstring agent = L"querysize" + std::to_wstring(++size_query_counter);
+    unique_hinternet session = OpenSession(agent);
+    if (!session) return -1;
+    unique_hinternet request = OpenRequest(session.get(), url, L"");
+    if (!request) return -1;
+    bool has_length = false;
+    std::int64_t size = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, &has_length);
+    // No Content-Length is no size, whatever the body would have been.
+    if (!has_length) size = 0;
+    const std::int64_t status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE);
+    if (status == 404) size = -1;
+    if (status != 200 && status != 206) size = -1;
+    return size;
+}
+
+bool FetchToMemory(const std::wstring& url, std::vector<char>& sink) {
+    unique_hinternet session(::InternetOpenW(L"MyDownload", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) return false;
+    unique_hinternet request(::InternetOpenUrlW(session.get(), url.c_str(), L"Accept: */*\r\n\r\n", 15,
+                                                INTERNET_FLAG_NO_CACHE_WRITE, 0));
+    if (!request) return false;
+    char block[transfer::kBlockSize];
+    for (;;) {
+        DWORD read = 0;
+        if (!::InternetReadFile(request.get(), block, sizeof(block), &read)) return false;
+        if (read > 0) sink.insert(sink.end(), block, block + read);
+        if (read < sizeof(block)) break;
+    }
+    return true;
+}
+
+}  // namespace nm

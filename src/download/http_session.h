@@ -1,0 +1,46 @@
+#pragma once
+// The only place that speaks HTTP: WinINet handles with or without the
+// configured proxy, one GET per request, the remote size of a file and a
+// whole document into memory. Every call opens and closes its own handles.
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/unique_handle.h"
+
+namespace nm {
+
+// INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE
+constexpr DWORD kRequestFlags = 0x84000100;
+
+// An Internet handle for the agent name, through [Novamend] Proxy when it is
+// set. A Proxy value without ":" shows "The proxy set error!" and gives none.
+unique_hinternet OpenSession(const std::wstring& agent);
+// One GET of the URL on the session; the header text may be empty.
+unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers);
+
+// The agent name of the next segment connection: "down%d".
+std::wstring NextDownloadAgent();
+
+// The Content-Length of the URL, -1 when there is none to be had (no
+// session, no request, a status other than 200 or 206). A response without
+// Content-Length gives 0: no size.
+std::int64_t QueryRemoteSize(const std::wstring& url);
+
+// The whole body of the URL appended to the sink; false on an open or read
+// failure (the sink then holds what arrived before).
+bool FetchToMemory(const std::wstring& url, std::vector<char>& sink);
+
+// Header values of a request, read as decimal text (non-numbers give 0).
+// `present` tells whether the server sent the header at all.
+std::int64_t QueryNumber(HINTERNET request, DWORD info, bool* present = nullptr);
+
+// Where the proxy error goes: a modal OK box by default. Tests replace it.
+using ProxyErrorReporter = std::function<void(const std::wstring& text)>;
+void SetProxyErrorReporter(ProxyErrorReporter reporter);
+
+}  // namespace nm

@@ -1,0 +1,171 @@
+#include "install/zip_package.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/update_app.h"
+#include "base/text.h"
+#include "base/unique_handle.h"
+
+extern "C" {
+#include "unzip.h"
+}
+
+namespace nm {
+
+namespace {
+constexpr int kBlockSize = 16384;
+// An archive of exactly this size holds one empty file; the zip layer may
+// report a failure for it that is not one.
+constexpr LONGLONG kEmptyArchiveSize = 158;
+constexpr int kCreateError = -1001;
+constexpr int kWriteError = -1002;
+
+// File access for the zip layer over wide paths, so that archives in
+// folders with any name can be read.
+voidpf ZCALLBACK OpenWide(voidpf, const void* filename, int mode) {
+    if (!filename || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+    HANDLE file = ::CreateFileW(static_cast<const wchar_t*>(filename), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+uLong ZCALLBACK ReadWide(voidpf, voidpf stream, void* buffer, uLong size) {
+    DWORD read = 0;
+    if (!::ReadFile(stream, buffer, size, &read, nullptr)) return 0;
+    return read;
+}
+
+uLong ZCALLBACK WriteWide(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK TellWide(voidpf, voidpf stream) {
+    LARGE_INTEGER zero{}, position{};
+    if (!::SetFilePointerEx(stream, zero, &position, FILE_CURRENT)) return static_cast<ZPOS64_T>(-1);
+    return static_cast<ZPOS64_T>(position.QuadPart);
+}
+
+long ZCALLBACK SeekWide(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    DWORD method = FILE_BEGIN;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) method = FILE_CURRENT;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END) method = FILE_END;
+    LARGE_INTEGER distance{};
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(stream, distance, nullptr, method) ? 0 : -1;
+}
+
+int ZCALLBACK CloseWide(voidpf, voidpf stream) { return ::CloseHandle(stream) ? 0 : -1; }
+int ZCALLBACK ErrorWide(voidpf, voidpf) { return 0; }
+
+unzFile OpenArchive(const std::wstring& path) {
+    zlib_filefunc64_def functions{OpenWide, ReadWide, WriteWide, TellWide, SeekWide, CloseWide, ErrorWide, nullptr};
+    return unzOpen2_64(path.c_str(), &functions);
+}
+
+// The application-relative delete: a path without ":" is taken against the
+// application directory; read-only files are deleted too.
+bool DeleteAppFile(const std::wstring& path) {
+    std::wstring full = path;
+    if (path.find(L':') == std::wstring::npos)
+        full = text::CollapseSeparators(theApp().settings.ApplicationDirectory() + L"\\" + path);
+    ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileW(full.c_str()) != FALSE;
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void CreateMissingFolders(const std::wstring& file_path) {
+    for (size_t i = 0; i < file_path.size(); ++i) {
+        if (file_path[i] != L'\\' && file_path[i] != L'/') continue;
+        if (i == 0 || file_path[i - 1] == L':') continue;  // the root of a drive or a share
+        ::CreateDirectoryW(file_path.substr(0, i).c_str(), nullptr);
+    }
+}
+
+// Attributes of a zip entry that mean something for a file on Windows.
+DWORD EntryAttributes(uLong external) {
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    const DWORD attributes = static_cast<DWORD>(external) & kept;
+    return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+LONGLONG FileLength(const std::wstring& path) {
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size)) return -1;
+    return size.QuadPart;
+}
+}  // namespace
+
+int ExtractEntry(void* archive_handle, int index, const std::wstring& destination) {
+    unzFile archive = static_cast<unzFile>(archive_handle);
+    int result = unzGoToFirstFile(archive);
+    for (int i = 0; result == UNZ_OK && i < index; ++i) result = unzGoToNextFile(archive);
+    if (result != UNZ_OK) return result;
+
+    unz_file_info64 info{};
+    result = unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (result != UNZ_OK) return result;
+
+    CreateMissingFolders(destination);
+    unique_hfile out(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   EntryAttributes(info.external_fa), nullptr));
+    if (!out) return kCreateError;
+
+    result = unzOpenCurrentFile(archive);
+    if (result != UNZ_OK) return result;
+    std::vector<char> block(kBlockSize);
+    for (;;) {
+        const int read = unzReadCurrentFile(archive, block.data(), kBlockSize);
+        if (read < 0) {
+            unzCloseCurrentFile(archive);
+            return read;
+        }
+        if (read == 0) break;
+        DWORD written = 0;
+        if (!::WriteFile(out.get(), block.data(), static_cast<DWORD>(read), &written, nullptr) ||
+            written != static_cast<DWORD>(read)) {
+            unzCloseCurrentFile(archive);
+            return kWriteError;
+        }
+    }
+    // Closing the entry is where a bad checksum shows.
+    result = unzCloseCurrentFile(archive);
+    if (result != UNZ_OK) return result;
+
+    // The entry's time is local time in DOS form.
+    FILETIME local{}, utc{};
+    if (::DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &local) &&
+        ::LocalFileTimeToFileTime(&local, &utc))
+        ::SetFileTime(out.get(), &utc, nullptr, &utc);
+    return 0;
+}
+
+void* OpenZipArchive(const std::wstring& path) { return OpenArchive(path); }
+
+void CloseZipArchive(void* archive) {
+    if (archive) unzClose(static_cast<unzFile>(archive));
+}
+
+bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destination) {
+    // An existing destination that cannot be cleared stays as it is, and
+    // nothing was extracted: that is no success.
+    if (Exists(destination) && !DeleteAppFile(destination)) return false;
+
+    unzFile archive = OpenArchive(archive_path);
+    if (!archive) {
+        ::DeleteFileW(destination.c_str());
+        return false;
+    }
+    const int result = ExtractEntry(archive, 0, destination);
+    unzClose(archive);
+    ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (result == 0) return true;
+    if (FileLength(archive_path) == kEmptyArchiveSize) return true;
+    ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(destination.c_str());
+    return false;
+}
+
+}  // namespace nm
