@@ -5,13 +5,11 @@
 
 #include <string>
 
+#include "download/segmented_download.h"
 #include "list/download_list.h"
 
 namespace nm {
 
-constexpr UINT UM_FILESIZE = 1044;
-constexpr UINT UM_FILEDONE = 1045;
-constexpr UINT UM_FILETHREADS = 1046;
 constexpr UINT UM_FILESTATE = 1067;
 
 constexpr LPARAM kFileStateFetching = 8;
