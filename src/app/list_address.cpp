@@ -37,7 +37,7 @@ bool EnsureListAddress(HWND window, bool ask) {
             WriteSampleSettings();
     }
     if (!address.empty()) {
-        app.list.url_base = ListUrlBase(app.settings.Read(L"UPDATEINFO", L"ListURL"));
+        app.list.list_url_base = ListUrlBase(app.settings.Read(L"UPDATEINFO", L"ListURL"));
         return true;
     }
     const std::wstring missing =

@@ -62,7 +62,7 @@ long ClampedSetting(const wchar_t* key, long low, long high) {
 std::wstring EntryUrl(const updatefileinfo& entry) {
     if (!entry.url.empty()) return entry.url;
     const DownLoadList& list = theApp().list;
-    std::wstring url = text::ReplaceAll(list.url_template, L"{listurl-base}", list.url_base);
+    std::wstring url = text::ReplaceAll(list.url_template, L"{listurl-base}", list.list_url_base);
     return NormaliseUrlSlashes(text::ReplaceAll(url, L"{filename}", entry.path));
 }
 

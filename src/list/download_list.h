@@ -1,12 +1,16 @@
+// portable: builds without Win32
 #pragma once
-// The process-wide update list object: the entries that need work, the list's
-// version text and the update state.
-#include <windows.h>
-
+// The process-wide update list object: the entries that need work and what
+// the cycle carries along with them.
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "list/update_entry.h"
+#include "list/list_entry.h"
+#include "list/url_text.h"
+
+struct HWND__;  // the window handle type, without pulling in <windows.h>
 
 namespace nm {
 
@@ -14,18 +18,34 @@ class DownLoadList {
 public:
     long FileCount() const { return static_cast<long>(entries.size()); }
     void RemoveAll() { entries.clear(); }
-    // Reads a list saved before a restart; false when the file is missing or damaged.
+
+    // The base of the list address (the folder that holds the list), stored
+    // as the list URL base and returned.
+    std::wstring StoreListUrlBase(std::wstring_view address) { return list_url_base = ListUrlBase(address); }
+
+    // The saved pending list, written before a restart with raised rights.
+    // LoadFrom appends the saved entries to those held and replaces the other
+    // saved members; a missing, truncated or damaged file changes nothing and
+    // gives false.
+    bool SaveTo(const std::wstring& file) const;
     bool LoadFrom(const std::wstring& file);
 
+    static constexpr const wchar_t* kDefaultUrlTemplate = L"{listurl-base}/{filename}";
+
     std::vector<updatefileinfo> entries;
-    std::wstring remote_version;  // the version the version page names, "" when none
+    int update_state = 0;
     std::wstring description;
+    std::map<std::wstring, std::wstring> name_table;
+    HWND__* progress_window = nullptr;
+    std::wstring list_url_base;
+    std::wstring url_template = kDefaultUrlTemplate;
+    std::wstring temporary_directory;
+    std::wstring guid;
+    // The remote version found by the version-number check, "" when none.
+    std::wstring remote_version;
     std::vector<std::wstring> mirror_addresses;
     std::vector<std::wstring> run_commands;
-    std::wstring url_base;  // the address of the folder that holds the list
-    std::wstring url_template = L"{listurl-base}/{filename}";
-    HWND progress_window = nullptr;
-    int update_state = 0;
+    long copy_value = 0;
 };
 
 }  // namespace nm

@@ -18,7 +18,7 @@ std::vector<updatefileinfo> MarkChangedEntries(
     std::vector<updatefileinfo> marked;
     for (const auto& entry : fetched) {
         if (entry.ver.empty()) continue;
-        if (check_lost_files && IsFileEntry(entry) && !(entry.flags & kFlagDelete) && targets_missing(entry)) {
+        if (check_lost_files && IsFileEntry(entry) && !(entry.flags & kEntryDelete) && targets_missing(entry)) {
             marked.push_back(entry);
             continue;
         }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "list/update_entry.h"
+#include "list/list_entry.h"
 
 namespace nm {
 

@@ -43,4 +43,9 @@ std::wstring ExpandListParameters(const std::wstring& address) {
         address, [](const std::wstring& key) { return theApp().settings.Read(L"UPDATEINFO", key); });
 }
 
+std::vector<std::wstring> EntryTargets(const updatefileinfo& entry) {
+    return path_macros::EntryTargets(entry.path, entry.dstname, theApp().settings.ApplicationDirectory(),
+                                     SystemFolders());
+}
+
 }  // namespace nm

@@ -1,6 +1,7 @@
 // portable: builds without Win32
 #include "list/path_macros_rules.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/text.h"
@@ -63,6 +64,28 @@ std::wstring ExpandParameters(std::wstring_view address,
     for (const auto& [macro, key] : kParameters)
         result = text::ReplaceAll(result, macro, read_parameter(key));
     return result;
+}
+
+std::vector<std::wstring> EntryTargets(std::wstring_view path, std::wstring_view dstname,
+                                       std::wstring_view application_directory, const FolderResolver& folders) {
+    const std::wstring local = MakeLocal(application_directory, path, folders);
+    std::vector<std::wstring> targets;
+    std::wstring names = text::ReplaceAll(text::ReplaceAll(dstname, L",", L";"), L"|", L";");
+    for (const std::wstring& piece : text::Split(names, L';')) {
+        const std::wstring name = text::Trim(piece);
+        if (name.empty()) continue;
+        std::wstring target;
+        if (name.find_first_of(L"\\/") != std::wstring::npos) {
+            target = MakeLocal(application_directory, name, folders);
+        } else {
+            // An absolute path may be written with "/"; its file name ends at either separator.
+            const size_t last = local.find_last_of(L"\\/");
+            target = (last == std::wstring::npos ? std::wstring() : local.substr(0, last + 1)) + name;
+        }
+        if (std::find(targets.begin(), targets.end(), target) == targets.end()) targets.push_back(std::move(target));
+    }
+    if (targets.empty()) targets.push_back(local);
+    return targets;
 }
 
 }  // namespace nm::path_macros

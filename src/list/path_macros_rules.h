@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nm::path_macros {
 
@@ -25,5 +26,12 @@ std::wstring MakeLocal(std::wstring_view base, std::wstring_view path, const Fol
 // asked for at the moment of its replacement.
 std::wstring ExpandParameters(std::wstring_view address,
                               const std::function<std::wstring(const std::wstring& key)>& read_parameter);
+
+// The local paths a file entry installs to, at least one: the entry's path
+// under the application directory, or, when it names destinations (separated
+// by ";", "," or "|"), one path per distinct destination. A destination with a
+// separator is a path of its own; a bare name replaces the file name.
+std::vector<std::wstring> EntryTargets(std::wstring_view path, std::wstring_view dstname,
+                                       std::wstring_view application_directory, const FolderResolver& folders);
 
 }  // namespace nm::path_macros

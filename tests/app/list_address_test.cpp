@@ -35,7 +35,7 @@ protected:
 TEST_F(ListAddressTest, PresentAddressStoresTheListBase) {
     scratch.Write(L"novamend.ini", "[UPDATEINFO]\r\nListURL=http://h/updates/novamend.xml\r\n");
     EXPECT_TRUE(EnsureListAddress(nullptr, false));
-    EXPECT_EQ(app.list.url_base, L"http://h/updates");
+    EXPECT_EQ(app.list.list_url_base, L"http://h/updates");
 }
 
 TEST_F(ListAddressTest, DecliningTheSampleWritesNothing) {

@@ -36,7 +36,7 @@ TEST(MarkChangedEntries, NewChangedAndUnchangedPaths) {
 }
 
 TEST(MarkChangedEntries, LostFilesComeBackButNeverDeletions) {
-    const std::vector<updatefileinfo> same = {File(L"gone.dll", L"1"), File(L"old.dll", L"1", kFlagDelete),
+    const std::vector<updatefileinfo> same = {File(L"gone.dll", L"1"), File(L"old.dll", L"1", kEntryDelete),
                                               File(L"here.dll", L"1")};
     auto missing = [](const updatefileinfo& e) { return e.path != L"here.dll"; };
     EXPECT_EQ(Paths(MarkChangedEntries(same, same, true, missing)), (std::vector<std::wstring>{L"gone.dll"}));
@@ -44,10 +44,10 @@ TEST(MarkChangedEntries, LostFilesComeBackButNeverDeletions) {
 }
 
 TEST(SplitOffDescriptionAndRuns, ParagraphsInOrderRunsReversed) {
-    updatefileinfo d1 = File(L"First\\nline", L"999", kDescriptionEntryFlags);
-    updatefileinfo d2 = File(L"Second\\r\\nline", L"999", kDescriptionEntryFlags);
-    updatefileinfo r1 = File(L"setup.exe", L"999", kRunEntryFlags);
-    updatefileinfo r2 = File(L"after.exe", L"999", kRunEntryFlags);
+    updatefileinfo d1 = File(L"First\\nline", L"999", kDescriptionEntryMarker);
+    updatefileinfo d2 = File(L"Second\\r\\nline", L"999", kDescriptionEntryMarker);
+    updatefileinfo r1 = File(L"setup.exe", L"999", kRunEntryMarker);
+    updatefileinfo r2 = File(L"after.exe", L"999", kRunEntryMarker);
     std::vector<updatefileinfo> entries = {d1, File(L"a", L"1"), r1, d2, File(L"b", L"1"), r2};
     std::wstring description;
     std::vector<std::wstring> runs;

@@ -1,0 +1,80 @@
+// portable: builds without Win32
+#pragma once
+// How an element of the update list becomes an entry: the accepted attribute
+// spellings, the action flags, the address standing in for a path, the
+// duplicate key and the normalisation before an entry is stored.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "list/list_entry.h"
+
+namespace nm::list_entry {
+
+// The fields a file element's attributes fill.
+enum class FileField { ver, flags, path, url, shortcut, shortcuticon, iconindex, dstname, count };
+
+// Where an attribute name goes: its field and its rank among the spellings of
+// that field (0 is tried first). No field when the name is not accepted.
+struct AttributeSlot {
+    FileField field = FileField::count;
+    int rank = 0;
+    bool accepted() const { return field != FileField::count; }
+};
+AttributeSlot FileAttributeSlot(std::wstring_view name);
+
+// Collects a file element's attributes in any order; for each field the
+// first non-empty value in spelling order wins, as if each spelling had been
+// asked for in turn.
+class FileAttributes {
+public:
+    // Whether the value of this attribute can still matter; callers skip
+    // reading values that cannot.
+    bool Wants(std::wstring_view name) const;
+    void Offer(std::wstring_view name, std::wstring_view value);
+    // The entry with flags from the action text, the address moved out of
+    // the path and the path taken from the address when it has none.
+    updatefileinfo Build() const;
+
+private:
+    static constexpr int kNoRank = 1 << 30;
+    std::array<std::wstring, static_cast<int>(FileField::count)> values_;
+    std::array<int, static_cast<int>(FileField::count)> ranks_ = MakeRanks();
+    static constexpr std::array<int, static_cast<int>(FileField::count)> MakeRanks() {
+        std::array<int, static_cast<int>(FileField::count)> r{};
+        for (auto& x : r) x = kNoRank;
+        return r;
+    }
+};
+
+// The action bits of an oper value: its leading number, or'ed with a bit for
+// each word ("run", "exe", "del", "reg", "boot") it contains, ignoring case.
+std::uint32_t OperFlags(std::wstring_view oper);
+
+// A path that is really an address ("http:" or "https:") moves to url; an
+// entry with an address but no path takes its path from the address.
+void MoveAddressOutOfPath(updatefileinfo& entry);
+// The last piece of the address (or the one before a trailing "/").
+std::wstring PathFromAddress(std::wstring_view url);
+
+// Entries with the same key are duplicates; the first one wins.
+std::wstring DuplicateKey(const updatefileinfo& entry);
+
+updatefileinfo MakeRunEntry(std::wstring_view program, std::wstring_view parameters, std::wstring_view wait);
+updatefileinfo MakeDescriptionEntry(std::wstring_view text);
+
+// A run entry's command keeps its three values in one text, separated by a
+// character that cannot occur in an XML document.
+struct RunCommand {
+    std::wstring program, parameters, wait;
+};
+std::wstring JoinRunCommand(const RunCommand& command);
+RunCommand SplitRunCommand(std::wstring_view command);
+
+// What is stored: ver lower-cased and trimmed; in a file path "|" stands for
+// "\" and "._.zip" is dropped, then the path is trimmed.
+void Normalise(updatefileinfo& entry);
+std::wstring NormalisePath(std::wstring_view path);
+
+}  // namespace nm::list_entry

@@ -1,0 +1,301 @@
+#include "list/update_list_reader.h"
+
+#include <ole2.h>
+
+#include <iterator>
+#include <utility>
+
+#include "app/named_lock.h"
+#include "app/update_app.h"
+#include "base/com_text.h"
+#include "base/unique_handle.h"
+#include "list/list_entry_rules.h"
+
+namespace nm {
+
+namespace {
+// Every writer of an entry array takes this lock.
+constexpr long kEntryArrayLock = 0xB0001;
+
+// The version-independent DOM document and its document interface.
+constexpr CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kDomDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+// Appends entries in batches: the lock is a named event, and taking it once
+// per entry would cost more than reading the entry.
+class EntryAppender {
+public:
+    explicit EntryAppender(std::vector<updatefileinfo>& entries) : entries_(entries) {}
+    EntryAppender(const EntryAppender&) = delete;
+    EntryAppender& operator=(const EntryAppender&) = delete;
+    // What was read before a failure is kept.
+    ~EntryAppender() { Flush(); }
+
+    void Add(updatefileinfo entry) {
+        list_entry::Normalise(entry);
+        batch_.push_back(std::move(entry));
+        if (batch_.size() >= kBatchSize) Flush();
+    }
+    void Flush() {
+        if (batch_.empty()) return;
+        ScopedLock lock(kEntryArrayLock);
+        entries_.insert(entries_.end(), std::make_move_iterator(batch_.begin()), std::make_move_iterator(batch_.end()));
+        batch_.clear();
+    }
+
+private:
+    static constexpr size_t kBatchSize = 512;
+    std::vector<updatefileinfo>& entries_;
+    std::vector<updatefileinfo> batch_;
+};
+
+com_ptr<IXMLDOMNode> Retained(IXMLDOMNode* node) {
+    com_ptr<IXMLDOMNode> owner;
+    node->AddRef();
+    *owner.put() = node;
+    return owner;
+}
+
+com_ptr<IXMLDOMNode> FirstChild(IXMLDOMNode* node) {
+    com_ptr<IXMLDOMNode> child;
+    if (FAILED(node->get_firstChild(child.put()))) child.reset();
+    return child;
+}
+
+com_ptr<IXMLDOMNode> NextSibling(IXMLDOMNode* node) {
+    com_ptr<IXMLDOMNode> sibling;
+    if (FAILED(node->get_nextSibling(sibling.put()))) sibling.reset();
+    return sibling;
+}
+
+bool IsElement(IXMLDOMNode* node) {
+    DOMNodeType type = NODE_INVALID;
+    return SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT;
+}
+
+std::wstring NodeName(IXMLDOMNode* node) {
+    unique_bstr name;
+    if (FAILED(node->get_nodeName(name.put()))) return {};
+    return name.str();
+}
+
+std::wstring NodeText(IXMLDOMNode* node) {
+    unique_bstr text;
+    if (FAILED(node->get_text(text.put()))) return {};
+    return text.str();
+}
+
+// Calls visit(attribute node, name) for each attribute of an element, once.
+template <typename Visit>
+bool ForEachAttribute(IXMLDOMNode* element, Visit&& visit) {
+    com_ptr<IXMLDOMNamedNodeMap> attributes;
+    if (FAILED(element->get_attributes(attributes.put())) || !attributes) return false;
+    long count = 0;
+    if (FAILED(attributes->get_length(&count))) return false;
+    for (long i = 0; i < count; ++i) {
+        com_ptr<IXMLDOMNode> attribute;
+        if (FAILED(attributes->get_item(i, attribute.put())) || !attribute) return false;
+        unique_bstr name;
+        if (FAILED(attribute->get_nodeName(name.put()))) return false;
+        visit(attribute.get(), name.view());
+    }
+    return true;
+}
+
+std::wstring AttributeValue(IXMLDOMNode* attribute) {
+    unique_variant value;
+    if (FAILED(attribute->get_nodeValue(value.put()))) return {};
+    return std::wstring(value.text());
+}
+
+bool ReadFileElement(IXMLDOMNode* element, updatefileinfo& entry) {
+    list_entry::FileAttributes attributes;
+    const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
+        if (attributes.Wants(name)) attributes.Offer(name, AttributeValue(attribute));
+    });
+    entry = attributes.Build();
+    return ok;
+}
+
+bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
+    std::wstring program, parameters, wait;
+    const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
+        if (name == L"path") program = AttributeValue(attribute);
+        else if (name == L"param") parameters = AttributeValue(attribute);
+        else if (name == L"wait") wait = AttributeValue(attribute);
+    });
+    entry = list_entry::MakeRunEntry(program, parameters, wait);
+    return ok;
+}
+
+// One element of the walk: what it makes, if anything.
+bool ReadElement(IXMLDOMNode* element, EntryAppender& appender, SeenPaths& seen) {
+    const std::wstring name = NodeName(element);
+    updatefileinfo entry;
+    if (name == L"description") {
+        appender.Add(list_entry::MakeDescriptionEntry(NodeText(element)));
+    } else if (name == L"run") {
+        if (!ReadRunElement(element, entry)) return false;
+        appender.Add(std::move(entry));
+    } else if (name == L"file") {
+        if (!ReadFileElement(element, entry)) return false;
+        if (seen.insert(list_entry::DuplicateKey(entry)).second) appender.Add(std::move(entry));
+    }
+    return true;
+}
+
+struct RootChildren {
+    com_ptr<IXMLDOMNode> guid, fileurl;
+};
+
+// The first direct children named guid and fileurl.
+RootChildren FindListSettings(IXMLDOMNode* root) {
+    RootChildren found;
+    for (com_ptr<IXMLDOMNode> child = FirstChild(root); child && !(found.guid && found.fileurl);) {
+        com_ptr<IXMLDOMNode> next = NextSibling(child.get());
+        if (IsElement(child.get())) {
+            const std::wstring name = NodeName(child.get());
+            if (name == L"guid" && !found.guid) found.guid = std::move(child);
+            else if (name == L"fileurl" && !found.fileurl) found.fileurl = std::move(child);
+        }
+        child = std::move(next);
+    }
+    return found;
+}
+
+// The first "update" child of the document, else the first "updates", else
+// the first "novamend".
+com_ptr<IXMLDOMNode> FindRoot(IXMLDOMDocument* document) {
+    static constexpr std::wstring_view kRootNames[] = {L"update", L"updates", L"novamend"};
+    com_ptr<IXMLDOMNode> roots[std::size(kRootNames)];
+    for (com_ptr<IXMLDOMNode> child = FirstChild(document); child;) {
+        com_ptr<IXMLDOMNode> next = NextSibling(child.get());
+        if (IsElement(child.get())) {
+            const std::wstring name = NodeName(child.get());
+            for (size_t i = 0; i < std::size(kRootNames); ++i)
+                if (name == kRootNames[i] && !roots[i]) roots[i] = std::move(child);
+        }
+        child = std::move(next);
+    }
+    for (auto& root : roots)
+        if (root) return std::move(root);
+    return {};
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void ShowFormatError(const std::wstring& text) {
+    ::MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+// Creates the document object and loads the file. Null document with
+// com_failed false: the file is no list.
+struct LoadedDocument {
+    com_ptr<IXMLDOMDocument> document;
+    bool com_failed = false;
+};
+
+LoadedDocument LoadDocument(const std::wstring& path) {
+    LoadedDocument result;
+    com_ptr<IUnknown> object;
+    if (FAILED(::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_SERVER, IID_IUnknown, object.put_void())) ||
+        FAILED(::OleRun(object.get())) ||
+        FAILED(object->QueryInterface(kDomDocumentInterface, result.document.put_void())) || !result.document) {
+        result.document.reset();
+        result.com_failed = true;
+        return result;
+    }
+    // Load synchronously, and never fetch anything the list refers to.
+    result.document->put_async(VARIANT_FALSE);
+    result.document->put_validateOnParse(VARIANT_FALSE);
+    result.document->put_resolveExternals(VARIANT_FALSE);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    const HRESULT hr = result.document->load(unique_variant(path).get(), &loaded);
+    if (FAILED(hr)) result.com_failed = true;
+    if (FAILED(hr) || loaded != VARIANT_TRUE) result.document.reset();
+    return result;
+}
+}  // namespace
+
+void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
+    list_entry::Normalise(entry);
+    ScopedLock lock(kEntryArrayLock);
+    entries.push_back(std::move(entry));
+}
+
+bool ReadListNode(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, bool /*main_list*/) {
+    if (!node) return false;
+    EntryAppender appender(entries);
+    // Pre-order walk over first-child and next-sibling links; ancestors wait
+    // on the stack, so a deep document cannot exhaust the call stack.
+    std::vector<com_ptr<IXMLDOMNode>> ancestors;
+    com_ptr<IXMLDOMNode> current = Retained(node);
+    for (;;) {
+        com_ptr<IXMLDOMNode> child;
+        if (IsElement(current.get())) {
+            if (!ReadElement(current.get(), appender, seen)) return false;
+            child = FirstChild(current.get());
+        }
+        if (child) {
+            ancestors.push_back(std::move(current));
+            current = std::move(child);
+            continue;
+        }
+        // No children: the next sibling, else the next sibling of the nearest
+        // ancestor that has one, never leaving the subtree of node.
+        for (;;) {
+            if (ancestors.empty()) return true;  // back at node
+            if (com_ptr<IXMLDOMNode> sibling = NextSibling(current.get())) {
+                current = std::move(sibling);
+                break;
+            }
+            current = std::move(ancestors.back());
+            ancestors.pop_back();
+        }
+    }
+}
+
+bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
+                    DownLoadList& list, const ListErrorReporter& report_error) {
+    auto fail_with_message = [&] {
+        // The comparison copy is often simply not there yet: no message then.
+        if (!main_list && !FileExists(path)) return false;
+        const std::wstring where = main_list ? theApp().settings.Read(L"UPDATEINFO", L"ListURL") : path;
+        report_error(theApp().language.Translate(L"MAIN", L"The xml file format error!") + L"\n" + where);
+        return false;
+    };
+    // A missing file is an empty list, not a broken one.
+    if (!FileExists(path)) return false;
+
+    LoadedDocument loaded = LoadDocument(path);
+    if (loaded.com_failed) return fail_with_message();
+    if (!loaded.document) return false;  // not well-formed
+    com_ptr<IXMLDOMNode> root = FindRoot(loaded.document.get());
+    if (!root) return false;
+
+    RootChildren settings = FindListSettings(root.get());
+    if (main_list) {
+        if (settings.guid) list.guid = NodeText(settings.guid.get());
+        list.url_template = settings.fileurl ? NodeText(settings.fileurl.get()) : DownLoadList::kDefaultUrlTemplate;
+    }
+
+    SeenPaths seen;
+    if (!ReadListNode(root.get(), entries, seen, main_list)) return fail_with_message();
+
+    // The guid is for this run only; the copy on disk loses it.
+    if (settings.guid) {
+        com_ptr<IXMLDOMNode> removed;
+        if (SUCCEEDED(root->removeChild(settings.guid.get(), removed.put())))
+            loaded.document->save(unique_variant(path).get());
+    }
+    return true;
+}
+
+bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list) {
+    return ReadUpdateList(path, entries, main_list, theApp().list, ShowFormatError);
+}
+
+}  // namespace nm

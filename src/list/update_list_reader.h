@@ -1,0 +1,41 @@
+#pragma once
+// Reads an update list (XML, through the system's XML DOM) into entries.
+#include <windows.h>
+#include <msxml.h>
+
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "list/download_list.h"
+#include "list/list_entry.h"
+
+namespace nm {
+
+// Lower-cased paths of the file entries read so far: the first entry with a
+// path wins.
+using SeenPaths = std::unordered_set<std::wstring>;
+
+// Shows the text of a failed read to the user.
+using ListErrorReporter = std::function<void(const std::wstring& text)>;
+
+// Reads the list at path and appends its entries. True when a root element
+// ("update", "updates" or "novamend") was found and read. The main list also
+// sets the guid and the URL template of the process's update list object;
+// the comparison copy (main_list false) gives entries only. A guid element is
+// removed from the file on disk. COM must be initialised on the thread.
+bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list);
+// The same with the list object and the error display chosen by the caller.
+bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
+                    DownLoadList& list, const ListErrorReporter& report_error);
+
+// Walks node and everything below it in document order, appending an entry
+// for every file, run and description element. The walk keeps its own stack,
+// so nesting depth costs memory, not call stack. False on a COM failure.
+bool ReadListNode(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, bool main_list);
+
+// Normalises the entry and appends it under the entry-array lock.
+void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries);
+
+}  // namespace nm
