@@ -85,6 +85,7 @@ class Nginx:
         self.dir = Path(tempfile.mkdtemp(prefix="nginx-"))
         conf = f"""
 daemon off;
+user root;
 worker_processes 1;
 pid {self.dir}/nginx.pid;
 error_log {self.dir}/error.log;
@@ -175,3 +176,52 @@ def list_digest(text):
                 acc[i] = (acc[i] + s[j] + s[j // 2] + i + j) % 199
     digits = "".join("0123456789ABCDEF"[a % 16] for a in acc)
     return digits[:4] + "-" + digits[4:]
+
+
+def list_xml(files, root="update", extra=""):
+    """An update list: files is a list of dicts of attributes (path, ver ...)."""
+    from xml.sax.saxutils import quoteattr
+    items = "".join("<file " + " ".join(f"{k}={quoteattr(str(v))}" for k, v in f.items()) + "/>"
+                    for f in files)
+    return f'<?xml version="1.0" encoding="utf-8"?><{root}>{extra}{items}</{root}>'
+
+
+class Installation:
+    """An installed application with its own branded updater: the
+    application directory, the comparison copy and the served site."""
+
+    def __init__(self, list_url, novamend=None, application=None, **sections):
+        self.name = new_name()
+        self.app_dir = application_directory(self.name)
+        self.app_dir.mkdir(parents=True, exist_ok=True)
+        settings = {"Novamend": {"ShowWhenCheck": "false", "QuickCheck": "false", "Log": "novamend.log",
+                                 "TempAppPath": "1", **(novamend or {})},
+                    "UPDATEINFO": {"ListURL": list_url},
+                    "APPLICATION": {"Application": "app.exe", "Name": self.name, **(application or {})}}
+        settings.update(sections)
+        self.settings = settings
+        self.exe = branded_updater(settings)
+
+    @property
+    def work_dir(self):
+        """The list work directory (TempAppPath puts it in the application directory)."""
+        return self.app_dir / list_digest(self.settings["UPDATEINFO"]["ListURL"] + "9999999999")
+
+    def install_list(self, xml):
+        (self.app_dir / "novamend.xml").write_text(xml, encoding="utf-8")
+
+    def run(self, *args, timeout=120):
+        return wine([self.exe] + list(args), timeout=timeout)
+
+    def exit_code(self, *args, timeout=120):
+        """The updater's whole 32-bit exit code."""
+        record = SCRATCH / f"exit-{uuid.uuid4().hex[:8]}.txt"
+        wine([BIN / "run_and_report.exe", windows_path(record), windows_path(self.exe)] + list(args),
+             timeout=timeout, check=True)
+        code = int(record.read_text())
+        record.unlink()
+        return code
+
+    def log(self):
+        p = self.app_dir / "novamend.log"
+        return p.read_bytes().decode("cp1252", errors="replace") if p.exists() else ""

@@ -1,0 +1,26 @@
+// run_and_report: runs a program, waits for it and writes its whole 32-bit
+// exit code to a file (a Unix exit status keeps only the low 8 bits).
+//   run_and_report.exe <record file> <program> [arguments...]
+#include <windows.h>
+
+#include <fstream>
+#include <string>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc < 3) return 2;
+    std::wstring command;
+    for (int i = 2; i < argc; ++i) command += (i > 2 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return 3;
+    WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    std::ofstream(argv[1]) << code;
+    return 0;
+}
