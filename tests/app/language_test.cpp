@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "base/text.h"
 #include "base/unique_handle.h"
@@ -18,8 +19,17 @@ std::wstring ScratchFile(const std::wstring& name) {
     return std::wstring(temp) + L"novamend-language-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + name;
 }
 
+// Files written by a test, deleted when the program ends.
+struct ScratchFiles {
+    std::vector<std::wstring> paths;
+    ~ScratchFiles() {
+        for (const auto& path : paths) ::DeleteFileW(path.c_str());
+    }
+} scratch_files;
+
 std::wstring WriteScratch(const std::wstring& name, const std::string& bytes) {
     const std::wstring path = ScratchFile(name);
+    scratch_files.paths.push_back(path);
     unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

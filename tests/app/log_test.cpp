@@ -53,6 +53,23 @@ std::vector<std::string> LogLines(const std::string& bytes) {
     return lines;
 }
 
+void RemoveTree(const std::wstring& directory) {
+    WIN32_FIND_DATAW found{};
+    unique_hfind find(::FindFirstFileW((directory + L"*").c_str(), &found));
+    if (find) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(directory + name + L"\\");
+            else
+                ::DeleteFileW((directory + name).c_str());
+        } while (::FindNextFileW(find.get(), &found));
+    }
+    find.reset();
+    ::RemoveDirectoryW(directory.c_str());
+}
+
 class LogFile : public testing::Test {
 protected:
     void SetUp() override {
@@ -63,7 +80,10 @@ protected:
         ASSERT_TRUE(::CreateDirectoryW(directory_.c_str(), nullptr));
         theApp().settings.SetApplicationDirectory(directory_);
     }
-    void TearDown() override { UseLog(L""); }
+    void TearDown() override {
+        UseLog(L"");
+        RemoveTree(directory_);
+    }
 
     void UseLog(const std::wstring& name) { theApp().settings.Write(L"Novamend", L"Log", name); }
     std::wstring directory_;
@@ -155,13 +175,17 @@ TEST_F(LogFile, TwoThreadsWriteWholeLines) {
 }
 
 TEST_F(LogFile, TwoProcessesWriteWholeLines) {
-    constexpr int kLines = 150;
+    constexpr int kLines = 400;
+    const std::wstring start_name = L"novamend-log-writers-" + std::to_wstring(::GetCurrentProcessId());
+    unique_handle start(::CreateEventW(nullptr, TRUE, FALSE, start_name.c_str()));
+    unique_handle ready(::CreateSemaphoreW(nullptr, 0, 2, (start_name + L"-ready").c_str()));
+    ASSERT_TRUE(start && ready);
     std::vector<unique_handle> processes;
     for (const wchar_t* tag : {L"first", L"second"}) {
         // No trailing separator before the closing quote, which would escape it.
         const std::wstring directory = directory_.substr(0, directory_.size() - 1);
         std::wstring command = L"\"" + ExecutableDirectory() + L"log_writer.exe\" \"" + directory +
-                               L"\" shared.log " + tag + L" " + std::to_wstring(kLines);
+                               L"\" shared.log " + tag + L" " + std::to_wstring(kLines) + L" " + start_name;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
@@ -170,6 +194,9 @@ TEST_F(LogFile, TwoProcessesWriteWholeLines) {
         unique_handle thread(process.hThread);
         processes.emplace_back(process.hProcess);
     }
+    // Both writers are loaded and waiting before either writes a line.
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(::WaitForSingleObject(ready.get(), 30000), WAIT_OBJECT_0);
+    ::SetEvent(start.get());
     for (auto& process : processes) {
         ASSERT_EQ(::WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
         DWORD code = 1;
