@@ -17,8 +17,11 @@ from pathlib import Path
 
 import harness
 
-PREFIX = harness.BUILD / "wineprefix-lang"
-ENV = {"WINEPREFIX": str(PREFIX), "NOVAMEND_BUILD": str(harness.BUILD), "LC_ALL": "en_US.UTF-8"}
+# A build folder of its own gives the prefix its own start-up lock too, so
+# creating it does not hold up scenarios that use the shared prefix.
+OWN_BUILD = harness.BUILD / "language-e2e"
+PREFIX = OWN_BUILD / "wineprefix"
+ENV = {"WINEPREFIX": str(PREFIX), "NOVAMEND_BUILD": str(OWN_BUILD), "LC_ALL": "en_US.UTF-8"}
 SCREENSHOTS = harness.ROOT / "docs" / "screenshots"
 
 # Wine knows no CJK font for its dialog faces; link them to the one Debian's
