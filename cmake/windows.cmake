@@ -29,8 +29,30 @@ target_link_libraries(novamend PRIVATE novamend_core)
 target_link_options(novamend PRIVATE -municode)
 set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/res/novamend.manifest ${PROJECT_SOURCE_DIR}/src/res/default.ini)
-file(GLOB resource_inputs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/res/*)
+file(GLOB resource_inputs LIST_DIRECTORIES false CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/res/*)
 set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS ${resource_inputs})
+
+# The built-in language tables: UTF-8 in the sources, stored in their own code
+# pages (936 simplified, 950 traditional Chinese) in the build tree only.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(language_dir ${CMAKE_BINARY_DIR}/lang)
+set(language_tables)
+foreach(table IN ITEMS "novamendcn.lan|cp936" "novamendbig.lan|cp950")
+  string(REPLACE "|" ";" table "${table}")
+  list(GET table 0 table_name)
+  list(GET table 1 code_page)
+  add_custom_command(OUTPUT ${language_dir}/${table_name}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${language_dir}
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/res/lang/encode.py
+      ${PROJECT_SOURCE_DIR}/src/res/lang/${table_name} ${language_dir}/${table_name} ${code_page}
+    DEPENDS ${PROJECT_SOURCE_DIR}/src/res/lang/${table_name} ${PROJECT_SOURCE_DIR}/src/res/lang/encode.py
+    VERBATIM)
+  list(APPEND language_tables ${language_dir}/${table_name})
+endforeach()
+add_custom_target(novamend_language_tables DEPENDS ${language_tables})
+add_dependencies(novamend novamend_language_tables)
+set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS ${language_tables})
+target_include_directories(novamend PRIVATE ${language_dir})
 
 # The branding tool writes vendor settings into a copy of the program.
 add_executable(novamend-brand ${PROJECT_SOURCE_DIR}/src/brand/brand_main.cpp)

@@ -11,11 +11,11 @@ void LoadChosenLanguage(CUpdateApp& app) {
     if (name.empty()) name = settings.Read(L"Novamend", L"Language");
     name = text::Lower(name);
     if (name == L"novamendcn.lan")
-        app.language.LoadResource(154);
+        app.language.LoadResource(kSimplifiedChineseTable);
     else if (name == L"novamendbig.lan")
-        app.language.LoadResource(153);
+        app.language.LoadResource(kTraditionalChineseTable);
     else
-        app.language.LoadFile(settings.ApplicationDirectory() + L"\\" + name);
+        app.language.LoadFile(text::CollapseSeparators(settings.ApplicationDirectory() + L"\\" + name));
     app.language.LoadFile(
         text::CollapseSeparators(settings.ApplicationDirectory() + L"\\" + app.executable_base_name + L".lan"));
 }

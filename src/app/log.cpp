@@ -1,7 +1,69 @@
 #include "app/log.h"
 
+#include <windows.h>
+
+#include <cwchar>
+
+#include "app/named_lock.h"
+#include "app/update_app.h"
+#include "base/text.h"
+#include "base/unique_handle.h"
+
 namespace nm {
 
-void WriteLog(const std::wstring&) {}
+namespace {
+
+// Serialises writers of the log file, threads and processes alike.
+constexpr long kLogLock = 786433;
+
+std::wstring TimeStamp() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    wchar_t stamp[32];
+    std::swprintf(stamp, std::size(stamp), L"[%04u-%02u-%02u %02u:%02u:%02u]", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return stamp;
+}
+
+// Characters the code page cannot hold become its default character.
+std::string ToThreadAnsi(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string bytes(size, '\0');
+    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+unique_hfile OpenForAppend(const std::wstring& path) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+    return file;
+}
+
+}  // namespace
+
+void WriteLog(const std::wstring& text) {
+    CUpdateApp& app = theApp();
+    app.hosts.NotifyLog(text);
+
+    const std::wstring name = app.settings.Read(L"Novamend", L"Log");
+    if (name.empty()) return;
+
+    ScopedLock lock(kLogLock);
+    const std::wstring path = text::CollapseSeparators(app.settings.ApplicationDirectory() + L"\\" + name);
+    const std::string line = ToThreadAnsi(TimeStamp() + text + L"\r\n");
+    unique_hfile file = OpenForAppend(path);
+    if (!file) return;
+    LARGE_INTEGER end{};
+    if (!::SetFilePointerEx(file.get(), end, nullptr, FILE_END)) return;
+    DWORD written = 0;
+    ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
 
 }  // namespace nm

@@ -4,7 +4,9 @@
 
 namespace nm {
 
-// Appends one time-stamped line; every failure is silent.
+// Passes the line to the host windows, then appends it with a time stamp to
+// the log file in the thread's ANSI code page. Any thread may call it; every
+// failure is silent.
 void WriteLog(const std::wstring& text);
 
 }  // namespace nm
