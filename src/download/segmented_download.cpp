@@ -293,6 +293,10 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         }
     }
     size_ = size;
+    // A server that answers but names no size (an empty file, or no
+    // Content-Length) cannot be cut into ranges; one connection reads the
+    // body to its end instead of failing a file that is really there.
+    if (size == 0) return DownloadSingle(no_retry, row, window);
     if (size < 1) {
         ::DeleteFileW(target_.c_str());
         return false;
