@@ -72,6 +72,7 @@ class DownloadTestBase(unittest.TestCase):
             "small.bin": rng.randbytes(30_000),
             "doc.txt": (b"0123456789abcdef" * 128),  # exactly 2048 bytes
             "empty.bin": b"",
+            "x^y.bin": rng.randbytes(120_000),
         }
         for name, data in cls.files.items():
             (cls.root / name).write_bytes(data)
@@ -332,6 +333,23 @@ class FaultDownloadTest(DownloadTestBase):
         _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
         self.assertEqual(outcome["result"], "0")
         self.assertEqual(self.leftovers(), [])
+        # One connection cannot tell the end of such a body from a broken
+        # connection either: no length, no file.
+        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=1")
+        self.assertEqual(outcome["result"], "0")
+        self.assertEqual(self.leftovers(), [])
+
+    def test_size_query_retries_with_the_percent_encoded_address(self):
+        # This server knows the file only under its encoded name.
+        self.faults.set_fault("/x^y.bin", status=404, raw_target="/x^y.bin")
+        target, outcome = self.download(self.faults.url("x^y.bin"), "target.bin", "connections=4")
+        self.assertEqual(outcome["result"], "1")
+        self.assert_same_file(target, "x^y.bin")
+        self.assertTrue(outcome["url"].endswith("/x%5Ey.bin"), outcome["url"])
+        targets = [(r["target"], r["status"]) for r in self.faults.requests("/x^y.bin")]
+        self.assertEqual(targets[0], ("/x^y.bin", 404))
+        self.assertTrue(all(t == "/x%5Ey.bin" for t, _ in targets[1:]), targets)
+        self.assertEqual(len(targets), 1 + 1 + 3, "one plain query, one encoded query, three segments")
 
     def write_settings(self, keys):
         # The probe's application directory is the folder of its result file.

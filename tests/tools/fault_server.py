@@ -41,6 +41,8 @@ Fault options (all optional; a path without faults is served normally):
     rate            bytes per second, per connection
     proxy_auth      "user:password": act as a proxy that wants Basic credentials
                     (407 with Proxy-Authenticate until they are sent)
+    raw_target      apply only to requests whose target is exactly this text
+                    as sent (so "/a^b" and "/a%5Eb" can be told apart)
     times           how many requests get the fault; afterwards the path is
                     served normally (default: every request)
     when_range      which requests the fault applies to: "any" (default),
@@ -180,6 +182,8 @@ class _Handler(BaseHTTPRequestHandler):
             if when == "ranged" and range_start is None:
                 return {}
             if isinstance(when, int) and start != when:
+                return {}
+            if "raw_target" in fault and self.path != fault["raw_target"]:
                 return {}
             times = fault.get("times")
             if times is not None:
