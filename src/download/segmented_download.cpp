@@ -336,7 +336,6 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         Send(window, UM_FILETHREADS, RowParameter(row), static_cast<LPARAM>(running));
     };
 
-    std::int64_t started = 0;
     for (std::int64_t i = 0; i < segment_count_; ++i) {
         if (Aborted(id_)) break;
         auto job = std::make_unique<SegmentJob>();
@@ -360,7 +359,6 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         }
         job.release();
         ::CloseHandle(thread);
-        ++started;
         if (Aborted(id_)) break;
         ::Sleep(10);
         // At most the connection count plus one run at once.
