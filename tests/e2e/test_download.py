@@ -257,6 +257,24 @@ class FaultDownloadTest(DownloadTestBase):
         ranges = [r["range"] for r in self.faults.requests("/" + self.NAME)]
         self.assertEqual(ranges, [None, f"bytes={100 * 1024}-"])
 
+    def test_connect_try_count_is_the_number_of_connections_per_segment(self):
+        # Segment 1 gets headers and no body, every time: each connection
+        # ends in empty reads, and the segment gives up after its attempts.
+        seg = self.seg()
+        self.faults.set_fault("/" + self.NAME, drop_after=0, when_range=seg)
+        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4", "trycount=2")
+        self.assertEqual(outcome["result"], "0")
+        self.assertEqual(self.leftovers(), [])
+        ranges = [r["range"] for r in self.faults.requests("/" + self.NAME)]
+        self.assertEqual(ranges.count(f"bytes={seg}-"), 2)
+
+    def test_target_folder_that_does_not_exist_fails_cleanly(self):
+        _, outcome = self.download(self.faults.url(self.NAME), "missing\\target.bin", "connections=4")
+        self.assertEqual(outcome["result"], "0")
+        self.assertFalse((self.work / "missing").exists())
+        _, outcome = self.download(self.faults.url(self.NAME), "missing\\target.bin", "connections=1")
+        self.assertEqual(outcome["result"], "0")
+
     def test_stall_mid_segment_then_completes(self):
         self.faults.set_fault("/" + self.NAME, stall={"after": 10 * 1024, "seconds": 1.5},
                               when_range=self.seg(), times=1)
