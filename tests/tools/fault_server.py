@@ -158,7 +158,8 @@ class _Handler(BaseHTTPRequestHandler):
             st.in_flight += 1
             st.max_in_flight = max(st.max_in_flight, st.in_flight)
         record = {"range": self.headers.get("Range"), "status": None, "target": self.path,
-                  "proxy_authorization": self.headers.get("Proxy-Authorization")}
+                  "proxy_authorization": self.headers.get("Proxy-Authorization"),
+                  "started": time.monotonic(), "ended": None}
         with st.lock:
             st.requests.setdefault(path, []).append(record)
         try:
@@ -168,6 +169,7 @@ class _Handler(BaseHTTPRequestHandler):
         finally:
             with st.lock:
                 st.in_flight -= 1
+                record["ended"] = time.monotonic()
 
     def _fault_for(self, path, range_start):
         st = self.server.state
@@ -374,6 +376,19 @@ class FaultServer(ThreadingHTTPServer):
 
     def requests(self, path):
         return self.stats()["requests"].get(path, [])
+
+    @staticmethod
+    def max_overlap(records):
+        """The most of the given requests that were in flight at once."""
+        events = []
+        for r in records:
+            events.append((r["started"], 1))
+            events.append((r["ended"] if r["ended"] is not None else float("inf"), -1))
+        most = current = 0
+        for _, step in sorted(events, key=lambda e: (e[0], e[1])):
+            current += step
+            most = max(most, current)
+        return most
 
     def url(self, path=""):
         return f"http://127.0.0.1:{self.port}/{path.lstrip('/')}"
