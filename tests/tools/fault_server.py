@@ -75,13 +75,14 @@ class _State:
         self.lock = threading.Lock()
         self.faults = {}
         self.applied = {}
+        self.in_flight = 0
+        self.connections = 0
         self.reset_counters()
 
     def reset_counters(self):
-        self.in_flight = 0
-        self.max_in_flight = 0
-        self.connections = 0
-        self.max_connections = 0
+        # What is open now stays counted; the highs start again from it.
+        self.max_in_flight = self.in_flight
+        self.max_connections = self.connections
         self.requests = {}
 
     def stats(self):
