@@ -87,6 +87,10 @@ std::int64_t QueryNumber(HINTERNET request, DWORD info, bool* present) {
     return transfer::ParseDecimal(buffer);
 }
 
+// A plain GET whose body is never read. (Wine's WinINet reads the unread
+// rest of a body when the request handle closes, to keep the connection;
+// so under Wine the size query and every segment that stops before the end
+// of the file cost reading the rest of it.)
 std::int64_t QueryRemoteSize(const std::wstring& url) {
     const std::wstring agent = L"querysize" + std::to_wstring(++size_query_counter);
     unique_hinternet session = OpenSession(agent);

@@ -41,20 +41,28 @@ void Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 WPARAM RowParameter(int row) { return static_cast<WPARAM>(static_cast<INT_PTR>(row)); }
 
-bool Aborted(int file_id) { return tv::Get(tv::kAbortMark, file_id) != 0; }
+bool Aborted(int file_id) { return tv::AbortMarked(file_id); }
 
-// Progress of one segment: the file's and the segment's counters, each kept
-// within 0 and the file size, reported to the window and to host windows.
-void ReportProgress(const SegmentJob& job, std::int64_t delta) {
-    const std::int64_t file_bytes = tv::AddClamped(tv::kFileReceived, job.file_id, delta, job.file_size);
-    Send(job.window, UM_FILEDONE, RowParameter(job.row), static_cast<LPARAM>(file_bytes));
-    theApp().hosts.NotifyFileBytes(job.file_size, file_bytes);
-    const std::int64_t segment_bytes =
-        tv::AddClamped(tv::kSegmentReceived | static_cast<std::uint32_t>(job.index), job.file_id, delta,
-                       job.file_size);
+// Progress of one segment, one report per block: the file's and the
+// segment's counters, each kept within 0 and the file size, go to the window
+// and to host windows. The counters of all the blocks of one network read
+// are added under one hold of the table's lock.
+void ReportProgress(const SegmentJob& job, const std::vector<std::int64_t>& deltas) {
+    if (deltas.empty()) return;
+    std::vector<std::int64_t> file_bytes(deltas.size()), segment_bytes(deltas.size());
+    tv::AddSeries(tv::kFileReceived, tv::kSegmentReceived | static_cast<std::uint32_t>(job.index), job.file_id,
+                  deltas.data(), deltas.size(), job.file_size, file_bytes.data(), segment_bytes.data());
     const WPARAM segment_parameter =
         (static_cast<WPARAM>(job.index) << 16) | (static_cast<WPARAM>(job.row) & 0xFFFF);
-    Send(job.window, UM_SEGDONE, segment_parameter, static_cast<LPARAM>(segment_bytes));
+    for (size_t i = 0; i < deltas.size(); ++i) {
+        Send(job.window, UM_FILEDONE, RowParameter(job.row), static_cast<LPARAM>(file_bytes[i]));
+        theApp().hosts.NotifyFileBytes(job.file_size, file_bytes[i]);
+        Send(job.window, UM_SEGDONE, segment_parameter, static_cast<LPARAM>(segment_bytes[i]));
+    }
+}
+
+void ReportProgress(const SegmentJob& job, std::int64_t delta) {
+    ReportProgress(job, std::vector<std::int64_t>{delta});
 }
 
 // Hands out the body in 1024-byte steps from larger network reads. Asks the
@@ -64,8 +72,9 @@ class BlockReader {
 public:
     explicit BlockReader(HINTERNET request) : request_(request), buffer_(kNetworkBuffer) {}
 
-    // Up to 1024 bytes into block; 0 for an empty or failed read.
-    DWORD Read(char* block, std::int64_t remaining) {
+    // The next read of up to 1024 bytes, left in the buffer (valid until
+    // the buffer runs empty); a count of 0 for an empty or failed read.
+    const char* Read(std::int64_t remaining, DWORD* count) {
         if (position_ == end_) {
             position_ = end_ = 0;
             const DWORD want = static_cast<DWORD>(transfer::NetworkReadSize(remaining, kNetworkBuffer));
@@ -73,11 +82,14 @@ public:
             if (!::InternetReadFile(request_, buffer_.data(), want, &got)) got = 0;
             end_ = got;
         }
-        const DWORD n = std::min<DWORD>(transfer::kBlockSize, end_ - position_);
-        std::copy_n(buffer_.data() + position_, n, block);
-        position_ += n;
-        return n;
+        *count = std::min<DWORD>(transfer::kBlockSize, end_ - position_);
+        const char* data = buffer_.data() + position_;
+        position_ += *count;
+        return data;
     }
+
+    // Whether the next Read goes to the network.
+    bool Empty() const { return position_ == end_; }
 
     // Skips the first `count` bytes of a body that ignored the range.
     void Discard(std::int64_t count) {
@@ -165,32 +177,46 @@ bool DownloadSegment(SegmentJob& job, HANDLE output) {
             }
         }
 
-        // Read phase.
+        // Read phase. Good blocks are kept back while they lie one after
+        // another in the reader's buffer, then written and reported together.
         int empty_reads = 0;
         bool reconnect = false;
-        char block[transfer::kBlockSize];
+        const char* pending = nullptr;
+        DWORD pending_bytes = 0;
+        std::vector<std::int64_t> pending_blocks;
+        auto flush = [&] {
+            if (pending_bytes && !WriteAll(output, pending, pending_bytes)) return false;
+            received += pending_bytes;
+            ReportProgress(job, pending_blocks);
+            pending = nullptr;
+            pending_bytes = 0;
+            pending_blocks.clear();
+            return true;
+        };
         while (!Aborted(job.file_id) && remaining > 0) {
-            const DWORD count = reader->Read(block, remaining);
-            switch (transfer::JudgeRead(count, remaining)) {
-            case transfer::ReadOutcome::Short:
-                return fail();
-            case transfer::ReadOutcome::Empty:
+            DWORD count = 0;
+            const char* data = reader->Read(remaining, &count);
+            const transfer::ReadOutcome outcome = transfer::JudgeRead(count, remaining);
+            if (outcome != transfer::ReadOutcome::Good) {
+                if (!flush()) return fail();
+                if (outcome == transfer::ReadOutcome::Short) return fail();
                 if (job.no_retry) return fail();
-                if (++empty_reads >= kEmptyReadsBeforeReconnect) reconnect = true;
-                break;
-            case transfer::ReadOutcome::Good: {
-                attempts = 0;
-                empty_reads = 0;
-                const DWORD keep = static_cast<DWORD>(std::min<std::int64_t>(count, remaining));
-                if (!WriteAll(output, block, keep)) return fail();
-                received += keep;
-                ReportProgress(job, keep);
-                remaining -= count;
-                break;
+                if (++empty_reads >= kEmptyReadsBeforeReconnect) {
+                    reconnect = true;
+                    break;
+                }
+                continue;
             }
-            }
-            if (reconnect) break;
+            attempts = 0;
+            empty_reads = 0;
+            const DWORD keep = static_cast<DWORD>(std::min<std::int64_t>(count, remaining));
+            if (!pending) pending = data;
+            pending_bytes += keep;
+            pending_blocks.push_back(keep);
+            remaining -= count;
+            if ((reader->Empty() || remaining <= 0) && !flush()) return fail();
         }
+        if (!flush()) return fail();
         if (reconnect) {
             reader.reset();
             request.reset();
@@ -314,7 +340,6 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         Send(window, UM_FILETHREADS, RowParameter(row), static_cast<LPARAM>(running));
     };
 
-    std::int64_t started = 0;
     for (std::int64_t i = 0; i < segment_count_; ++i) {
         if (Aborted(id_)) break;
         auto job = std::make_unique<SegmentJob>();
@@ -338,7 +363,6 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         }
         job.release();
         ::CloseHandle(thread);
-        ++started;
         if (Aborted(id_)) break;
         ::Sleep(10);
         // At most the connection count plus one run at once.

@@ -2,6 +2,7 @@
 // The table through which a file transfer and its segment threads share
 // their counters: (kind, id) -> value, a missing key reads as 0 and storing
 // 0 removes it. One named event, "threadValueEvent", guards it.
+#include <cstddef>
 #include <cstdint>
 
 namespace nm::thread_values {
@@ -19,5 +20,15 @@ void Set(std::uint32_t kind, std::int64_t id, std::int64_t value);
 std::int64_t Add(std::uint32_t kind, std::int64_t id, std::int64_t delta);
 // Adds delta to the stored value, kept within 0 and limit; returns it.
 std::int64_t AddClamped(std::uint32_t kind, std::int64_t id, std::int64_t delta, std::int64_t limit);
+
+// Whether the file's abort mark is set. Cheap while no abort mark was ever
+// set for a file of this id's slot: segments ask before every block.
+bool AbortMarked(std::int64_t id);
+
+// Adds deltas one after another to two counters, each kept within 0 and
+// limit, under one hold of the lock; values[i] and other_values[i] are the
+// counters after delta i. (Progress of many blocks at one lock's cost.)
+void AddSeries(std::uint32_t kind, std::uint32_t other_kind, std::int64_t id, const std::int64_t* deltas,
+               size_t count, std::int64_t limit, std::int64_t* values, std::int64_t* other_values);
 
 }  // namespace nm::thread_values

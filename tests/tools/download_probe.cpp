@@ -1,6 +1,6 @@
 // Runs one transfer-layer operation for the end-to-end scenarios and writes
 // what happened to a result file ("key=value" lines, UTF-8):
-//   download_probe download URL TARGET RESULT [connections=N] [trycount=N] [noretry] [row=N]
+//   download_probe download URL TARGET RESULT [connections=N] [trycount=N] [noretry] [row=N] [nowindow]
 //   download_probe size URL RESULT [trycount=N]
 //   download_probe fetch URL OUTPUT RESULT
 //   download_probe extract ARCHIVE DESTINATION RESULT [hold]
@@ -116,7 +116,8 @@ int Download(const std::vector<std::wstring>& args) {
     const int connections = static_cast<int>(nm::text::ToLong(Option(args, L"connections", L"8")));
     const int row = static_cast<int>(nm::text::ToLong(Option(args, L"row", L"0")));
     const bool no_retry = Flag(args, L"noretry");
-    HWND window = CreateWatchWindow();
+    // "nowindow": no progress window, as for a transfer nobody watches.
+    HWND window = Flag(args, L"nowindow") ? nullptr : CreateWatchWindow();
     nm::CSegmentedDownloader downloader;
     downloader.connections = connections;
     bool ok = false;

@@ -41,6 +41,8 @@ Fault options (all optional; a path without faults is served normally):
     rate            bytes per second, per connection
     proxy_auth      "user:password": act as a proxy that wants Basic credentials
                     (407 with Proxy-Authenticate until they are sent)
+    raw_target      apply only to requests whose target is exactly this text
+                    as sent (so "/a^b" and "/a%5Eb" can be told apart)
     times           how many requests get the fault; afterwards the path is
                     served normally (default: every request)
     when_range      which requests the fault applies to: "any" (default),
@@ -73,13 +75,14 @@ class _State:
         self.lock = threading.Lock()
         self.faults = {}
         self.applied = {}
+        self.in_flight = 0
+        self.connections = 0
         self.reset_counters()
 
     def reset_counters(self):
-        self.in_flight = 0
-        self.max_in_flight = 0
-        self.connections = 0
-        self.max_connections = 0
+        # What is open now stays counted; the highs start again from it.
+        self.max_in_flight = self.in_flight
+        self.max_connections = self.connections
         self.requests = {}
 
     def stats(self):
@@ -156,7 +159,8 @@ class _Handler(BaseHTTPRequestHandler):
             st.in_flight += 1
             st.max_in_flight = max(st.max_in_flight, st.in_flight)
         record = {"range": self.headers.get("Range"), "status": None, "target": self.path,
-                  "proxy_authorization": self.headers.get("Proxy-Authorization")}
+                  "proxy_authorization": self.headers.get("Proxy-Authorization"),
+                  "started": time.monotonic(), "ended": None}
         with st.lock:
             st.requests.setdefault(path, []).append(record)
         try:
@@ -166,6 +170,7 @@ class _Handler(BaseHTTPRequestHandler):
         finally:
             with st.lock:
                 st.in_flight -= 1
+                record["ended"] = time.monotonic()
 
     def _fault_for(self, path, range_start):
         st = self.server.state
@@ -180,6 +185,8 @@ class _Handler(BaseHTTPRequestHandler):
             if when == "ranged" and range_start is None:
                 return {}
             if isinstance(when, int) and start != when:
+                return {}
+            if "raw_target" in fault and self.path != fault["raw_target"]:
                 return {}
             times = fault.get("times")
             if times is not None:
@@ -370,6 +377,19 @@ class FaultServer(ThreadingHTTPServer):
 
     def requests(self, path):
         return self.stats()["requests"].get(path, [])
+
+    @staticmethod
+    def max_overlap(records):
+        """The most of the given requests that were in flight at once."""
+        events = []
+        for r in records:
+            events.append((r["started"], 1))
+            events.append((r["ended"] if r["ended"] is not None else float("inf"), -1))
+        most = current = 0
+        for _, step in sorted(events, key=lambda e: (e[0], e[1])):
+            current += step
+            most = max(most, current)
+        return most
 
     def url(self, path=""):
         return f"http://127.0.0.1:{self.port}/{path.lstrip('/')}"
