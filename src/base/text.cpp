@@ -8,12 +8,7 @@ namespace nm::text {
 
 namespace {
 bool IsSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
-// ASCII directly: the library call costs more than everything else in a
-// lower-cased comparison of a long list.
-wchar_t LowerChar(wchar_t c) {
-    if (c < 0x80) return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
-    return static_cast<wchar_t>(std::towlower(c));
-}
+wchar_t LowerChar(wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); }
 }  // namespace
 
 std::wstring Lower(std::wstring_view s) {
