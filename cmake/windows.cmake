@@ -107,3 +107,12 @@ foreach(scenario IN LISTS e2e_scenarios)
     ENVIRONMENT "NOVAMEND_BUILD=${CMAKE_BINARY_DIR}/..;NOVAMEND_BIN=${CMAKE_BINARY_DIR}"
     TIMEOUT 600)
 endforeach()
+
+# Benchmarks: console programs under bench/, run by their scripts, not by ctest.
+file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
+foreach(bench_source IN LISTS bench_sources)
+  get_filename_component(bench ${bench_source} NAME_WE)
+  add_executable(${bench} ${bench_source})
+  target_link_libraries(${bench} PRIVATE novamend_core)
+  target_link_options(${bench} PRIVATE -municode)
+endforeach()

@@ -1,6 +1,7 @@
 // portable: builds without Win32
 #include "list/list_entry_rules.h"
 
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -32,47 +33,69 @@ const Spellings kFileSpellings[] = {
 constexpr wchar_t kRunCommandSeparator = L'\x01';
 
 constexpr size_t Index(FileField f) { return static_cast<size_t>(f); }
+
+bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+bool NeedsTrim(std::wstring_view s) { return !s.empty() && (IsBlank(s.front()) || IsBlank(s.back())); }
+bool HasUpperCase(std::wstring_view s) {
+    for (wchar_t c : s)
+        if (c >= 0x80 || (c >= L'A' && c <= L'Z')) return true;  // beyond ASCII: let Lower decide
+    return false;
+}
+
+// "|" stands for "\", "._.zip" is dropped, then the text is trimmed.
+void NormalisePathInPlace(std::wstring& path) {
+    for (wchar_t& c : path)
+        if (c == L'|') c = L'\\';
+    if (path.find(L"._.zip") != std::wstring::npos) path = text::ReplaceAll(path, L"._.zip", L"");
+    if (NeedsTrim(path)) path = text::Trim(path);
+}
 }  // namespace
 
 AttributeSlot FileAttributeSlot(std::wstring_view name) {
-    for (const auto& spellings : kFileSpellings) {
-        int rank = 0;
-        for (std::wstring_view spelling : spellings.names) {
-            if (spelling == name) return {spellings.field, rank};
-            ++rank;
+    // Every attribute of every file element is looked up: a table by name.
+    static const std::unordered_map<std::wstring_view, AttributeSlot> slots = [] {
+        std::unordered_map<std::wstring_view, AttributeSlot> table;
+        for (const auto& spellings : kFileSpellings) {
+            int rank = 0;
+            for (std::wstring_view spelling : spellings.names) table.emplace(spelling, AttributeSlot{spellings.field, rank++});
         }
-    }
-    return {};
+        return table;
+    }();
+    const auto found = slots.find(name);
+    return found == slots.end() ? AttributeSlot{} : found->second;
 }
 
-bool FileAttributes::Wants(std::wstring_view name) const {
-    const AttributeSlot slot = FileAttributeSlot(name);
-    return slot.accepted() && slot.rank < ranks_[Index(slot.field)];
+const std::vector<std::wstring_view>& FileAttributeSpellings() {
+    static const std::vector<std::wstring_view> all = [] {
+        std::vector<std::wstring_view> names;
+        for (const auto& spellings : kFileSpellings) names.insert(names.end(), spellings.names);
+        return names;
+    }();
+    return all;
 }
 
-void FileAttributes::Offer(std::wstring_view name, std::wstring_view value) {
-    if (value.empty()) return;  // an empty value counts as absent
-    const AttributeSlot slot = FileAttributeSlot(name);
-    if (!slot.accepted() || slot.rank >= ranks_[Index(slot.field)]) return;
+void FileAttributes::Offer(AttributeSlot slot, std::wstring value) {
+    if (value.empty() || !Wants(slot)) return;  // an empty value counts as absent
     ranks_[Index(slot.field)] = slot.rank;
-    values_[Index(slot.field)] = value;
+    values_[Index(slot.field)] = std::move(value);
 }
 
-updatefileinfo FileAttributes::Build() const {
+updatefileinfo FileAttributes::Build() && {
     updatefileinfo entry;
-    entry.ver = values_[Index(FileField::ver)];
+    entry.ver = std::move(values_[Index(FileField::ver)]);
     entry.flags = OperFlags(values_[Index(FileField::flags)]);
-    entry.path = values_[Index(FileField::path)];
-    entry.url = values_[Index(FileField::url)];
-    entry.shortcut = values_[Index(FileField::shortcut)];
-    entry.shortcuticon = values_[Index(FileField::shortcuticon)];
-    entry.iconindex = values_[Index(FileField::iconindex)];
-    entry.dstname = values_[Index(FileField::dstname)];
+    entry.path = std::move(values_[Index(FileField::path)]);
+    entry.url = std::move(values_[Index(FileField::url)]);
+    entry.shortcut = std::move(values_[Index(FileField::shortcut)]);
+    entry.shortcuticon = std::move(values_[Index(FileField::shortcuticon)]);
+    entry.iconindex = std::move(values_[Index(FileField::iconindex)]);
+    entry.dstname = std::move(values_[Index(FileField::dstname)]);
     MoveAddressOutOfPath(entry);
     return entry;
 }
 
 std::uint32_t OperFlags(std::wstring_view oper) {
+    if (oper.empty()) return 0;
     const std::wstring lower = text::Lower(oper);
     auto flags = static_cast<std::uint32_t>(text::ToLong(lower));
     if (text::Contains(lower, L"run") || text::Contains(lower, L"exe")) flags |= kEntryRun;
@@ -83,8 +106,8 @@ std::uint32_t OperFlags(std::wstring_view oper) {
 }
 
 void MoveAddressOutOfPath(updatefileinfo& entry) {
-    const std::wstring lower = text::Lower(entry.path);
-    if (text::StartsWith(lower, L"http:") || text::StartsWith(lower, L"https:")) {
+    const std::wstring_view path = entry.path;
+    if (text::EqualsNoCase(path.substr(0, 5), L"http:") || text::EqualsNoCase(path.substr(0, 6), L"https:")) {
         entry.url = std::move(entry.path);
         entry.path.clear();
     }
@@ -144,11 +167,15 @@ RunCommand SplitRunCommand(std::wstring_view command) {
 }
 
 std::wstring NormalisePath(std::wstring_view path) {
-    return text::Trim(text::ReplaceAll(text::ReplaceAll(path, L"|", L"\\"), L"._.zip", L""));
+    std::wstring normal(path);
+    NormalisePathInPlace(normal);
+    return normal;
 }
 
 void Normalise(updatefileinfo& entry) {
-    entry.ver = text::Trim(text::Lower(entry.ver));
+    // Most values need no change: test before building new text, as a long
+    // list makes every allocation count.
+    if (NeedsTrim(entry.ver) || HasUpperCase(entry.ver)) entry.ver = text::Trim(text::Lower(entry.ver));
     if (IsRunEntry(entry)) {
         // Only the program is a path: parameters and the wait value pass unchanged.
         RunCommand command = SplitRunCommand(entry.path);
@@ -157,7 +184,7 @@ void Normalise(updatefileinfo& entry) {
     } else if (IsDescriptionEntry(entry)) {
         entry.path = text::Trim(entry.path);  // prose, not a path
     } else {
-        entry.path = NormalisePath(entry.path);
+        NormalisePathInPlace(entry.path);
     }
 }
 

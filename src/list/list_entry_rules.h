@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "list/list_entry.h"
 
@@ -23,6 +24,8 @@ struct AttributeSlot {
     bool accepted() const { return field != FileField::count; }
 };
 AttributeSlot FileAttributeSlot(std::wstring_view name);
+// Every accepted spelling, field by field in the order they are tried.
+const std::vector<std::wstring_view>& FileAttributeSpellings();
 
 // Collects a file element's attributes in any order; for each field the
 // first non-empty value in spelling order wins, as if each spelling had been
@@ -31,11 +34,13 @@ class FileAttributes {
 public:
     // Whether the value of this attribute can still matter; callers skip
     // reading values that cannot.
-    bool Wants(std::wstring_view name) const;
-    void Offer(std::wstring_view name, std::wstring_view value);
+    bool Wants(AttributeSlot slot) const { return slot.accepted() && slot.rank < ranks_[static_cast<int>(slot.field)]; }
+    bool Wants(std::wstring_view name) const { return Wants(FileAttributeSlot(name)); }
+    void Offer(AttributeSlot slot, std::wstring value);
+    void Offer(std::wstring_view name, std::wstring_view value) { Offer(FileAttributeSlot(name), std::wstring(value)); }
     // The entry with flags from the action text, the address moved out of
     // the path and the path taken from the address when it has none.
-    updatefileinfo Build() const;
+    updatefileinfo Build() &&;
 
 private:
     static constexpr int kNoRank = 1 << 30;

@@ -111,9 +111,11 @@ std::wstring AttributeValue(IXMLDOMNode* attribute) {
 bool ReadFileElement(IXMLDOMNode* element, updatefileinfo& entry) {
     list_entry::FileAttributes attributes;
     const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
-        if (attributes.Wants(name)) attributes.Offer(name, AttributeValue(attribute));
+        // Only values that can still win are read.
+        const list_entry::AttributeSlot slot = list_entry::FileAttributeSlot(name);
+        if (attributes.Wants(slot)) attributes.Offer(slot, AttributeValue(attribute));
     });
-    entry = attributes.Build();
+    entry = std::move(attributes).Build();
     return ok;
 }
 
@@ -130,7 +132,9 @@ bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
 
 // One element of the walk: what it makes, if anything.
 bool ReadElement(IXMLDOMNode* element, EntryAppender& appender, SeenPaths& seen) {
-    const std::wstring name = NodeName(element);
+    unique_bstr name_text;
+    if (FAILED(element->get_nodeName(name_text.put()))) return false;
+    const std::wstring_view name = name_text.view();
     updatefileinfo entry;
     if (name == L"description") {
         appender.Add(list_entry::MakeDescriptionEntry(NodeText(element)));

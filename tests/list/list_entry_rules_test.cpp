@@ -13,7 +13,7 @@ updatefileinfo FileFrom(std::vector<std::pair<std::wstring, std::wstring>> attri
     FileAttributes collected;
     for (const auto& [name, value] : attributes)
         if (collected.Wants(name)) collected.Offer(name, value);
-    return collected.Build();
+    return std::move(collected).Build();
 }
 
 TEST(FileAttributes, EarlierSpellingWinsWhateverTheDocumentOrder) {

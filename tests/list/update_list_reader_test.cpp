@@ -1,0 +1,302 @@
+#include "list/update_list_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/update_app.h"
+#include "base/com_text.h"
+#include "base/unique_handle.h"
+#include "list/list_entry_rules.h"
+#include "list_test_files.h"
+
+namespace nm {
+namespace {
+
+using list_test::ScratchFolder;
+
+class ReadUpdateListTest : public ::testing::Test {
+protected:
+    // Reads with a list object and error display of the test's own.
+    bool Read(const std::wstring& path, bool main_list = true) {
+        return ReadUpdateList(path, entries, main_list, list,
+                              [this](const std::wstring& text) { errors.push_back(text); });
+    }
+    std::wstring List(const std::string& body, const std::string& root = "update") {
+        return folder.Write(L"list.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<" + root + ">" + body +
+                                             "</" + root + ">");
+    }
+
+    com_apartment com;
+    ScratchFolder folder;
+    DownLoadList list;
+    std::vector<updatefileinfo> entries;
+    std::vector<std::wstring> errors;
+};
+
+TEST_F(ReadUpdateListTest, EntriesInDocumentOrderAtAnyDepth) {
+    ASSERT_TRUE(Read(List(R"(
+        <file path="a.dll" ver=" 1.0A " oper="reg" shortcut="A" shortcuticon="a.ico" iconindex="2" dstname="b.dll"/>
+        <group><sub>
+          <description>Line &amp; one</description>
+          <file Name="deep\x.exe" Ver="2"><file path="inner.txt" md5="ABC"/></file>
+        </sub></group>
+        <!-- <file path="commented.dll"/> -->
+        <run path="{app}\setup.exe" param="/s" wait="yes"/>
+        <unknown path="not-a-file.dll" ver="1"/>
+        <?file path="processing.dll"?>)")));
+    ASSERT_EQ(entries.size(), 5u);
+    const updatefileinfo& a = entries[0];
+    EXPECT_EQ(a.path, L"a.dll");
+    EXPECT_EQ(a.ver, L"1.0a");
+    EXPECT_EQ(a.flags, list_entry::OperFlags(L"reg"));
+    EXPECT_EQ(a.shortcut, L"A");
+    EXPECT_EQ(a.shortcuticon, L"a.ico");
+    EXPECT_EQ(a.iconindex, L"2");
+    EXPECT_EQ(a.dstname, L"b.dll");
+    EXPECT_TRUE(IsDescriptionEntry(entries[1]));
+    EXPECT_EQ(entries[1].path, L"Line & one");
+    EXPECT_EQ(entries[1].ver, L"999");
+    EXPECT_EQ(entries[2].path, L"deep\\x.exe");
+    EXPECT_EQ(entries[3].path, L"inner.txt");  // a file inside a file is still read
+    EXPECT_EQ(entries[3].ver, L"abc");
+    ASSERT_TRUE(IsRunEntry(entries[4]));
+    list_entry::RunCommand run = list_entry::SplitRunCommand(entries[4].path);
+    EXPECT_EQ(run.program, L"{app}\\setup.exe");
+    EXPECT_EQ(run.parameters, L"/s");
+    EXPECT_EQ(run.wait, L"yes");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReadUpdateListTest, AcceptedRootsOnly) {
+    ASSERT_TRUE(Read(List(R"(<group><update><file path="n.dll"/></update></group>)", "updates")));
+    ASSERT_EQ(entries.size(), 1u);  // an inner "update" is just a wrapper
+    EXPECT_EQ(entries[0].path, L"n.dll");
+
+    entries.clear();
+    EXPECT_TRUE(Read(List(R"(<file path="m.dll"/>)", "novamend")));
+    EXPECT_EQ(entries.size(), 1u);
+
+    entries.clear();
+    for (const char* root : {"Update", "list", "UPDATE"}) {
+        EXPECT_FALSE(Read(List(R"(<file path="x.dll"/>)", root))) << root;
+    }
+    EXPECT_TRUE(entries.empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReadUpdateListTest, BrokenOrEmptyFilesAreNoListAndShowNothing) {
+    const std::string broken[] = {
+        "", "   ", "<update>", "<update><file path=\"a\"></update>", "not xml at all", "\xFF\xFE\x00",
+        "<update><file path=\"a\" path=\"b\"/></update>",  // a repeated attribute
+    };
+    for (const auto& bytes : broken) {
+        EXPECT_FALSE(Read(folder.Write(L"broken.xml", bytes))) << bytes;
+    }
+    EXPECT_FALSE(Read(folder.File(L"missing.xml")));
+    EXPECT_FALSE(Read(folder.File(L"missing.xml"), false));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_TRUE(errors.empty());
+    // An empty root is a list with nothing in it.
+    EXPECT_TRUE(Read(List("")));
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST_F(ReadUpdateListTest, DuplicatePathsFirstWinsIgnoringCase) {
+    ASSERT_TRUE(Read(List(R"(
+        <file path="Bin\A.dll" ver="1"/>
+        <file path="bin\a.DLL" ver="2"/>
+        <file url="http://h/x/bin/a.dll"/>
+        <file url="http://h/y/A.dll" ver="3"/>
+        <run path="r.exe"/><run path="r.exe"/>
+        <description>same</description><description>same</description>)")));
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entries[0].ver, L"1");
+    EXPECT_EQ(entries[1].path, L"a.dll");  // from the first address; the second address gives the same path
+    EXPECT_EQ(entries[1].url, L"http://h/x/bin/a.dll");
+    EXPECT_TRUE(IsRunEntry(entries[2]) && IsRunEntry(entries[3]));
+    EXPECT_TRUE(IsDescriptionEntry(entries[4]) && IsDescriptionEntry(entries[5]));
+}
+
+TEST_F(ReadUpdateListTest, AddressesInPathsAndPathsFromAddresses) {
+    ASSERT_TRUE(Read(List(R"(
+        <file path="http://example.com/dir/a.dll" ver="1"/>
+        <file url="https://example.com/files/dir/" ver="1"/>
+        <file Path="bin|tool.exe._.zip" Url="http://h/tool.zip"/>
+        <file PATH="ignored.dll" url="http://h/real.dll"/>)")));
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].url, L"http://example.com/dir/a.dll");
+    EXPECT_EQ(entries[0].path, L"a.dll");
+    EXPECT_EQ(entries[1].path, L"dir");
+    EXPECT_EQ(entries[2].path, L"bin\\tool.exe");
+    EXPECT_EQ(entries[2].url, L"http://h/tool.zip");
+    EXPECT_EQ(entries[3].path, L"real.dll");  // PATH in capitals is not a path
+}
+
+TEST_F(ReadUpdateListTest, SpellingPrecedenceThroughTheDocument) {
+    ASSERT_TRUE(Read(List(R"(<file name="n.dll" File="f.dll" Path="" ACTIVITY="del" Oper="run" MD5="m" Ver="v"
+                               SHORTCUTICONINDEX="9" IconIndex="3" DstName="d1" desname="d2"/>)")));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, L"f.dll");
+    EXPECT_EQ(entries[0].flags, kEntryRun);
+    EXPECT_EQ(entries[0].ver, L"v");
+    EXPECT_EQ(entries[0].iconindex, L"3");
+    EXPECT_EQ(entries[0].dstname, L"d2");
+}
+
+TEST_F(ReadUpdateListTest, MainListCarriesGuidAndFileUrlAndLosesTheGuidOnDisk) {
+    list.url_template = L"left over";
+    const std::wstring path = List(R"(<guid>{ABC-1}</guid><fileurl>{listurl-base}/v2/{filename}</fileurl>
+                                      <file path="a.dll" ver="1"/><group><guid>inner</guid></group>)");
+    ASSERT_TRUE(Read(path));
+    EXPECT_EQ(list.guid, L"{ABC-1}");
+    EXPECT_EQ(list.url_template, L"{listurl-base}/v2/{filename}");
+    const std::string on_disk = ScratchFolder::Read(path);
+    EXPECT_EQ(on_disk.find("{ABC-1}"), std::string::npos);
+    EXPECT_NE(on_disk.find("inner"), std::string::npos);  // only the root's own guid goes
+    EXPECT_NE(on_disk.find("a.dll"), std::string::npos);
+
+    // Read again: the file is still a list, and now has no guid.
+    entries.clear();
+    list.guid = L"kept";
+    ASSERT_TRUE(Read(path));
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_EQ(list.guid, L"kept");
+}
+
+TEST_F(ReadUpdateListTest, ComparisonCopyGivesEntriesOnlyButAlsoLosesItsGuid) {
+    const std::wstring path = List(R"(<guid>{OLD}</guid><fileurl>elsewhere</fileurl><file path="a.dll" ver="1"/>)");
+    ASSERT_TRUE(Read(path, false));
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_EQ(list.guid, L"");
+    EXPECT_EQ(list.url_template, DownLoadList::kDefaultUrlTemplate);
+    EXPECT_EQ(ScratchFolder::Read(path).find("{OLD}"), std::string::npos);
+}
+
+TEST_F(ReadUpdateListTest, DefaultUrlTemplateWithoutFileUrl) {
+    list.url_template = L"from an earlier list";
+    ASSERT_TRUE(Read(List(R"(<file path="a.dll"/>)")));
+    EXPECT_EQ(list.url_template, L"{listurl-base}/{filename}");
+}
+
+TEST_F(ReadUpdateListTest, ComFailureShowsTheFormatError) {
+    // A thread without COM cannot create the document: the read fails with the message.
+    ScratchFolder app;
+    app.Write(L"novamend.ini", "[UPDATEINFO]\r\nListURL=http://127.0.0.1/list.xml\r\n");
+    theApp().settings.SetApplicationDirectory(app.path() + L"\\");
+    const std::wstring path = List(R"(<file path="a.dll"/>)");
+    bool main_result = true, copy_result = true, missing_result = true;
+    std::thread([&] {
+        main_result = Read(path, true);
+        copy_result = Read(path, false);
+        missing_result = Read(folder.File(L"absent.xml"), false);
+    }).join();
+    EXPECT_FALSE(main_result);
+    EXPECT_FALSE(copy_result);
+    EXPECT_FALSE(missing_result);
+    ASSERT_EQ(errors.size(), 2u);  // none for the missing comparison copy
+    EXPECT_EQ(errors[0], L"The xml file format error!\nhttp://127.0.0.1/list.xml");
+    EXPECT_EQ(errors[1], L"The xml file format error!\n" + path);
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST_F(ReadUpdateListTest, HugeAttributes) {
+    const std::string long_value(100000, 'x');
+    ASSERT_TRUE(Read(List("<file path=\"" + long_value + ".dll\" ver=\"" + long_value + "\" dstname=\"" +
+                          long_value + "\"/>")));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path.size(), 100004u);
+    EXPECT_EQ(entries[0].ver.size(), 100000u);
+
+}
+
+TEST_F(ReadUpdateListTest, FiftyMegabyteList) {
+    // 50,000 entries of just over a kilobyte each.
+    const std::string padding(1024, 'p');
+    std::string body;
+    body.reserve(52u * 1024 * 1024);
+    for (int i = 0; i < 50000; ++i)
+        body += "<file path=\"f" + std::to_string(i) + ".dll\" ver=\"1\" shortcut=\"" + padding + "\"/>";
+    ASSERT_GT(body.size(), 50u * 1024 * 1024);
+    // Windows' parser reads it whole; Wine's refuses documents this large (it
+    // takes about half a minute to say so), and then it is no list. Either
+    // way: no crash, no message, no partial list.
+    if (Read(List(body))) {
+        ASSERT_EQ(entries.size(), 50000u);
+        EXPECT_EQ(entries[49999].path, L"f49999.dll");
+        EXPECT_EQ(entries[49999].shortcut.size(), 1024u);
+    } else {
+        EXPECT_TRUE(entries.empty());
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReadUpdateListTest, DeepNestingInAFileNeverCrashes) {
+    const int depth = 100000;
+    std::string body;
+    for (int i = 0; i < depth; ++i) body += "<g>";
+    body += R"(<file path="deep.dll"/>)";
+    for (int i = 0; i < depth; ++i) body += "</g>";
+    // The parser may refuse such depth (then it is no list); when it accepts,
+    // the entry at the bottom is read.
+    if (Read(List(body))) {
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].path, L"deep.dll");
+    } else {
+        EXPECT_TRUE(entries.empty());
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+// The walk itself over a document built in memory, deeper than any parser allows.
+TEST_F(ReadUpdateListTest, WalkHandlesVeryDeepTreesAndKeepsOrder) {
+    const std::wstring path = List(R"(<g/>)");
+    com_ptr<IXMLDOMDocument> document;
+    ASSERT_TRUE(SUCCEEDED(::CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                             document.put_void())));
+    com_ptr<IXMLDOMElement> root;
+    ASSERT_TRUE(SUCCEEDED(document->createElement(unique_bstr(L"update").get(), root.put())));
+    com_ptr<IXMLDOMNode> bottom;
+    ASSERT_TRUE(SUCCEEDED(root->QueryInterface(IID_IXMLDOMNode, bottom.put_void())));
+    auto append_file = [&](IXMLDOMNode* parent, const wchar_t* file_path) {
+        com_ptr<IXMLDOMElement> file;
+        document->createElement(unique_bstr(L"file").get(), file.put());
+        file->setAttribute(unique_bstr(L"path").get(), unique_variant(file_path).get());
+        com_ptr<IXMLDOMNode> added;
+        parent->appendChild(file.get(), added.put());
+    };
+    append_file(bottom.get(), L"first.dll");
+    for (int i = 0; i < 100000; ++i) {
+        com_ptr<IXMLDOMElement> group;
+        document->createElement(unique_bstr(L"g").get(), group.put());
+        com_ptr<IXMLDOMNode> added;
+        ASSERT_TRUE(SUCCEEDED(bottom->appendChild(group.get(), added.put())));
+        bottom = std::move(added);
+    }
+    append_file(bottom.get(), L"deepest.dll");
+    com_ptr<IXMLDOMNode> root_node;
+    root->QueryInterface(IID_IXMLDOMNode, root_node.put_void());
+    append_file(root_node.get(), L"last.dll");
+
+    SeenPaths seen;
+    ASSERT_TRUE(ReadListNode(root_node.get(), entries, seen, true));
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].path, L"first.dll");
+    EXPECT_EQ(entries[1].path, L"deepest.dll");
+    EXPECT_EQ(entries[2].path, L"last.dll");
+}
+
+TEST(AddListEntry, NormalisesAndAppends) {
+    std::vector<updatefileinfo> entries;
+    updatefileinfo e;
+    e.path = L" sub|x.dll._.zip";
+    e.ver = L" V1 ";
+    AddListEntry(e, entries);
+    AddListEntry(e, entries);  // no duplicate rule here: that is the reader's
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].path, L"sub\\x.dll");
+    EXPECT_EQ(entries[1].ver, L"v1");
+}
+
+}  // namespace
+}  // namespace nm
