@@ -27,8 +27,8 @@
 //
 // The command file holds one command a line: "pause" and "resume" set and
 // clear "novamend.paused", "needmsg" and "noneedmsg" set and clear
-// "novamend.needmsg", "props" records the properties, "close" destroys the
-// window and ends the program. The host takes the file by renaming it before
+// "novamend.needmsg", "props" records the properties, "close" records them,
+// removes them and ends the program (the window goes with the process). The host takes the file by renaming it before
 // it reads it, so a test writes it under another name and renames it into
 // place; several commands in one file run in order.
 #include <windows.h>
@@ -95,6 +95,21 @@ void RecordProperties(HWND window) {
                  Number(Property(window, L"updatefilecount")));
 }
 
+void Forget(HWND window) {
+    for (const wchar_t* name : {L"novamend.needmsg", L"novamend.paused", L"novamend.exitwhenwndkilled",
+                                L"novamend.exe", L"updatefilecount"})
+        ::RemovePropW(window, name);
+}
+
+// Ends the program with its window: the window goes with the process.
+// Destroying a shown window would make Wine wait about 2 s for a window
+// manager, which Xvfb does not have.
+void Close(HWND window) {
+    RecordProperties(window);
+    Forget(window);
+    ::PostQuitMessage(0);
+}
+
 void RunControlFile(HWND window) {
     if (g_control_file.empty()) return;
     const std::wstring taken = g_control_file + L".taken";
@@ -116,7 +131,7 @@ void RunControlFile(HWND window) {
         else if (command == L"noneedmsg") SetOnOff(window, L"novamend.needmsg", false);
         else if (command == L"props") RecordProperties(window);
         else if (command == L"close") {
-            ::DestroyWindow(window);
+            Close(window);
             return;
         }
     }
@@ -138,14 +153,10 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
         return 0;
     case WM_TIMER:
         if (wparam == kControlTimer) RunControlFile(window);
-        if (wparam == kCloseTimer) ::DestroyWindow(window);
+        if (wparam == kCloseTimer) Close(window);
         return 0;
-    case WM_DESTROY:
-        RecordProperties(window);
-        for (const wchar_t* name : {L"novamend.needmsg", L"novamend.paused", L"novamend.exitwhenwndkilled",
-                                    L"novamend.exe", L"updatefilecount"})
-            ::RemovePropW(window, name);
-        ::PostQuitMessage(0);
+    case WM_DESTROY:  // closed from outside, for example with WM_CLOSE
+        Close(window);
         return 0;
     }
     return ::DefWindowProcW(window, message, wparam, lparam);
