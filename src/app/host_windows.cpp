@@ -57,6 +57,8 @@ void HostRegistry::Register(HWND window) {
     host->buffer = CommitIn(host->process.get(), host_text::kRemoteBufferBytes);
     host->RememberExitRequest();
     std::lock_guard guard(lock_);
+    for (const auto& registered : hosts_)
+        if (registered->window == window) return;  // registered meanwhile by another thread
     hosts_.push_back(std::move(host));
 }
 

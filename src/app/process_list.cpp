@@ -61,6 +61,8 @@ std::wstring ProcessExecutable(DWORD process_id) {
 }
 
 std::vector<RunningProcess> RunningProcesses() {
+    // The first entry is the idle process on Windows (id 0); under Wine it is
+    // the prefix's first service process. Neither is ever a main program.
     const std::vector<DWORD> ids = AllProcessIds();
     std::vector<RunningProcess> processes;
     for (std::size_t i = 1; i < ids.size(); ++i) processes.push_back({ids[i], ProcessExecutable(ids[i])});
