@@ -61,17 +61,29 @@ using unique_hkey = unique_any<HKEY, detail::reg_close_key, 0>;
 // A resource update that is discarded unless committed with EndUpdateResourceW(h, FALSE).
 using unique_resource_update = unique_any<HANDLE, detail::end_update_resource, 0>;
 
-// Memory committed in another process, released with it.
+// Memory committed in another process, released with it. The process handle
+// is borrowed: it must outlive the owner.
 class unique_remote_memory {
 public:
     unique_remote_memory() = default;
     unique_remote_memory(HANDLE process, void* address) : process_(process), address_(address) {}
     unique_remote_memory(const unique_remote_memory&) = delete;
     unique_remote_memory& operator=(const unique_remote_memory&) = delete;
-    ~unique_remote_memory() {
-        if (address_) ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    unique_remote_memory(unique_remote_memory&& other) noexcept
+        : process_(other.process_), address_(std::exchange(other.address_, nullptr)) {}
+    unique_remote_memory& operator=(unique_remote_memory&& other) noexcept {
+        if (this != &other) {
+            reset();
+            process_ = other.process_;
+            address_ = std::exchange(other.address_, nullptr);
+        }
+        return *this;
     }
+    ~unique_remote_memory() { reset(); }
     void* get() const { return address_; }
+    void reset() {
+        if (address_) ::VirtualFreeEx(process_, std::exchange(address_, nullptr), 0, MEM_RELEASE);
+    }
 
 private:
     HANDLE process_ = nullptr;

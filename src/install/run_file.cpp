@@ -1,12 +1,65 @@
 #include "install/run_file.h"
 
+#include <shellapi.h>
+
+#include "app/host_windows.h"
+#include "app/log.h"
 #include "app/unavailable.h"
+#include "app/update_app.h"
+#include "base/unique_handle.h"
+#include "install/run_file_rules.h"
+#include "list/path_macros.h"
 
 namespace nm {
 
-bool RunFile(const std::wstring& command_line, HWND, bool) {
-    LogUnavailable(L"Running \"" + command_line + L"\"");
+namespace {
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+constexpr DWORD kWaitWithoutLimit = 2147483647;
+
+}  // namespace
+
+bool ActionScript(const std::wstring& script_path, HWND) {
+    LogUnavailable(L"Running the action script \"" + script_path + L"\"");
     return false;
+}
+
+bool RunFile(const std::wstring& path, const std::wstring& working_directory, const std::wstring& parameters,
+             HWND window, bool wait) {
+    const std::wstring program = ExpandPathMacros(path);
+    if (run_file_rules::IsActionScript(program)) return ActionScript(program, window);
+    const std::wstring directory = working_directory.empty() ? run_file_rules::FolderOf(program) : working_directory;
+    if (!FileExists(program)) return false;
+
+    const std::wstring report = run_file_rules::RunReport(
+        theApp().language.Translate(L"MAIN", L"Run file"), program, parameters);
+    ShowStatusText(window, report, 1);
+    WriteLog(report);
+
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    // No error box of the shell's own: a failed start must not hold an
+    // unattended update.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = SW_SHOW;
+    if (!::ShellExecuteExW(&info)) return false;
+    unique_handle process(info.hProcess);
+    if (wait && process) ::WaitForSingleObject(process.get(), kWaitWithoutLimit);
+    return true;
+}
+
+bool RunFile(const std::wstring& command_line, HWND window, bool wait) {
+    const auto split = run_file_rules::SplitCommandLine(
+        command_line, [](const std::wstring& candidate) { return FileExists(ExpandPathMacros(candidate)); });
+    if (split.program.empty()) return false;
+    return RunFile(split.program, L"", split.parameters, window, wait);
 }
 
 }  // namespace nm

@@ -1,12 +1,24 @@
 #pragma once
+// Starting programs, optionally waiting until they end.
 #include <windows.h>
 
 #include <string>
 
 namespace nm {
 
-// Starts a command line (program and parameters), optionally waiting until
-// it ends. True when the program was started.
+// Starts a program (path macros expanded) with its parameters, reporting
+// "Run file[name][parameters]" to the window and the log. The working
+// directory defaults to the program's folder. A program that does not exist
+// is skipped silently; one ending in ".xml" is run as an action script.
+// True when the program was started (and, when waiting, has ended).
+bool RunFile(const std::wstring& path, const std::wstring& working_directory, const std::wstring& parameters,
+             HWND window, bool wait);
+
+// The same for a command line (program and parameters in one text, as the
+// settings give them).
 bool RunFile(const std::wstring& command_line, HWND window, bool wait);
+
+// Runs an action script; this build has no interpreter for them yet.
+bool ActionScript(const std::wstring& script_path, HWND window);
 
 }  // namespace nm
