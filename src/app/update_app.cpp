@@ -9,6 +9,7 @@
 #include "app/dotnet_check.h"
 #include "app/embedded_settings.h"
 #include "app/language_choice.h"
+#include "app/uninstall.h"
 #include "app/update_cycle.h"
 #include "app/update_state.h"
 #include "base/text.h"

@@ -5,7 +5,6 @@
 #include <atomic>
 
 #include "app/dotnet_check.h"
-#include "app/host_wait.h"
 #include "app/host_windows.h"
 #include "app/list_address.h"
 #include "app/log.h"
@@ -42,6 +41,17 @@ bool FilesPending() { return theApp().list.FileCount() > 0; }
 void ShowAndLog(HWND window, const std::wstring& text) {
     ShowStatusText(window, text);
     WriteLog(text);
+}
+
+// Between steps of the unattended cycle: holds while the host pauses it;
+// false when a host that asked for it has closed its window.
+bool WaitForHost(HWND host) {
+    if (!host) return true;
+    for (;;) {
+        if (HostAskedToExitAndIsGone()) return false;
+        if (!HostIsPaused()) return true;
+        ::Sleep(100);
+    }
 }
 
 long ListFilesOrVersionMarker() {
@@ -146,21 +156,20 @@ DWORD WINAPI CheckOnlyWorker(void* dialog_window) {
 bool RunUnattendedCycle(HWND host) {
     CUpdateApp& app = theApp();
     app.variables.Set(L"updatetm", L"1");
-    HostWait wait(host);
     bool restarted_elevated = false;
     [&] {
         if (CurrentUpdateState() < UpdateCheckRemoteOk) {
             CheckWrapper(nullptr, nullptr);
             if (!FilesPending()) return;
-            if (!wait.BetweenSteps()) return;
+            if (!WaitForHost(host)) return;
         }
         if (CurrentUpdateState() == UpdateCheckRemoteOk) {
             DownloadWithRetries(nullptr);
-            if (!wait.BetweenSteps()) return;
+            if (!WaitForHost(host)) return;
         }
         if (CurrentUpdateState() == UpdateDownloadOk) {
             LocalCheckStep(nullptr);
-            if (!wait.BetweenSteps()) return;
+            if (!WaitForHost(host)) return;
         }
         if (app.elevation_marker) ClearFilesNeedingElevation();
         if (FilesNeedingElevation() > 0) {
@@ -172,7 +181,7 @@ bool RunUnattendedCycle(HWND host) {
         }
         if (CurrentUpdateState() == UpdateCheckLocalOk) {
             CopyStep(nullptr);
-            wait.BetweenSteps();
+            WaitForHost(host);
         }
     }();
     if (restarted_elevated) return true;
@@ -244,9 +253,7 @@ void StartMainApplication(bool report_missing) {
         return;
     }
     if (!DotNetGateAllowsStart(report_missing)) return;
-    RunFile(L"\"" + path + L"\"", nullptr, false);
+    RunFile(path, app.settings.ApplicationDirectory(), L"", nullptr, false);
 }
-
-void RunUninstall() { LogUnavailable(L"Uninstall"); }
 
 }  // namespace nm

@@ -29,8 +29,6 @@ bool RunUnattendedCycle(HWND host);
 bool RunApplicationEntryCycle(const std::wstring& run_mode);
 // After a check: asks whether to update (or updates at once without prompt).
 bool ApplicationEntryQuestion();
-// Removes the installed files the local copy of the list names.
-void RunUninstall();
 
 // Thread bodies started by the progress dialog; the parameter is its window.
 DWORD WINAPI DialogWorker(void* dialog_window);

@@ -26,8 +26,12 @@ def unix_path(windows_path):
 
 
 def windows_path(path):
-    rel = Path(path).resolve().relative_to(DRIVE_C.resolve())
-    return "C:\\" + str(rel).replace("/", "\\")
+    """C: for the prefix's drive, Z: (Wine's view of /) for everything else."""
+    full = Path(path).resolve()
+    try:
+        return "C:\\" + str(full.relative_to(DRIVE_C.resolve())).replace("/", "\\")
+    except ValueError:
+        return "Z:" + str(full).replace("/", "\\")
 
 
 def new_name():
@@ -225,3 +229,47 @@ class Installation:
     def log(self):
         p = self.app_dir / "novamend.log"
         return p.read_bytes().decode("cp1252", errors="replace") if p.exists() else ""
+
+
+class TestHost:
+    """tests/tools/test_host.exe: a host window that records the updater's
+    messages; commands go through its control file."""
+
+    def __init__(self, *options):
+        self.dir = SCRATCH / ("host-" + uuid.uuid4().hex[:10])
+        self.dir.mkdir(parents=True)
+        self.record = self.dir / "record.txt"
+        handle_file = self.dir / "handle.txt"
+        self.control = self.dir / "control.txt"
+        self.process = start([BIN / "test_host.exe", windows_path(self.record), windows_path(handle_file),
+                              "--control", windows_path(self.control)] + list(options))
+        deadline = time.time() + 30
+        while not handle_file.exists():
+            if time.time() > deadline:
+                raise RuntimeError("test host did not start")
+            time.sleep(0.05)
+        self.handle = handle_file.read_text().strip()
+
+    def command(self, *commands):
+        pending = self.dir / "control.new"
+        pending.write_text("\n".join(commands) + "\n")
+        pending.rename(self.control)
+
+    def lines(self):
+        if not self.record.exists():
+            return []
+        return [line.split("\t") for line in self.record.read_text(encoding="utf-8").splitlines()]
+
+    def states(self):
+        return [int(line[1]) for line in self.lines() if line[0] == "1974"]
+
+    def texts(self, message):
+        return [line[-1] for line in self.lines() if line[0] == str(message)]
+
+    def close(self):
+        if self.process.poll() is None:
+            self.command("close")
+            try:
+                self.process.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
