@@ -333,7 +333,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(segment_size));
 
-    std::int64_t reported_threads = 0;
+    std::int64_t reported_threads = -1;  // the first count is always reported
     auto report_threads = [&](std::int64_t running) {
         if (running == reported_threads) return;
         reported_threads = running;

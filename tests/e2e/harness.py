@@ -154,7 +154,7 @@ def start(args, env=None):
                             stderr=subprocess.PIPE, env=full_env)
 
 
-def answer_box(caption, answer, timeout_ms=20000):
+def answer_box(caption, answer, timeout_ms=60000):
     """Answers the next message box with that caption; returns its text, or
     None when none appeared."""
     record = SCRATCH / f"box-{uuid.uuid4().hex[:8]}.txt"
