@@ -5,6 +5,7 @@
 // duplicate key and the normalisation before an entry is stored.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,8 +64,27 @@ void MoveAddressOutOfPath(updatefileinfo& entry);
 // The last piece of the address (or the one before a trailing "/").
 std::wstring PathFromAddress(std::wstring_view url);
 
-// Entries with the same key are duplicates; the first one wins.
+// Entries with the same key are duplicates; the first one wins. The second
+// form writes into a buffer the caller keeps, sparing an allocation per entry.
 std::wstring DuplicateKey(const updatefileinfo& entry);
+void DuplicateKey(const updatefileinfo& entry, std::wstring& key);
+
+// The duplicate keys seen so far. A long list makes every allocation count:
+// the keys share large blocks and the table is probed in place.
+class SeenKeys {
+public:
+    // True when the key is new (and now recorded).
+    bool Insert(std::wstring_view key);
+    size_t size() const { return count_; }
+
+private:
+    std::wstring_view Store(std::wstring_view key);
+    void Grow();
+
+    std::vector<std::wstring_view> slots_;  // empty data() marks a free slot
+    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+    size_t block_used_ = 0, block_size_ = 0, count_ = 0;
+};
 
 updatefileinfo MakeRunEntry(std::wstring_view program, std::wstring_view parameters, std::wstring_view wait);
 updatefileinfo MakeDescriptionEntry(std::wstring_view text);

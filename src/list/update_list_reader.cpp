@@ -131,7 +131,7 @@ bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
 }
 
 // One element of the walk: what it makes, if anything.
-bool ReadElement(IXMLDOMNode* element, EntryAppender& appender, SeenPaths& seen) {
+bool ReadElement(IXMLDOMNode* element, EntryAppender& appender, SeenPaths& seen, std::wstring& key) {
     unique_bstr name_text;
     if (FAILED(element->get_nodeName(name_text.put()))) return false;
     const std::wstring_view name = name_text.view();
@@ -143,7 +143,8 @@ bool ReadElement(IXMLDOMNode* element, EntryAppender& appender, SeenPaths& seen)
         appender.Add(std::move(entry));
     } else if (name == L"file") {
         if (!ReadFileElement(element, entry)) return false;
-        if (seen.insert(list_entry::DuplicateKey(entry)).second) appender.Add(std::move(entry));
+        list_entry::DuplicateKey(entry, key);
+        if (seen.Insert(key)) appender.Add(std::move(entry));
     }
     return true;
 }
@@ -233,6 +234,7 @@ void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
 bool ReadListNode(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, bool /*main_list*/) {
     if (!node) return false;
     EntryAppender appender(entries);
+    std::wstring key;  // reused for every file element
     // Pre-order walk over first-child and next-sibling links; ancestors wait
     // on the stack, so a deep document cannot exhaust the call stack.
     std::vector<com_ptr<IXMLDOMNode>> ancestors;
@@ -240,7 +242,7 @@ bool ReadListNode(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenP
     for (;;) {
         com_ptr<IXMLDOMNode> child;
         if (IsElement(current.get())) {
-            if (!ReadElement(current.get(), appender, seen)) return false;
+            if (!ReadElement(current.get(), appender, seen, key)) return false;
             child = FirstChild(current.get());
         }
         if (child) {

@@ -5,17 +5,17 @@
 
 #include <functional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "list/download_list.h"
 #include "list/list_entry.h"
+#include "list/list_entry_rules.h"
 
 namespace nm {
 
 // Lower-cased paths of the file entries read so far: the first entry with a
 // path wins.
-using SeenPaths = std::unordered_set<std::wstring>;
+using SeenPaths = list_entry::SeenKeys;
 
 // Shows the text of a failed read to the user.
 using ListErrorReporter = std::function<void(const std::wstring& text)>;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <utility>
+
+#include "base/text.h"
 #include <vector>
 
 namespace nm::list_entry {
@@ -134,6 +136,31 @@ TEST(RunCommand, SplitsWhatJoinMade) {
     EXPECT_EQ(c.parameters, L"");
     EXPECT_EQ(c.wait, L"");
     EXPECT_EQ(SplitRunCommand(L"plain.exe").program, L"plain.exe");
+}
+
+}  // namespace
+}  // namespace nm::list_entry
+
+namespace nm::list_entry {
+namespace {
+
+TEST(SeenKeys, FirstInsertWinsAcrossGrowth) {
+    SeenKeys seen;
+    for (int i = 0; i < 5000; ++i) EXPECT_TRUE(seen.Insert(L"dir\\file" + std::to_wstring(i) + L".dll"));
+    for (int i = 0; i < 5000; i += 7) EXPECT_FALSE(seen.Insert(L"dir\\file" + std::to_wstring(i) + L".dll"));
+    EXPECT_TRUE(seen.Insert(L""));
+    EXPECT_FALSE(seen.Insert(L""));
+    EXPECT_TRUE(seen.Insert(std::wstring(100000, L'k')));  // longer than a storage block
+    EXPECT_FALSE(seen.Insert(std::wstring(100000, L'k')));
+    EXPECT_EQ(seen.size(), 5002u);
+}
+
+TEST(DuplicateKey, LowersAsciiAndBeyond) {
+    updatefileinfo e;
+    e.path = L"Bin\\A.DLL";
+    EXPECT_EQ(DuplicateKey(e), L"bin\\a.dll");
+    e.path = L"\x00C4pfel\\X.txt";  // beyond ASCII: as the text helpers lower it
+    EXPECT_EQ(DuplicateKey(e), text::Lower(e.path));
 }
 
 }  // namespace
