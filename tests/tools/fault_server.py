@@ -36,6 +36,8 @@ Fault options (all optional; a path without faults is served normally):
                     a smaller value cuts the body, a larger one sends the
                     real body and closes the connection
     drop_after      close the connection after this many body bytes
+    close_at_once   close the connection without answering
+    location        with status: the Location header (a redirect)
     stall           {"after": bytes, "seconds": s}: pause once, mid-body
     latency         seconds to wait before answering
     rate            bytes per second, per connection
@@ -234,10 +236,16 @@ class _Handler(BaseHTTPRequestHandler):
                 return
         if fault.get("latency"):
             self._sleep(float(fault["latency"]))
+        if fault.get("close_at_once"):
+            record["status"] = 0
+            self.close_connection = True
+            return
         if "status" in fault:
             body = f"status {fault['status']}\n".encode()
             record["status"] = int(fault["status"])
             self.send_response(int(fault["status"]))
+            if "location" in fault:
+                self.send_header("Location", fault["location"])
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
             self.wfile.write(body)
