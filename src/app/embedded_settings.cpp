@@ -4,6 +4,7 @@
 
 #include "app/settings.h"
 #include "app/settings_rules.h"
+#include "base/code_page.h"
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
@@ -11,14 +12,6 @@
 namespace nm {
 
 namespace {
-std::wstring AnsiToWide(const std::string& bytes) {
-    if (bytes.empty()) return L"";
-    int n = ::MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    ::MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-    return wide;
-}
-
 void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                     nullptr));
@@ -39,7 +32,7 @@ std::string EmbeddedSettingsBytes() {
 
 void InstallBrandedApplicationDirectory(Settings& settings) {
     const std::string bytes = EmbeddedSettingsBytes();
-    settings.SetEmbeddedText(AnsiToWide(bytes));
+    settings.SetEmbeddedText(code_page::Decode(bytes));
     const std::wstring name = settings.EmbeddedSetting(L"APPLICATION", L"Name");
 
     // The executable's own directory, without its trailing separator.

@@ -1,5 +1,7 @@
 #include "app/language.h"
 
+#include "base/code_page.h"
+
 #include <vector>
 
 #include "base/unique_handle.h"
@@ -9,16 +11,6 @@ namespace nm {
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-std::wstring Decode(const std::string& bytes, UINT code_page) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int length = ::MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(length, L'\0');
-    ::MultiByteToWideChar(code_page, 0, bytes.data(), size, wide.data(), length);
-    return wide;
-}
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -54,7 +46,7 @@ void TranslateWindowText(const CLanguage& language, HWND window, const std::wstr
 
 void CLanguage::LoadText(std::string_view bytes, UINT code_page) {
     std::vector<std::wstring> lines;
-    for (const std::string& raw : SplitLanguageLines(bytes)) lines.push_back(Decode(raw, code_page));
+    for (const std::string& raw : SplitLanguageLines(bytes)) lines.push_back(code_page::Decode(raw, code_page));
     table_.Add(ParseLanguageLines(lines));
 }
 

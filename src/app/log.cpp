@@ -1,5 +1,7 @@
 #include "app/log.h"
 
+#include "base/code_page.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -25,17 +27,6 @@ std::wstring TimeStamp() {
     return stamp;
 }
 
-// Characters the code page cannot hold become its default character.
-std::string ToThreadAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    const int size = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string bytes(size, '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
-
 unique_hfile OpenForAppend(const std::wstring& path) {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
@@ -57,7 +48,7 @@ void WriteLog(const std::wstring& text) {
 
     ScopedLock lock(kLogLock);
     const std::wstring path = text::CollapseSeparators(app.settings.ApplicationDirectory() + L"\\" + name);
-    const std::string line = ToThreadAnsi(TimeStamp() + text + L"\r\n");
+    const std::string line = code_page::Encode(TimeStamp() + text + L"\r\n");
     unique_hfile file = OpenForAppend(path);
     if (!file) return;
     LARGE_INTEGER end{};

@@ -355,14 +355,14 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         // Counted here rather than in the thread, so the throttle below never
         // depends on how soon the new thread gets to run.
         tv::Add(tv::kRunningThreads, id_, 1);
-        HANDLE thread = ::CreateThread(nullptr, 0, SegmentThread, job.get(), 0, nullptr);
+        // Detached: the handle goes at once, the thread reports through the table.
+        unique_handle thread(::CreateThread(nullptr, 0, SegmentThread, job.get(), 0, nullptr));
         if (!thread) {
             tv::Add(tv::kRunningThreads, id_, -1);
             tv::Set(tv::kAbortMark, id_, tv::kAbortValue);
             break;
         }
         job.release();
-        ::CloseHandle(thread);
         if (Aborted(id_)) break;
         ::Sleep(10);
         // At most the connection count plus one run at once.

@@ -11,6 +11,7 @@
 #include "app/update_app.h"
 #include "app/update_cycle.h"
 #include "app/update_state.h"
+#include "base/code_page.h"
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "base/threads.h"
@@ -65,14 +66,6 @@ bool PollWithBudget(long budget, long lock, Done done) {
     return done();
 }
 
-std::wstring AnsiToText(const std::string& bytes) {
-    if (bytes.empty()) return L"";
-    const int n = ::MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    ::MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-    return wide;
-}
-
 void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe) {
     CUpdateApp& app = theApp();
     const std::wstring address = ExpandListParameters(app.settings.Read(L"UPDATEINFO", L"ListURL"));
@@ -85,7 +78,7 @@ void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe) {
         return;
     }
     std::wstring joined;
-    for (const std::string& line : VersionPageLines(std::string_view(body.data(), body.size()))) joined += AnsiToText(line);
+    for (const std::string& line : VersionPageLines(std::string_view(body.data(), body.size()))) joined += code_page::Decode(line);
     const VersionPage page = ParseVersionPage(joined);
     ScopedLock guard(kLockVersionProbe);
     app.list.remote_version = page.version;
