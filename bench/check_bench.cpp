@@ -4,6 +4,9 @@
 //       list named by ListURL in the directory's novamend.ini, read it and
 //       the directory's novamend.xml, compare, split
 //   check_bench.exe fetch <application dir>   only the list fetch the check makes
+//   check_bench.exe local <application dir>   the check without its fetch: the list
+//       is fetched first, untimed, and the check compares it as it does in
+//       quick mode (the list an earlier run fetched)
 // Prints: mode marked-entries wall-ms cpu-ms peak-working-set-bytes
 #include <windows.h>
 
@@ -18,7 +21,7 @@
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
-        std::fwprintf(stderr, L"usage: check_bench check|fetch <application dir>\n");
+        std::fwprintf(stderr, L"usage: check_bench check|fetch|local <application dir>\n");
         return 2;
     }
     const std::wstring mode = argv[1];
@@ -29,9 +32,15 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring list_file = app.settings.LocalListFile();
     ::DeleteFileW(list_file.c_str());
 
+    if (mode == L"local") {
+        ::DeleteFileW((list_file + L".xml").c_str());
+        if (nm::FetchFile(nullptr, -1, address, list_file, false) != 0) return 1;
+        app.variables.Set(L"runmode", L"checkforupdates");
+    }
+
     long marked = -1;
     const double start = bench::Now(), cpu_start = bench::CpuNow();
-    if (mode == L"check") {
+    if (mode == L"check" || mode == L"local") {
         if (nm::CheckStep(nullptr)) marked = static_cast<long>(app.list.entries.size());
     } else if (mode == L"fetch") {
         if (nm::FetchFile(nullptr, -1, address, list_file, false) == 0) marked = 0;
