@@ -9,6 +9,8 @@
 //   download_bench.exe write <url list> <out dir>   no network: the file's bytes written
 //                                                   as parts in 64 KiB writes, then joined
 // Each prints its milliseconds.
+//   download_bench.exe threads <count> -             what <count> idle threads cost:
+//                                                   the peak working set before and with them
 #include <windows.h>
 
 #include <algorithm>
@@ -113,6 +115,19 @@ int wmain(int argc, wchar_t** argv) {
             if (mode == L"write" && !WriteAndJoin(out + L"\\" + NameOf(url), size, 11)) return 1;
             std::wprintf(L"size query %.0f ms, %ls %.0f ms\n", size_ms, mode.c_str(), bench::Now() - start);
         }
+        return 0;
+    }
+    if (mode == L"threads") {
+        const unsigned long long before = bench::PeakWorkingSet();
+        const int count = _wtoi(argv[2]);
+        std::vector<nm::unique_handle> threads;
+        for (int i = 0; i < count; ++i)
+            threads.emplace_back(::CreateThread(
+                nullptr, 0, [](void*) -> DWORD { ::Sleep(500); return 0; }, nullptr, 0, nullptr));
+        ::Sleep(200);
+        std::wprintf(L"peak %llu KiB before, %llu KiB with %d threads\n", before / 1024,
+                     bench::PeakWorkingSet() / 1024, count);
+        for (auto& thread : threads) ::WaitForSingleObject(thread.get(), INFINITE);
         return 0;
     }
     if (mode == L"table") {
