@@ -9,7 +9,6 @@
 // Prints: mode entries wall-ms cpu-ms peak-working-set-bytes
 #include <windows.h>
 #include <msxml.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -19,25 +18,13 @@
 #include "base/unique_handle.h"
 #include "list/list_entry_rules.h"
 #include "list/update_list_reader.h"
+#include "process_meter.h"
 
 namespace {
 
 using namespace nm;
-
-// Processor time of this process: steadier than the clock on a shared machine.
-double CpuNow() {
-    FILETIME created, exited, kernel, user;
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ms = [](FILETIME t) { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e4; };
-    return ms(kernel) + ms(user);
-}
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using bench::CpuNow;
+using bench::Now;
 
 com_ptr<IXMLDOMDocument> Load(const std::wstring& path) {
     com_ptr<IXMLDOMDocument> document;
@@ -156,10 +143,6 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     const double elapsed = Now() - start, cpu = CpuNow() - cpu_start;
-    PROCESS_MEMORY_COUNTERS memory{};
-    memory.cb = sizeof memory;
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory);
-    std::wprintf(L"%ls %ld %.1f %.1f %llu\n", mode.c_str(), entries, elapsed, cpu,
-                 static_cast<unsigned long long>(memory.PeakWorkingSetSize));
+    std::wprintf(L"%ls %ld %.1f %.1f %llu\n", mode.c_str(), entries, elapsed, cpu, bench::PeakWorkingSet());
     return entries < 0 ? 1 : 0;
 }

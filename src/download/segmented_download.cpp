@@ -33,6 +33,9 @@ struct SegmentJob {
     bool no_retry = false;
     int row = -1;
     HWND window = nullptr;
+    // Set when the segment thread ends, so the starter wakes at once instead
+    // of at its next poll. Shared: a thread may end after the starter is gone.
+    std::shared_ptr<unique_handle> ended;
 };
 
 void Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -241,6 +244,7 @@ DWORD WINAPI SegmentThread(LPVOID parameter) {
     }
     // The starter counted this thread before creating it.
     tv::Add(tv::kRunningThreads, job->file_id, -1);
+    if (job->ended) ::SetEvent(job->ended->get());
     return 0;
 }
 
@@ -333,6 +337,12 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(segment_size));
 
+    // Polls wait on the segments' end instead of sleeping their whole period.
+    auto segment_ended = std::make_shared<unique_handle>(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    auto pause = [&](DWORD milliseconds) {
+        if (*segment_ended) ::WaitForSingleObject(segment_ended->get(), milliseconds);
+        else ::Sleep(milliseconds);
+    };
     std::int64_t reported_threads = -1;  // the first count is always reported
     auto report_threads = [&](std::int64_t running) {
         if (running == reported_threads) return;
@@ -352,6 +362,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         job->file_size = size;
         job->row = row;
         job->window = window;
+        job->ended = segment_ended;
         // Counted here rather than in the thread, so the throttle below never
         // depends on how soon the new thread gets to run.
         tv::Add(tv::kRunningThreads, id_, 1);
@@ -364,13 +375,13 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         }
         job.release();
         if (Aborted(id_)) break;
-        ::Sleep(10);
+        // (The new thread is already counted: no pause is needed for it to count itself.)
         // At most the connection count plus one run at once.
         for (;;) {
             const std::int64_t running = tv::Get(tv::kRunningThreads, id_);
             report_threads(running);
             if (running <= connections || running < 0) break;
-            ::Sleep(10);
+            pause(10);
         }
     }
 
@@ -381,7 +392,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         const std::int64_t running = tv::Get(tv::kRunningThreads, id_);
         report_threads(running);
         if (running < 1) break;
-        ::Sleep(50);
+        pause(50);
     }
     aborted = aborted || Aborted(id_);
 

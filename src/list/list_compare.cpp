@@ -1,6 +1,7 @@
 // portable: builds without Win32
 #include "list/list_compare.h"
 
+#include <string_view>
 #include <unordered_map>
 
 #include "base/text.h"
@@ -10,8 +11,9 @@ namespace nm {
 std::vector<updatefileinfo> MarkChangedEntries(
     const std::vector<updatefileinfo>& fetched, const std::vector<updatefileinfo>& installed, bool check_lost_files,
     const std::function<bool(const updatefileinfo&)>& targets_missing) {
-    // Path to the version of the first installed entry with that path.
-    std::unordered_map<std::wstring, const std::wstring*> installed_versions;
+    // Path to the version of the first installed entry with that path. The
+    // keys look into `installed`, which outlives the map: no path is copied.
+    std::unordered_map<std::wstring_view, const std::wstring*> installed_versions;
     installed_versions.reserve(installed.size());
     for (const auto& entry : installed) installed_versions.emplace(entry.path, &entry.ver);
 
