@@ -1,7 +1,6 @@
 #include "app/list_address.h"
 
-#include "app/host_windows.h"
-#include "app/log.h"
+#include "app/status_report.h"
 #include "app/update_app.h"
 #include "base/text.h"
 #include "list/url_text.h"
@@ -42,8 +41,7 @@ bool EnsureListAddress(HWND window, bool ask) {
     }
     const std::wstring missing =
         WithOwnSettingsName(app.language.Translate(L"MAIN", L"can't to get [UNDATEINFO]-ListURL from novamend.ini"));
-    ShowStatusText(window, missing);
-    WriteLog(missing);
+    ShowAndLog(window, missing);
     return false;
 }
 

@@ -8,6 +8,7 @@
 #include "app/host_windows.h"
 #include "app/list_address.h"
 #include "app/log.h"
+#include "app/status_report.h"
 #include "app/update_app.h"
 #include "app/unavailable.h"
 #include "app/update_state.h"
@@ -37,11 +38,6 @@ void DownloadWithRetries(HWND window) {
 }
 
 bool FilesPending() { return theApp().list.FileCount() > 0; }
-
-void ShowAndLog(HWND window, const std::wstring& text) {
-    ShowStatusText(window, text);
-    WriteLog(text);
-}
 
 // Between steps of the unattended cycle: holds while the host pauses it;
 // false when a host that asked for it has closed its window.

@@ -50,7 +50,8 @@ void RefreshStatus(HWND window) {
     app.hosts.NotifyDownloaded(done, entries);
 }
 
-void ShowAndLog(HWND window, const std::wstring& text) {
+// Download status lines go through their own lock before the log.
+void ShowAndLogDownloadStatus(HWND window, const std::wstring& text) {
     NotifyDownloadStatus(window, text);
     WriteLog(text);
 }
@@ -119,7 +120,7 @@ void DownloadStep(HWND window) {
     const bool retrying = !work.empty();
     if (!retrying)
         for (long i = 0; i < app.list.FileCount(); ++i) work.push_back(i);
-    ShowAndLog(window, Translate(retrying ? L"Downloading error files..." : L"Downloading to temporary directory..."));
+    ShowAndLogDownloadStatus(window, Translate(retrying ? L"Downloading error files..." : L"Downloading to temporary directory..."));
 
     const long start_count = done_count;
     const long files_at_once = FilesAtOnce();
@@ -146,7 +147,7 @@ void DownloadStep(HWND window) {
     SetUpdateState(done_count >= entries ? UpdateDownloadOk : UpdateDownloadError, window);
     RefreshStatus(window);
     const long errors = ErrorCount();
-    ShowAndLog(window, errors == 0 ? text::Format(Translate(L"Download completed %d/%d."),
+    ShowAndLogDownloadStatus(window, errors == 0 ? text::Format(Translate(L"Download completed %d/%d."),
                                                   {std::to_wstring(done_count.load()), std::to_wstring(entries)})
                                    : text::Format(Translate(L"Error %d files,complete %d/%d"),
                                                   {std::to_wstring(errors), std::to_wstring(done_count.load()),

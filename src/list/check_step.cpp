@@ -8,6 +8,7 @@
 #include "app/host_windows.h"
 #include "app/log.h"
 #include "app/named_lock.h"
+#include "app/status_report.h"
 #include "app/update_app.h"
 #include "app/update_cycle.h"
 #include "app/update_state.h"
@@ -46,11 +47,6 @@ struct VersionProbe {
 };
 
 std::wstring Translate(const wchar_t* text) { return theApp().language.Translate(L"MAIN", text); }
-
-void ShowAndLog(HWND window, const std::wstring& text) {
-    ShowStatusText(window, text);
-    WriteLog(text);
-}
 
 // Polls a state under its lock, at most 100 x budget times, 1 ms apart.
 template <typename Done>
