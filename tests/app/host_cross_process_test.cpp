@@ -2,6 +2,8 @@
 // records what it reads at the addresses the messages carry.
 #include <gtest/gtest.h>
 
+#include "wait_for.h"
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -41,15 +43,6 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD limit_ms = 20000) {
-    for (DWORD waited = 0; waited < limit_ms; waited += 20) {
-        if (condition()) return true;
-        ::Sleep(20);
-    }
-    return condition();
-}
 
 // One test_host.exe, ended when the test ends whatever happened.
 class TestHost {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "wait_for.h"
+
 #include <string>
 #include <vector>
 
@@ -19,15 +21,6 @@ std::wstring BesideThisProgram(const std::wstring& name) {
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder = path;
     return folder.substr(0, folder.rfind(L'\\') + 1) + name;
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD limit_ms = 20000) {
-    for (DWORD waited = 0; waited < limit_ms; waited += 20) {
-        if (condition()) return true;
-        ::Sleep(20);
-    }
-    return condition();
 }
 
 // A folder with a space in its name holding a copy of record_start.exe.
