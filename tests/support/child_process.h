@@ -18,7 +18,8 @@ inline std::wstring TestProgramPath(const std::wstring& file_name) {
 // Starts "<program> <arguments>"; an empty handle when it could not start.
 inline unique_handle StartTestProgram(const std::wstring& program, const std::wstring& arguments) {
     std::wstring command = L"\"" + TestProgramPath(program) + L"\" " + arguments;
-    STARTUPINFOW startup{sizeof(startup)};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return {};
