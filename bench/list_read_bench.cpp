@@ -40,9 +40,10 @@ com_ptr<IXMLDOMDocument> Load(const std::wstring& path) {
 
 bool g_attributes = false;
 
-// Visits every node as the read does, reading names but no attributes.
-long PlainWalk(IXMLDOMNode* node) {
-    long elements = 0;
+// Calls visit(element, name) for every element below node, in document
+// order, as the read walks them.
+template <typename Visit>
+void ForEachElement(IXMLDOMNode* node, Visit& visit) {
     com_ptr<IXMLDOMNode> child;
     node->get_firstChild(child.put());
     while (child) {
@@ -51,62 +52,60 @@ long PlainWalk(IXMLDOMNode* node) {
         if (type == NODE_ELEMENT) {
             unique_bstr name;
             child->get_nodeName(name.put());
-            if (g_attributes && name.view() == L"file") {
-                com_ptr<IXMLDOMNamedNodeMap> attributes;
-                child->get_attributes(attributes.put());
-                long count = 0;
-                attributes->get_length(&count);
-                for (long i = 0; i < count; ++i) {
-                    com_ptr<IXMLDOMNode> attribute;
-                    attributes->get_item(i, attribute.put());
-                    unique_bstr attribute_name;
-                    attribute->get_nodeName(attribute_name.put());
-                    unique_variant value;
-                    attribute->get_nodeValue(value.put());
-                }
-            }
-            elements += 1 + PlainWalk(child.get());
+            visit(child.get(), name.view());
+            ForEachElement(child.get(), visit);
         }
         com_ptr<IXMLDOMNode> next;
         child->get_nextSibling(next.put());
         child = std::move(next);
     }
+}
+
+// Visits every node as the read does, reading names and, with g_attributes,
+// every attribute of the file elements.
+long PlainWalk(IXMLDOMNode* node) {
+    long elements = 0;
+    auto visit = [&elements](IXMLDOMNode* element, std::wstring_view name) {
+        ++elements;
+        if (!g_attributes || name != L"file") return;
+        com_ptr<IXMLDOMNamedNodeMap> attributes;
+        element->get_attributes(attributes.put());
+        long count = 0;
+        attributes->get_length(&count);
+        for (long i = 0; i < count; ++i) {
+            com_ptr<IXMLDOMNode> attribute;
+            attributes->get_item(i, attribute.put());
+            unique_bstr attribute_name;
+            attribute->get_nodeName(attribute_name.put());
+            unique_variant value;
+            attribute->get_nodeValue(value.put());
+        }
+    };
+    ForEachElement(node, visit);
     return elements;
 }
 
 // The per-spelling way: one named lookup per accepted spelling per file element.
 long LookupWalk(IXMLDOMNode* node) {
     long files = 0;
-    com_ptr<IXMLDOMNode> child;
-    node->get_firstChild(child.put());
-    while (child) {
-        DOMNodeType type = NODE_INVALID;
-        child->get_nodeType(&type);
-        if (type == NODE_ELEMENT) {
-            unique_bstr name;
-            child->get_nodeName(name.put());
-            if (name.view() == L"file") {
-                com_ptr<IXMLDOMNamedNodeMap> attributes;
-                child->get_attributes(attributes.put());
-                list_entry::FileAttributes collected;
-                for (std::wstring_view spelling : list_entry::FileAttributeSpellings()) {
-                    com_ptr<IXMLDOMNode> attribute;
-                    if (attributes->getNamedItem(unique_bstr(spelling).get(), attribute.put()) == S_OK && attribute) {
-                        unique_variant value;
-                        attribute->get_nodeValue(value.put());
-                        collected.Offer(spelling, value.text());
-                    }
-                }
-                updatefileinfo entry = std::move(collected).Build();
-                list_entry::Normalise(entry);
-                ++files;
+    auto visit = [&files](IXMLDOMNode* element, std::wstring_view name) {
+        if (name != L"file") return;
+        com_ptr<IXMLDOMNamedNodeMap> attributes;
+        element->get_attributes(attributes.put());
+        list_entry::FileAttributes collected;
+        for (std::wstring_view spelling : list_entry::FileAttributeSpellings()) {
+            com_ptr<IXMLDOMNode> attribute;
+            if (attributes->getNamedItem(unique_bstr(spelling).get(), attribute.put()) == S_OK && attribute) {
+                unique_variant value;
+                attribute->get_nodeValue(value.put());
+                collected.Offer(spelling, value.text());
             }
-            files += LookupWalk(child.get());
         }
-        com_ptr<IXMLDOMNode> next;
-        child->get_nextSibling(next.put());
-        child = std::move(next);
-    }
+        updatefileinfo entry = std::move(collected).Build();
+        list_entry::Normalise(entry);
+        ++files;
+    };
+    ForEachElement(node, visit);
     return files;
 }
 
