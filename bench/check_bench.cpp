@@ -38,10 +38,11 @@ long TimeParts(const std::wstring& list_file, const std::wstring& copy) {
     };
     long marked = 0;
     {
-        std::vector<nm::updatefileinfo> fetched, installed;
+        std::vector<nm::updatefileinfo> fetched;
         nm::ReadUpdateList(list_file, fetched, true);
         lap(L"read list");
-        nm::ReadUpdateList(copy, installed, false);
+        nm::ListVersions installed;
+        nm::ReadListVersions(copy, installed);
         lap(L"read copy");
         std::vector<nm::updatefileinfo> entries =
             nm::MarkChangedEntries(fetched, installed, false, [](const nm::updatefileinfo&) { return false; });

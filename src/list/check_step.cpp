@@ -223,12 +223,14 @@ bool CheckStep(HWND window) {
         ::CopyFileW(list_file.c_str(), (list_file + L".xml").c_str(), FALSE);
     }
 
-    std::vector<updatefileinfo> fetched_entries, installed_entries;
+    std::vector<updatefileinfo> fetched_entries;
     ReadUpdateList(list_file, fetched_entries, true);
-    ReadUpdateList(text::CollapseSeparators(app.settings.ApplicationDirectory() + L"\\novamend.xml"),
-                   installed_entries, false);
+    // The comparison copy is only looked up by path: its versions are enough.
+    ListVersions installed_versions;
+    ReadListVersions(text::CollapseSeparators(app.settings.ApplicationDirectory() + L"\\novamend.xml"),
+                     installed_versions);
     const bool check_lost_files = app.settings.ReadSwitch(L"Novamend", L"CheckLostFile", L"0");
-    app.list.entries = MarkChangedEntries(fetched_entries, installed_entries, check_lost_files, AnyTargetMissing);
+    app.list.entries = MarkChangedEntries(fetched_entries, installed_versions, check_lost_files, AnyTargetMissing);
     SplitOffDescriptionAndRuns(app.list.entries, app.list.description, app.list.run_commands);
     if (!app.list.description.empty()) app.hosts.NotifyDescription(app.list.description);
     return true;

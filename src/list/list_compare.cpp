@@ -2,21 +2,22 @@
 #include "list/list_compare.h"
 
 #include <string_view>
-#include <unordered_map>
 
 #include "base/text.h"
 
 namespace nm {
 
-std::vector<updatefileinfo> MarkChangedEntries(
-    const std::vector<updatefileinfo>& fetched, const std::vector<updatefileinfo>& installed, bool check_lost_files,
-    const std::function<bool(const updatefileinfo&)>& targets_missing) {
-    // Path to the version of the first installed entry with that path. The
-    // keys look into `installed`, which outlives the map: no path is copied.
-    std::unordered_map<std::wstring_view, const std::wstring*> installed_versions;
-    installed_versions.reserve(installed.size());
-    for (const auto& entry : installed) installed_versions.emplace(entry.path, &entry.ver);
+void AddListVersion(ListVersions& versions, const updatefileinfo& entry) { versions.Insert(entry.path, entry.ver); }
 
+ListVersions VersionsByPath(const std::vector<updatefileinfo>& entries) {
+    ListVersions versions;
+    for (const auto& entry : entries) AddListVersion(versions, entry);
+    return versions;
+}
+
+std::vector<updatefileinfo> MarkChangedEntries(
+    const std::vector<updatefileinfo>& fetched, const ListVersions& installed, bool check_lost_files,
+    const std::function<bool(const updatefileinfo&)>& targets_missing) {
     std::vector<updatefileinfo> marked;
     for (const auto& entry : fetched) {
         if (entry.ver.empty()) continue;
@@ -24,8 +25,8 @@ std::vector<updatefileinfo> MarkChangedEntries(
             marked.push_back(entry);
             continue;
         }
-        auto found = installed_versions.find(entry.path);
-        if (found == installed_versions.end() || *found->second != entry.ver) marked.push_back(entry);
+        const std::wstring_view* installed_version = installed.Find(entry.path);
+        if (!installed_version || *installed_version != entry.ver) marked.push_back(entry);
     }
     return marked;
 }

@@ -6,16 +6,23 @@
 #include <string>
 #include <vector>
 
+#include "base/text_table.h"
 #include "list/list_entry.h"
 
 namespace nm {
 
+// The version of each path of a list, as the comparison looks them up: the
+// version of the first entry with that exact path.
+using ListVersions = TextTable;
+void AddListVersion(ListVersions& versions, const updatefileinfo& entry);
+ListVersions VersionsByPath(const std::vector<updatefileinfo>& entries);
+
 // The entries of `fetched` to work on, in list order: an entry with a
-// version whose path is new, whose version text differs from the first entry
-// with the same path in `installed`, or (with check_lost_files) a file entry
-// that is not a deletion and one of whose targets is missing. Linear time.
+// version whose path is new, whose version text differs from the one in
+// `installed`, or (with check_lost_files) a file entry that is not a deletion
+// and one of whose targets is missing. Linear time.
 std::vector<updatefileinfo> MarkChangedEntries(
-    const std::vector<updatefileinfo>& fetched, const std::vector<updatefileinfo>& installed, bool check_lost_files,
+    const std::vector<updatefileinfo>& fetched, const ListVersions& installed, bool check_lost_files,
     const std::function<bool(const updatefileinfo&)>& targets_missing);
 
 // Takes the description and run entries out of the marked entries: the

@@ -1,7 +1,6 @@
 // portable: builds without Win32
 #include "list/list_entry_rules.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <unordered_map>
 #include <utility>
@@ -76,6 +75,11 @@ const std::vector<std::wstring_view>& FileAttributeSpellings() {
     return all;
 }
 
+FileAttributes::FileAttributes(std::initializer_list<FileField> only) {
+    ranks_.fill(0);  // rank 0 is already taken: nothing can win
+    for (FileField field : only) ranks_[Index(field)] = kNoRank;
+}
+
 void FileAttributes::Offer(AttributeSlot slot, std::wstring value) {
     if (value.empty() || !Wants(slot)) return;  // an empty value counts as absent
     ranks_[Index(slot.field)] = slot.rank;
@@ -142,53 +146,6 @@ void DuplicateKey(const updatefileinfo& entry, std::wstring& key) {
             return;
         }
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
-    }
-}
-
-namespace {
-size_t HashKey(std::wstring_view key) {
-    size_t hash = 14695981039346656037ull & SIZE_MAX;  // FNV-1a
-    for (wchar_t c : key) hash = (hash ^ static_cast<size_t>(c)) * (1099511628211ull & SIZE_MAX);
-    return hash;
-}
-constexpr wchar_t kEmptyKey[] = L"";  // a stored empty key still has a non-null address
-}  // namespace
-
-bool SeenKeys::Insert(std::wstring_view key) {
-    if ((count_ + 1) * 2 > slots_.size()) Grow();
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = HashKey(key) & mask;; i = (i + 1) & mask) {
-        if (!slots_[i].data()) {
-            slots_[i] = Store(key);
-            ++count_;
-            return true;
-        }
-        if (slots_[i] == key) return false;
-    }
-}
-
-std::wstring_view SeenKeys::Store(std::wstring_view key) {
-    if (key.empty()) return std::wstring_view(kEmptyKey, 0);
-    if (block_used_ + key.size() > block_size_) {
-        block_size_ = std::max<size_t>(key.size(), 64 * 1024);
-        blocks_.push_back(std::make_unique<wchar_t[]>(block_size_));
-        block_used_ = 0;
-    }
-    wchar_t* at = blocks_.back().get() + block_used_;
-    std::copy(key.begin(), key.end(), at);
-    block_used_ += key.size();
-    return std::wstring_view(at, key.size());
-}
-
-void SeenKeys::Grow() {
-    std::vector<std::wstring_view> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, std::wstring_view());
-    const size_t mask = slots_.size() - 1;
-    for (std::wstring_view key : old) {
-        if (!key.data()) continue;
-        size_t i = HashKey(key) & mask;
-        while (slots_[i].data()) i = (i + 1) & mask;
-        slots_[i] = key;
     }
 }
 

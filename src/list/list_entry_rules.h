@@ -5,7 +5,7 @@
 // duplicate key and the normalisation before an entry is stored.
 #include <array>
 #include <cstdint>
-#include <memory>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +33,11 @@ const std::vector<std::wstring_view>& FileAttributeSpellings();
 // asked for in turn.
 class FileAttributes {
 public:
+    FileAttributes() = default;
+    // Collects only these fields: the others stay empty, and their
+    // attributes are never wanted.
+    explicit FileAttributes(std::initializer_list<FileField> only);
+
     // Whether the value of this attribute can still matter; callers skip
     // reading values that cannot.
     bool Wants(AttributeSlot slot) const { return slot.accepted() && slot.rank < ranks_[static_cast<int>(slot.field)]; }
@@ -68,23 +73,6 @@ std::wstring PathFromAddress(std::wstring_view url);
 // form writes into a buffer the caller keeps, sparing an allocation per entry.
 std::wstring DuplicateKey(const updatefileinfo& entry);
 void DuplicateKey(const updatefileinfo& entry, std::wstring& key);
-
-// The duplicate keys seen so far. A long list makes every allocation count:
-// the keys share large blocks and the table is probed in place.
-class SeenKeys {
-public:
-    // True when the key is new (and now recorded).
-    bool Insert(std::wstring_view key);
-    size_t size() const { return count_; }
-
-private:
-    std::wstring_view Store(std::wstring_view key);
-    void Grow();
-
-    std::vector<std::wstring_view> slots_;  // empty data() marks a free slot
-    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
-    size_t block_used_ = 0, block_size_ = 0, count_ = 0;
-};
 
 updatefileinfo MakeRunEntry(std::wstring_view program, std::wstring_view parameters, std::wstring_view wait);
 updatefileinfo MakeDescriptionEntry(std::wstring_view text);

@@ -31,8 +31,7 @@ public:
     // What was read before a failure is kept.
     ~EntryAppender() { Flush(); }
 
-    void Add(updatefileinfo entry) {
-        list_entry::Normalise(entry);
+    void Add(updatefileinfo&& entry) {
         batch_.push_back(std::move(entry));
         if (batch_.size() >= kBatchSize) Flush();
     }
@@ -108,8 +107,7 @@ std::wstring AttributeValue(IXMLDOMNode* attribute) {
     return std::wstring(value.text());
 }
 
-bool ReadFileElement(IXMLDOMNode* element, updatefileinfo& entry) {
-    list_entry::FileAttributes attributes;
+bool ReadFileElement(IXMLDOMNode* element, list_entry::FileAttributes attributes, updatefileinfo& entry) {
     const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
         // Only values that can still win are read.
         const list_entry::AttributeSlot slot = list_entry::FileAttributeSlot(name);
@@ -130,23 +128,66 @@ bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
     return ok;
 }
 
-// One element of the walk: what it makes, if anything.
-bool ReadElement(IXMLDOMNode* element, EntryAppender& appender, SeenPaths& seen, std::wstring& key) {
-    unique_bstr name_text;
-    if (FAILED(element->get_nodeName(name_text.put()))) return false;
-    const std::wstring_view name = name_text.view();
-    updatefileinfo entry;
-    if (name == L"description") {
-        appender.Add(list_entry::MakeDescriptionEntry(NodeText(element)));
-    } else if (name == L"run") {
-        if (!ReadRunElement(element, entry)) return false;
-        appender.Add(std::move(entry));
-    } else if (name == L"file") {
-        if (!ReadFileElement(element, entry)) return false;
-        list_entry::DuplicateKey(entry, key);
-        if (seen.Insert(key)) appender.Add(std::move(entry));
+// Walks node and everything below it in document order and calls
+// read(element) for each element; stops with false when read does. Pre-order
+// over first-child and next-sibling links; ancestors wait on a stack of our
+// own, so a deep document cannot exhaust the call stack.
+template <typename Read>
+bool ForEachElement(IXMLDOMNode* node, Read&& read) {
+    std::vector<com_ptr<IXMLDOMNode>> ancestors;
+    com_ptr<IXMLDOMNode> current = Retained(node);
+    for (;;) {
+        com_ptr<IXMLDOMNode> child;
+        if (IsElement(current.get())) {
+            if (!read(current.get())) return false;
+            child = FirstChild(current.get());
+        }
+        if (child) {
+            ancestors.push_back(std::move(current));
+            current = std::move(child);
+            continue;
+        }
+        // No children: the next sibling, else the next sibling of the nearest
+        // ancestor that has one, never leaving the subtree of node.
+        for (;;) {
+            if (ancestors.empty()) return true;  // back at node
+            if (com_ptr<IXMLDOMNode> sibling = NextSibling(current.get())) {
+                current = std::move(sibling);
+                break;
+            }
+            current = std::move(ancestors.back());
+            ancestors.pop_back();
+        }
     }
-    return true;
+}
+
+// Reads the entries of node's subtree: keep(entry) gets each one normalised,
+// in document order, file entries past the duplicate rule. Of a file element
+// only the fields `wanted` collects are read. False on a COM failure.
+template <typename Keep>
+bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, SeenPaths& seen, Keep&& keep) {
+    std::wstring key;  // reused for every file element
+    return ForEachElement(node, [&](IXMLDOMNode* element) {
+        unique_bstr name_text;
+        if (FAILED(element->get_nodeName(name_text.put()))) return false;
+        const std::wstring_view name = name_text.view();
+        updatefileinfo entry;
+        if (name == L"description") {
+            entry = list_entry::MakeDescriptionEntry(NodeText(element));
+        } else if (name == L"run") {
+            if (!ReadRunElement(element, entry)) return false;
+        } else if (name == L"file") {
+            if (!ReadFileElement(element, wanted, entry)) return false;
+            // The key is taken before normalisation.
+            list_entry::DuplicateKey(entry, key);
+            if (!seen.Insert(key)) return true;
+        } else {
+            return true;
+        }
+        list_entry::Normalise(entry);
+        keep(std::move(entry));
+        return true;
+    });
 }
 
 struct RootChildren {
@@ -234,38 +275,17 @@ void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
 bool ReadListNode(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, bool /*main_list*/) {
     if (!node) return false;
     EntryAppender appender(entries);
-    std::wstring key;  // reused for every file element
-    // Pre-order walk over first-child and next-sibling links; ancestors wait
-    // on the stack, so a deep document cannot exhaust the call stack.
-    std::vector<com_ptr<IXMLDOMNode>> ancestors;
-    com_ptr<IXMLDOMNode> current = Retained(node);
-    for (;;) {
-        com_ptr<IXMLDOMNode> child;
-        if (IsElement(current.get())) {
-            if (!ReadElement(current.get(), appender, seen, key)) return false;
-            child = FirstChild(current.get());
-        }
-        if (child) {
-            ancestors.push_back(std::move(current));
-            current = std::move(child);
-            continue;
-        }
-        // No children: the next sibling, else the next sibling of the nearest
-        // ancestor that has one, never leaving the subtree of node.
-        for (;;) {
-            if (ancestors.empty()) return true;  // back at node
-            if (com_ptr<IXMLDOMNode> sibling = NextSibling(current.get())) {
-                current = std::move(sibling);
-                break;
-            }
-            current = std::move(ancestors.back());
-            ancestors.pop_back();
-        }
-    }
+    return ReadEntries(node, list_entry::FileAttributes(), seen,
+                       [&appender](updatefileinfo&& entry) { appender.Add(std::move(entry)); });
 }
 
-bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
-                    DownLoadList& list, const ListErrorReporter& report_error) {
+namespace {
+// The list file at path, read by read_root(root element). The main list (a
+// list object given) also sets the list's guid and URL template. Whatever
+// reads the entries, the file loses its guid and a failure shows its message.
+template <typename ReadRoot>
+bool ReadListFile(const std::wstring& path, DownLoadList* main_list, const ListErrorReporter& report_error,
+                  ReadRoot&& read_root) {
     auto fail_with_message = [&] {
         // The comparison copy is often simply not there yet: no message then.
         if (!main_list && !FileExists(path)) return false;
@@ -284,12 +304,12 @@ bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entri
 
     RootChildren settings = FindListSettings(root.get());
     if (main_list) {
-        if (settings.guid) list.guid = NodeText(settings.guid.get());
-        list.url_template = settings.fileurl ? NodeText(settings.fileurl.get()) : DownLoadList::kDefaultUrlTemplate;
+        if (settings.guid) main_list->guid = NodeText(settings.guid.get());
+        main_list->url_template =
+            settings.fileurl ? NodeText(settings.fileurl.get()) : DownLoadList::kDefaultUrlTemplate;
     }
 
-    SeenPaths seen;
-    if (!ReadListNode(root.get(), entries, seen, main_list)) return fail_with_message();
+    if (!read_root(root.get())) return fail_with_message();
 
     // The guid is for this run only; the copy on disk loses it.
     if (settings.guid) {
@@ -298,6 +318,30 @@ bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entri
             loaded.document->save(unique_variant(path).get());
     }
     return true;
+}
+}  // namespace
+
+bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
+                    DownLoadList& list, const ListErrorReporter& report_error) {
+    return ReadListFile(path, main_list ? &list : nullptr, report_error, [&](IXMLDOMNode* root) {
+        SeenPaths seen;
+        return ReadListNode(root, entries, seen, main_list);
+    });
+}
+
+bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error) {
+    // The comparison looks at paths and versions only; an address stands in
+    // for a missing path, so it is read too.
+    using list_entry::FileField;
+    const list_entry::FileAttributes wanted({FileField::ver, FileField::path, FileField::url});
+    return ReadListFile(path, nullptr, report_error, [&](IXMLDOMNode* root) {
+        SeenPaths seen;
+        return ReadEntries(root, wanted, seen, [&versions](updatefileinfo&& entry) { AddListVersion(versions, entry); });
+    });
+}
+
+bool ReadListVersions(const std::wstring& path, ListVersions& versions) {
+    return ReadListVersions(path, versions, ShowFormatError);
 }
 
 bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list) {

@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "base/text_table.h"
 #include "list/download_list.h"
+#include "list/list_compare.h"
 #include "list/list_entry.h"
-#include "list/list_entry_rules.h"
 
 namespace nm {
 
 // Lower-cased paths of the file entries read so far: the first entry with a
 // path wins.
-using SeenPaths = list_entry::SeenKeys;
+using SeenPaths = TextTable;
 
 // Shows the text of a failed read to the user.
 using ListErrorReporter = std::function<void(const std::wstring& text)>;
@@ -29,6 +30,14 @@ bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entri
 // The same with the list object and the error display chosen by the caller.
 bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
                     DownLoadList& list, const ListErrorReporter& report_error);
+
+// Reads the comparison copy at path for the comparison alone: the version of
+// each path, as ReadUpdateList(path, entries, false) would give the entries
+// (the same duplicates dropped, the same normalisation; the first entry with
+// a path wins), without reading what the comparison never looks at. The file
+// loses its guid and a broken file shows its message, as in ReadUpdateList.
+bool ReadListVersions(const std::wstring& path, ListVersions& versions);
+bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error);
 
 // Walks node and everything below it in document order, appending an entry
 // for every file, run and description element. The walk keeps its own stack,

@@ -29,18 +29,18 @@ TEST(MarkChangedEntries, NewChangedAndUnchangedPaths) {
     const std::vector<updatefileinfo> fetched = {File(L"a.dll", L"1"), File(L"b.dll", L"2"), File(L"b.exe", L"1"),
                                                  File(L"new.txt", L"1"), File(L"nover.txt", L"")};
     // a.dll: the first installed entry with the path decides; b.exe differs in case only: new.
-    EXPECT_EQ(Paths(MarkChangedEntries(fetched, installed, false, NothingMissing)),
+    EXPECT_EQ(Paths(MarkChangedEntries(fetched, VersionsByPath(installed), false, NothingMissing)),
               (std::vector<std::wstring>{L"b.dll", L"b.exe", L"new.txt"}));
     // No comparison copy: every entry with a version.
-    EXPECT_EQ(MarkChangedEntries(fetched, {}, false, NothingMissing).size(), 4u);
+    EXPECT_EQ(MarkChangedEntries(fetched, ListVersions(), false, NothingMissing).size(), 4u);
 }
 
 TEST(MarkChangedEntries, LostFilesComeBackButNeverDeletions) {
     const std::vector<updatefileinfo> same = {File(L"gone.dll", L"1"), File(L"old.dll", L"1", kEntryDelete),
                                               File(L"here.dll", L"1")};
     auto missing = [](const updatefileinfo& e) { return e.path != L"here.dll"; };
-    EXPECT_EQ(Paths(MarkChangedEntries(same, same, true, missing)), (std::vector<std::wstring>{L"gone.dll"}));
-    EXPECT_TRUE(MarkChangedEntries(same, same, false, missing).empty());
+    EXPECT_EQ(Paths(MarkChangedEntries(same, VersionsByPath(same), true, missing)), (std::vector<std::wstring>{L"gone.dll"}));
+    EXPECT_TRUE(MarkChangedEntries(same, VersionsByPath(same), false, missing).empty());
 }
 
 TEST(SplitOffDescriptionAndRuns, ParagraphsInOrderRunsReversed) {

@@ -144,17 +144,6 @@ TEST(RunCommand, SplitsWhatJoinMade) {
 namespace nm::list_entry {
 namespace {
 
-TEST(SeenKeys, FirstInsertWinsAcrossGrowth) {
-    SeenKeys seen;
-    for (int i = 0; i < 5000; ++i) EXPECT_TRUE(seen.Insert(L"dir\\file" + std::to_wstring(i) + L".dll"));
-    for (int i = 0; i < 5000; i += 7) EXPECT_FALSE(seen.Insert(L"dir\\file" + std::to_wstring(i) + L".dll"));
-    EXPECT_TRUE(seen.Insert(L""));
-    EXPECT_FALSE(seen.Insert(L""));
-    EXPECT_TRUE(seen.Insert(std::wstring(100000, L'k')));  // longer than a storage block
-    EXPECT_FALSE(seen.Insert(std::wstring(100000, L'k')));
-    EXPECT_EQ(seen.size(), 5002u);
-}
-
 TEST(DuplicateKey, LowersAsciiAndBeyond) {
     updatefileinfo e;
     e.path = L"Bin\\A.DLL";

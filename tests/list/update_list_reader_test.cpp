@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "app/update_app.h"
@@ -171,6 +172,64 @@ TEST_F(ReadUpdateListTest, ComparisonCopyGivesEntriesOnlyButAlsoLosesItsGuid) {
     EXPECT_EQ(list.guid, L"");
     EXPECT_EQ(list.url_template, DownLoadList::kDefaultUrlTemplate);
     EXPECT_EQ(ScratchFolder::Read(path).find("{OLD}"), std::string::npos);
+}
+
+// The comparison reads the copy's versions alone; they must be what the
+// copy's entries would have given, whatever the list holds.
+TEST_F(ReadUpdateListTest, ComparisonVersionsStandForTheCopysEntries) {
+    const std::string body = R"(<guid>{OLD}</guid>
+        <file path="Bin\A.dll" ver=" 1.0B "/>
+        <file path="bin\a.DLL" ver="2"/>
+        <file path="http://h/x/addr.dll" ver="3" url="http://h/ignored.dll"/>
+        <file url="https://h/files/dir/" MD5="M5"/>
+        <file name="n.dll" File="f.dll" Path="" md5="m" Ver="v" dstname="unread"/>
+        <file path="bin|tool.exe._.zip" ver="4"/>
+        <file path="nover.dll"/>
+        <group><file path="deep.dll" ver="5"/></group>
+        <run path=" {app}|setup.exe " param="/s|x" wait="yes"/>
+        <run path=" {app}|setup.exe " param="/s|x" wait="yes"/>
+        <description>  notes  </description>)";
+    ASSERT_TRUE(Read(List(body), false));
+    const std::wstring copy = List(body);
+    ListVersions versions;
+    ASSERT_TRUE(ReadListVersions(copy, versions, [this](const std::wstring& text) { errors.push_back(text); }));
+
+    auto version_of = [&versions](std::wstring_view path) {
+        const std::wstring_view* version = versions.Find(path);
+        return version ? std::wstring(*version) : std::wstring(L"(absent)");
+    };
+    // Every path the entries have, with the version of its first entry, and nothing else.
+    std::vector<std::wstring> paths;
+    for (const auto& e : entries) {
+        if (std::find(paths.begin(), paths.end(), e.path) != paths.end()) continue;
+        EXPECT_EQ(version_of(e.path), e.ver) << e.path;
+        paths.push_back(e.path);
+    }
+    EXPECT_EQ(versions.size(), paths.size());
+    EXPECT_EQ(paths.size(), 9u);  // the second run entry shares its path with the first
+    EXPECT_EQ(version_of(L"bin\\a.DLL"), L"(absent)");  // dropped as a duplicate
+    EXPECT_EQ(version_of(L"Bin\\A.dll"), L"1.0b");
+    EXPECT_EQ(version_of(L"f.dll"), L"v");
+    EXPECT_EQ(version_of(L"dir"), L"m5");
+    EXPECT_EQ(version_of(L"bin\\tool.exe"), L"4");
+    EXPECT_EQ(ScratchFolder::Read(copy).find("{OLD}"), std::string::npos);  // loses its guid too
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReadUpdateListTest, ComparisonVersionsOfBrokenOrMissingCopies) {
+    auto report = [this](const std::wstring& text) { errors.push_back(text); };
+    ListVersions versions;
+    EXPECT_FALSE(ReadListVersions(folder.File(L"missing.xml"), versions, report));
+    EXPECT_FALSE(ReadListVersions(folder.Write(L"broken.xml", "<update><file path=\"a\">"), versions, report));
+    EXPECT_EQ(versions.size(), 0u);
+    EXPECT_TRUE(errors.empty());
+    // Without COM the copy cannot be read: the message names the file.
+    const std::wstring path = List(R"(<file path="a.dll" ver="1"/>)");
+    bool result = true;
+    std::thread([&] { result = ReadListVersions(path, versions, report); }).join();
+    EXPECT_FALSE(result);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], L"The xml file format error!\n" + path);
 }
 
 TEST_F(ReadUpdateListTest, DefaultUrlTemplateWithoutFileUrl) {
