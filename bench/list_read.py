@@ -56,7 +56,7 @@ def run(mode, windows_path):
     return int(entries), float(wall), float(cpu), int(peak)
 
 
-MODES = ("load", "walk", "attributes", "read", "lookup")
+MODES = ("load", "walk", "attributes", "read", "versions", "lookup")
 
 
 def main():
@@ -83,18 +83,21 @@ def main():
         best = {mode: (min(s[1] for s in samples[mode]), min(s[2] for s in samples[mode]),
                        max(s[3] for s in samples[mode]), samples[mode][0][0]) for mode in MODES}
         assert best["read"][3] == count + 2, f"read gave {best['read'][3]} entries for {count} files"
+        assert best["versions"][3] == count + 2, f"versions read gave {best['versions'][3]} paths for {count} files"
         rows.append((count, len(data), best))
 
     mib = lambda b: f"{b / 1048576:.0f} MiB"
     print("Wall time, fastest of", args.runs, "runs (processor time in brackets).\n")
     print("| entries | file | load | walk | walk + attributes | whole read | read beyond load | "
-          "per-spelling lookup | peak memory: load / read / lookup |")
-    print("|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+          "versions read (comparison copy) | versions beyond load | per-spelling lookup | "
+          "peak memory: load / read / lookup |")
+    print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
     for count, size, b in rows:
         cell = lambda mode: f"{b[mode][0]:.0f} ms ({b[mode][1]:.0f})"
-        load, read = b["load"][0], b["read"][0]
+        load, read, versions = b["load"][0], b["read"][0], b["versions"][0]
         print(f"| {count:,} | {size / 1048576:.1f} MiB | {cell('load')} | {cell('walk')} | {cell('attributes')} | "
-              f"{cell('read')} | {read - load:.0f} ms = {(read - load) / load:.0%} of load | {cell('lookup')} | "
+              f"{cell('read')} | {read - load:.0f} ms = {(read - load) / load:.0%} of load | {cell('versions')} | "
+              f"{versions - load:.0f} ms = {(versions - load) / load:.0%} of load | {cell('lookup')} | "
               f"{mib(b['load'][2])} / {mib(b['read'][2])} / {mib(b['lookup'][2])} |")
 
 

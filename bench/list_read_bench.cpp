@@ -2,6 +2,7 @@
 // peak memory belongs to that way alone:
 //   load    the XML document's load, nothing else
 //   read    the whole read: load, walk, attributes, normalisation
+//   versions  the read of a comparison copy: paths and versions only
 //   walk    load and a walk over every node, names only, no attributes
 //   attributes  the walk, also reading every attribute of every file element
 //   lookup  load and walk, but each element asked for every accepted
@@ -113,7 +114,7 @@ long LookupWalk(IXMLDOMNode* node) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {
-        std::fwprintf(stderr, L"usage: list_read_bench load|walk|attributes|read|lookup <list.xml>\n");
+        std::fwprintf(stderr, L"usage: list_read_bench load|walk|attributes|read|versions|lookup <list.xml>\n");
         return 2;
     }
     const std::wstring mode = argv[1], path = argv[2];
@@ -127,6 +128,9 @@ int wmain(int argc, wchar_t** argv) {
         if (Load(path)) entries = 0;
     } else if (mode == L"read") {
         if (ReadUpdateList(path, read, true, list, [](const std::wstring&) {})) entries = static_cast<long>(read.size());
+    } else if (mode == L"versions") {
+        ListVersions versions;
+        if (ReadListVersions(path, versions, [](const std::wstring&) {})) entries = static_cast<long>(versions.size());
     } else if (mode == L"walk" || mode == L"attributes") {
         g_attributes = mode == L"attributes";
         if (auto document = Load(path)) {
