@@ -10,6 +10,7 @@
 #include "app/update_app.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
@@ -53,39 +54,16 @@ std::vector<std::string> LogLines(const std::string& bytes) {
     return lines;
 }
 
-void RemoveTree(const std::wstring& directory) {
-    WIN32_FIND_DATAW found{};
-    unique_hfind find(::FindFirstFileW((directory + L"*").c_str(), &found));
-    if (find) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(directory + name + L"\\");
-            else
-                ::DeleteFileW((directory + name).c_str());
-        } while (::FindNextFileW(find.get(), &found));
-    }
-    find.reset();
-    ::RemoveDirectoryW(directory.c_str());
-}
-
 class LogFile : public testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH + 1] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        directory_ = std::wstring(temp) + L"novamend-log-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                     std::to_wstring(::GetTickCount()) + L"\\";
-        ASSERT_TRUE(::CreateDirectoryW(directory_.c_str(), nullptr));
+        directory_ = scratch_.path() + L"\\";
         theApp().settings.SetApplicationDirectory(directory_);
     }
-    void TearDown() override {
-        UseLog(L"");
-        RemoveTree(directory_);
-    }
+    void TearDown() override { UseLog(L""); }
 
     void UseLog(const std::wstring& name) { theApp().settings.Write(L"Novamend", L"Log", name); }
+    ScratchDirectory scratch_;
     std::wstring directory_;
 };
 

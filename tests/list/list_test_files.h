@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/unique_handle.h"
+#include "install/leftover_files.h"
 
 namespace nm::list_test {
 
@@ -17,7 +18,7 @@ public:
                 std::to_wstring(counter()++);
         ::CreateDirectoryW(path_.c_str(), nullptr);
     }
-    ~ScratchFolder() { RemoveTree(path_); }
+    ~ScratchFolder() { RemoveDirectoryTree(path_); }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
@@ -45,20 +46,6 @@ private:
     static int& counter() {
         static int n = 0;
         return n;
-    }
-    static void RemoveTree(const std::wstring& folder) {
-        WIN32_FIND_DATAW found;
-        unique_hfind find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-        if (find) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..") continue;
-                const std::wstring child = folder + L"\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-                else ::DeleteFileW(child.c_str());
-            } while (::FindNextFileW(find.get(), &found));
-        }
-        ::RemoveDirectoryW(folder.c_str());
     }
     std::wstring path_;
 };
