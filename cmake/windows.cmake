@@ -78,6 +78,7 @@ foreach(tool_source IN LISTS test_tool_sources)
     target_link_options(${tool} PRIVATE -municode)
   endif()
   target_link_libraries(${tool} PRIVATE novamend_core)
+  target_include_directories(${tool} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 endforeach()
 
 # Unit and in-process integration tests: one program per area of tests/.

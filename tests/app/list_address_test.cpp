@@ -20,8 +20,10 @@ protected:
 
     // Answers the question the call below raises, and returns its text.
     std::string AnswerQuestionWith(const wchar_t* answer) {
-        auto box = StartTestProgram(L"answer_box.exe",
-                                    std::wstring(L"Novamend ") + answer + L" \"" + scratch.File(L"box.txt") + L"\"");
+        // Only this process's box: other tests may show one with the same caption meanwhile.
+        auto box = StartTestProgram(L"answer_box.exe", std::wstring(L"Novamend ") + answer + L" \"" +
+                                                           scratch.File(L"box.txt") + L"\" 20000 " +
+                                                           std::to_wstring(GetCurrentProcessId()));
         EXPECT_TRUE(box);
         EXPECT_FALSE(EnsureListAddress(nullptr, true));
         EXPECT_EQ(WaitForExit(box), 0u);

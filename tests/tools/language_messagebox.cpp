@@ -15,6 +15,7 @@
 #include "app/language.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "message_box_finder.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void WriteUtf8(const std::wstring& path, const std::wstring& text) {
 void WatchBox(std::wstring report, std::wstring caption) {
     HWND box = nullptr;
     for (int i = 0; i < 600 && !box; ++i) {
-        box = ::FindWindowW(L"#32770", caption.c_str());
+        box = nm::FindMessageBox(caption, ::GetCurrentProcessId());
         if (!box) ::Sleep(100);
     }
     if (!box) return;
