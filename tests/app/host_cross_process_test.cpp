@@ -10,62 +10,26 @@
 
 #include "app/host_windows.h"
 #include "app/update_app.h"
+#include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "child_process.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
 
 const std::wstring kAppDir = L"C:\\Apps\\Demo\\";
 
-std::wstring BesideThisProgram(const std::wstring& name) {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.rfind(L'\\') + 1) + name;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    if (!file) return bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // One test_host.exe, ended when the test ends whatever happened.
 class TestHost {
 public:
-    explicit TestHost(const std::wstring& options) {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"novamend-host-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                  std::to_wstring(::GetTickCount64());
-        ::CreateDirectoryW(folder_.c_str(), nullptr);
-        record_ = folder_ + L"\\record.txt";
-        control_ = folder_ + L"\\control.txt";
-        const std::wstring handle_file = folder_ + L"\\handle.txt";
-        std::wstring command = L"\"" + BesideThisProgram(L"test_host.exe") + L"\" \"" + record_ + L"\" \"" +
-                               handle_file + L"\" --control \"" + control_ + L"\" " + options;
-        STARTUPINFOW startup = {sizeof(startup)};
-        PROCESS_INFORMATION started = {};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &started))
-            return;
-        process_.reset(started.hProcess);
-        unique_handle thread(started.hThread);
-        if (!WaitFor([&] { return FileExists(handle_file); })) return;
+    explicit TestHost(const std::wstring& options)
+        : record_(scratch_.File(L"record.txt")), control_(scratch_.File(L"control.txt")) {
+        const std::wstring handle_file = scratch_.File(L"handle.txt");
+        process_ = StartTestProgram(L"test_host.exe", L"\"" + record_ + L"\" \"" + handle_file + L"\" --control \"" +
+                                                          control_ + L"\" " + options);
+        if (!process_ || !WaitFor([&] { return files::Exists(handle_file); })) return;
         const std::string handle = ReadFileBytes(handle_file);
         window_ = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::strtoull(handle.c_str(), nullptr, 10)));
     }
@@ -74,16 +38,12 @@ public:
             ::TerminateProcess(process_.get(), 9);
             ::WaitForSingleObject(process_.get(), 5000);
         }
-        for (const std::wstring& file : {record_, control_, control_ + L".new", control_ + L".taken",
-                                         folder_ + L"\\handle.txt"})
-            ::DeleteFileW(file.c_str());
-        ::RemoveDirectoryW(folder_.c_str());
     }
 
     HWND window() const { return window_; }
     // Commands are taken one file at a time: wait until the last one was read.
     bool Command(const std::string& commands) {
-        if (!WaitFor([&] { return !FileExists(control_); })) return false;
+        if (!WaitFor([&] { return !files::Exists(control_); })) return false;
         const std::wstring temporary = control_ + L".new";
         return WriteFileBytes(temporary, commands) &&
                ::MoveFileExW(temporary.c_str(), control_.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -96,7 +56,8 @@ public:
     }
 
 private:
-    std::wstring folder_, record_, control_;
+    ScratchDirectory scratch_{L"host"};
+    std::wstring record_, control_;
     unique_handle process_;
     HWND window_ = nullptr;
 };

@@ -9,39 +9,14 @@
 
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "child_process.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
 
-std::wstring ScratchFile(const std::wstring& name) {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"novamend-language-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + name;
-}
-
-// Files written by a test, deleted when the program ends.
-struct ScratchFiles {
-    std::vector<std::wstring> paths;
-    ~ScratchFiles() {
-        for (const auto& path : paths) ::DeleteFileW(path.c_str());
-    }
-} scratch_files;
-
-std::wstring WriteScratch(const std::wstring& name, const std::string& bytes) {
-    const std::wstring path = ScratchFile(name);
-    scratch_files.paths.push_back(path);
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    return path;
-}
-
-std::wstring ExecutableDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory = path;
-    return directory.substr(0, directory.find_last_of(L'\\') + 1);
-}
+// Files written by this program's tests, removed when it ends.
+const ScratchDirectory scratch(L"language");
 
 std::string SourceFile(const std::string& relative) {
     std::ifstream in(std::string("Z:") + NOVAMEND_SOURCE_DIR + "/" + relative, std::ios::binary);
@@ -50,18 +25,18 @@ std::string SourceFile(const std::string& relative) {
 
 TEST(LanguageFile, MissingFileLeavesTheTableAsItWas) {
     CLanguage language;
-    EXPECT_FALSE(language.LoadFile(ScratchFile(L"does-not-exist.lan")));
+    EXPECT_FALSE(language.LoadFile(scratch.File(L"does-not-exist.lan")));
     EXPECT_EQ(language.Translate(L"MAIN", L"Exit"), L"Exit");
 
-    ASSERT_TRUE(language.LoadFile(WriteScratch(L"first.lan", "[MAIN]\r\nExit=Quitter\r\n")));
-    EXPECT_FALSE(language.LoadFile(ScratchFile(L"does-not-exist.lan")));
+    ASSERT_TRUE(language.LoadFile(scratch.Write(L"first.lan", "[MAIN]\r\nExit=Quitter\r\n")));
+    EXPECT_FALSE(language.LoadFile(scratch.File(L"does-not-exist.lan")));
     EXPECT_EQ(language.Translate(L"MAIN", L"Exit"), L"Quitter");
 }
 
 TEST(LanguageFile, SecondFileOverridesSingleKeys) {
     CLanguage language;
-    ASSERT_TRUE(language.LoadFile(WriteScratch(L"a.lan", "[MAIN]\r\nExit=Quitter\r\nCancel=Annuler\r\n")));
-    ASSERT_TRUE(language.LoadFile(WriteScratch(L"b.lan", "[MAIN]\nExit=Sortir\n")));
+    ASSERT_TRUE(language.LoadFile(scratch.Write(L"a.lan", "[MAIN]\r\nExit=Quitter\r\nCancel=Annuler\r\n")));
+    ASSERT_TRUE(language.LoadFile(scratch.Write(L"b.lan", "[MAIN]\nExit=Sortir\n")));
     EXPECT_EQ(language.Translate(L"MAIN", L"Exit"), L"Sortir");
     EXPECT_EQ(language.Translate(L"MAIN", L"Cancel"), L"Annuler");
 }
@@ -70,21 +45,21 @@ TEST(LanguageFile, ByteOrderMarkMeansUtf8) {
     const std::string body = "[MAIN]\r\nFound %d files need to update...=\xE5\x8F\x91\xE7\x8E\xB0 %d "
                              "\xE4\xB8\xAA\xE6\x96\x87\xE4\xBB\xB6\xE9\x9C\x80\xE8\xA6\x81\xE6\x9B\xB4\xE6\x96\xB0...\r\n";
     CLanguage language;
-    ASSERT_TRUE(language.LoadFile(WriteScratch(L"utf8.lan", "\xEF\xBB\xBF" + body)));
+    ASSERT_TRUE(language.LoadFile(scratch.Write(L"utf8.lan", "\xEF\xBB\xBF" + body)));
     EXPECT_EQ(language.Translate(L"MAIN", L"Found %d files need to update..."),
               L"\u53d1\u73b0 %d \u4e2a\u6587\u4ef6\u9700\u8981\u66f4\u65b0...");
 
     // The same bytes without the mark are read in the ANSI code page.
     if (::GetACP() != CP_UTF8) {
         CLanguage ansi;
-        ASSERT_TRUE(ansi.LoadFile(WriteScratch(L"nomark.lan", body)));
+        ASSERT_TRUE(ansi.LoadFile(scratch.Write(L"nomark.lan", body)));
         EXPECT_NE(ansi.Translate(L"MAIN", L"Found %d files need to update..."),
                   language.Translate(L"MAIN", L"Found %d files need to update..."));
     }
 }
 
 TEST(LanguageFile, WithoutMarkReadsTheThreadsAnsiCodePage) {
-    const std::wstring path = WriteScratch(L"ansi.lan", "[MAIN]\r\nExit=\xC2\xFB\xF5\xEE\xE4\r\n");
+    const std::wstring path = scratch.Write(L"ansi.lan", "[MAIN]\r\nExit=\xC2\xFB\xF5\xEE\xE4\r\n");
     const LCID before = ::GetThreadLocale();
     // Russian: code page 1251, where these bytes spell "Выход".
     ASSERT_TRUE(::SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT)));
@@ -103,7 +78,7 @@ TEST_P(BuiltInTables, DecodeToTheirSourcesWhateverTheAnsiCodePage) {
     ASSERT_NE(::GetACP(), 936u);
     ASSERT_NE(::GetACP(), 950u);
     const auto [id, source] = GetParam();
-    unique_hmodule program(::LoadLibraryExW((ExecutableDirectory() + L"novamend.exe").c_str(), nullptr,
+    unique_hmodule program(::LoadLibraryExW(TestProgramPath(L"novamend.exe").c_str(), nullptr,
                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     ASSERT_TRUE(program);
     CLanguage language;
@@ -127,7 +102,7 @@ TEST(BuiltInTablesLookup, MissingResourceIsReportedAndChangesNothing) {
     CLanguage language;
     // The test program carries no tables of its own.
     EXPECT_FALSE(language.LoadResource(154));
-    unique_hmodule program(::LoadLibraryExW((ExecutableDirectory() + L"novamend.exe").c_str(), nullptr,
+    unique_hmodule program(::LoadLibraryExW(TestProgramPath(L"novamend.exe").c_str(), nullptr,
                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     ASSERT_TRUE(program);
     EXPECT_FALSE(language.LoadResource(155, program.get()));

@@ -9,31 +9,13 @@
 
 #include "app/update_app.h"
 #include "base/text.h"
+#include "base/file_ops.h"
 #include "base/unique_handle.h"
+#include "child_process.h"
 #include "scratch_directory.h"
 
 namespace nm {
 namespace {
-
-std::wstring ExecutableDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory = path;
-    return directory.substr(0, directory.find_last_of(L'\\') + 1);
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    if (!file) return {};
-    std::string bytes(::GetFileSize(file.get(), nullptr), '\0');
-    DWORD read = 0;
-    ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string LocalNowStamp() {
     SYSTEMTIME now{};
@@ -74,7 +56,7 @@ TEST_F(LogFile, LineIsLocalTimeStampTextAndCrLfAppended) {
     WriteLog(L"second");
     const std::string after = LocalNowStamp();
 
-    const auto lines = LogLines(ReadBytes(directory_ + L"update.log"));
+    const auto lines = LogLines(ReadFileBytes(directory_ + L"update.log"));
     ASSERT_EQ(lines.size(), 2u);
     static const std::regex shape(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]Find nothing to update\.)");
     EXPECT_TRUE(std::regex_match(lines[0], shape)) << lines[0];
@@ -94,7 +76,7 @@ TEST_F(LogFile, AppendsToWhatIsThereAndAcceptsASubdirectory) {
     }
     UseLog(L"\\logs\\a.log");  // doubled separator after the directory is collapsed
     WriteLog(L"new");
-    const auto lines = LogLines(ReadBytes(directory_ + L"logs\\a.log"));
+    const auto lines = LogLines(ReadFileBytes(directory_ + L"logs\\a.log"));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "old");
     EXPECT_EQ(lines[1].substr(21), "new");
@@ -116,7 +98,7 @@ TEST_F(LogFile, NothingIsWrittenWithoutASettingOrAPlaceForIt) {
             names.push_back(found.cFileName);
     } while (::FindNextFileW(find.get(), &found));
     EXPECT_EQ(names, std::vector<std::wstring>{L"novamend.ini"});
-    EXPECT_FALSE(Exists(directory_ + L"missing"));
+    EXPECT_FALSE(files::Exists(directory_ + L"missing"));
 }
 
 TEST_F(LogFile, WrittenInTheThreadsAnsiCodePageWithReplacements) {
@@ -127,7 +109,7 @@ TEST_F(LogFile, WrittenInTheThreadsAnsiCodePageWithReplacements) {
     WriteLog(L"\u0412\u044b\u0445\u043e\u0434 \u66f4\u65b0");
     ::SetThreadLocale(before);
 
-    const auto lines = LogLines(ReadBytes(directory_ + L"update.log"));
+    const auto lines = LogLines(ReadFileBytes(directory_ + L"update.log"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(21), "\xC2\xFB\xF5\xEE\xE4 ??");
 }
@@ -143,7 +125,7 @@ TEST_F(LogFile, TwoThreadsWriteWholeLines) {
     b.join();
 
     std::map<char, int> counts;
-    for (const std::string& line : LogLines(ReadBytes(directory_ + L"threads.log"))) {
+    for (const std::string& line : LogLines(ReadFileBytes(directory_ + L"threads.log"))) {
         ASSERT_EQ(line.size(), 321u) << line;
         const std::string body = line.substr(21);
         ASSERT_EQ(body, std::string(300, body[0])) << line;
@@ -162,29 +144,18 @@ TEST_F(LogFile, TwoProcessesWriteWholeLines) {
     for (const wchar_t* tag : {L"first", L"second"}) {
         // No trailing separator before the closing quote, which would escape it.
         const std::wstring directory = directory_.substr(0, directory_.size() - 1);
-        std::wstring command = L"\"" + ExecutableDirectory() + L"log_writer.exe\" \"" + directory +
-                               L"\" shared.log " + tag + L" " + std::to_wstring(kLines) + L" " + start_name;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                     &process));
-        unique_handle thread(process.hThread);
-        processes.emplace_back(process.hProcess);
+        processes.push_back(StartTestProgram(L"log_writer.exe", L"\"" + directory + L"\" shared.log " + tag + L" " +
+                                                                    std::to_wstring(kLines) + L" " + start_name));
+        ASSERT_TRUE(processes.back());
     }
     // Both writers are loaded and waiting before either writes a line.
     for (int i = 0; i < 2; ++i) ASSERT_EQ(::WaitForSingleObject(ready.get(), 30000), WAIT_OBJECT_0);
     ::SetEvent(start.get());
-    for (auto& process : processes) {
-        ASSERT_EQ(::WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
-        DWORD code = 1;
-        ::GetExitCodeProcess(process.get(), &code);
-        EXPECT_EQ(code, 0u);
-    }
+    for (auto& process : processes) EXPECT_EQ(WaitForExit(process, 60000), 0u);
 
     std::map<std::string, int> counts;
     static const std::regex shape(R"(\[[-0-9 :]{19}\](first|second) (\d+) (f{400}|s{400}))");
-    for (const std::string& line : LogLines(ReadBytes(directory_ + L"shared.log"))) {
+    for (const std::string& line : LogLines(ReadFileBytes(directory_ + L"shared.log"))) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(line, m, shape)) << line;
         EXPECT_EQ(m[1].str()[0], m[3].str()[0]) << line;

@@ -10,6 +10,7 @@
 #include "app/settings_rules.h"
 #include "app/update_app.h"
 #include "download/segmented_download.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
@@ -17,23 +18,18 @@ namespace {
 class ProxySettings : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        directory_ = std::wstring(temp) + L"novamend-proxy-test-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-        ::CreateDirectoryW(directory_.c_str(), nullptr);
-        theApp().settings.SetApplicationDirectory(directory_);
+        theApp().settings.SetApplicationDirectory(scratch_.path() + L"\\");
         SetProxyErrorReporter([this](const std::wstring& text) { reports_.push_back(text); });
     }
     void TearDown() override {
         Set(L"Proxy", L"");
         Set(L"ProxyUser", L"");
         SetProxyErrorReporter(nullptr);
-        ::RemoveDirectoryW(directory_.c_str());
     }
     static void Set(const std::wstring& key, const std::wstring& value) {
         theApp().variables.Set(settings_rules::CacheName(L"Novamend", key), value);
     }
-    std::wstring directory_;
+    ScratchDirectory scratch_{L"proxy"};
     std::vector<std::wstring> reports_;
 };
 
@@ -67,7 +63,7 @@ TEST_F(ProxySettings, ProxyWithoutColonIsReportedAndOpensNothing) {
     EXPECT_EQ(QueryRemoteSize(L"http://127.0.0.1:9/file.bin"), -1);
     EXPECT_EQ(reports_.size(), 2u);
     CSegmentedDownloader downloader;
-    const std::wstring target = directory_ + L"target.bin";
+    const std::wstring target = scratch_.File(L"target.bin");
     EXPECT_FALSE(downloader.DownloadFile(L"http://127.0.0.1:9/file.bin", target, true, -1, nullptr));
     EXPECT_EQ(reports_.size(), 3u);
     EXPECT_EQ(::GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);

@@ -12,53 +12,33 @@
 #include "app/update_app.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "child_process.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
-
-std::wstring BesideThisProgram(const std::wstring& name) {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.rfind(L'\\') + 1) + name;
-}
 
 // A folder with a space in its name holding a copy of record_start.exe.
 class RunFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"novamend run " + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                  std::to_wstring(::GetTickCount64());
-        ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
-        program_ = folder_ + L"\\record_start.exe";
-        record_ = folder_ + L"\\record.txt";
-        ASSERT_TRUE(::CopyFileW(BesideThisProgram(L"record_start.exe").c_str(), program_.c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileW(TestProgramPath(L"record_start.exe").c_str(), program_.c_str(), FALSE));
     }
-    void TearDown() override {
-        theApp().hosts.ReleaseAll();
-        for (const std::wstring& file : {program_, record_, folder_ + L"\\actions.XML"}) ::DeleteFileW(file.c_str());
-        ::RemoveDirectoryW(folder_.c_str());
-    }
+    void TearDown() override { theApp().hosts.ReleaseAll(); }
 
     // The record's lines, split at tabs.
     std::vector<std::vector<std::wstring>> Records() const {
         std::vector<std::vector<std::wstring>> records;
-        unique_hfile file(::CreateFileW(record_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-        if (!file) return records;
-        std::string bytes(1 << 16, '\0');
-        DWORD read = 0;
-        ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        bytes.resize(read);
-        for (const std::wstring& line : text::Split(text::FromUtf8(bytes), L'\n'))
+        for (const std::wstring& line : text::Split(text::FromUtf8(ReadFileBytes(record_)), L'\n'))
             if (!line.empty()) records.push_back(text::Split(line, L'\t'));
         return records;
     }
     std::wstring Quoted(const std::wstring& path) const { return L"\"" + path + L"\""; }
 
-    std::wstring folder_, program_, record_;
+    ScratchDirectory scratch_{L"run file"};
+    const std::wstring folder_ = scratch_.path();
+    const std::wstring program_ = scratch_.File(L"record_start.exe");
+    const std::wstring record_ = scratch_.File(L"record.txt");
 };
 
 TEST_F(RunFileTest, StartsInTheProgramsFolderReportsAndWaitsWhenAsked) {

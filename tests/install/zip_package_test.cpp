@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/file_ops.h"
 #include "base/unique_handle.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
@@ -64,47 +66,12 @@ std::string StoredArchive(const std::vector<Entry>& entries, const std::string& 
 
 class ZipPackage : public ::testing::Test {
 protected:
-    void SetUp() override {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        directory_ = std::wstring(temp) + L"novamend-zip-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                     std::to_wstring(::GetTickCount()) + L"\\";
-        ::CreateDirectoryW(directory_.c_str(), nullptr);
-    }
-    void TearDown() override {
-        for (const auto& path : created_) {
-            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(path.c_str());
-        }
-        ::RemoveDirectoryW((directory_ + L"sub\\deeper").c_str());
-        ::RemoveDirectoryW((directory_ + L"sub").c_str());
-        ::RemoveDirectoryW(directory_.c_str());
-    }
-    std::wstring Path(const std::wstring& name) {
-        created_.push_back(directory_ + name);
-        return directory_ + name;
-    }
-    static void Write(const std::wstring& path, const std::string& bytes) {
-        unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    }
-    static std::string Read(const std::wstring& path) {
-        unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return "<missing>";
-        std::string bytes(1 << 16, '\0');
-        DWORD read = 0;
-        ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        bytes.resize(read);
-        return bytes;
-    }
-    static bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    std::wstring Path(const std::wstring& name) const { return scratch_.File(name); }
+    static void Write(const std::wstring& path, const std::string& bytes) { ASSERT_TRUE(WriteFileBytes(path, bytes)); }
+    static std::string Read(const std::wstring& path) { return Exists(path) ? ReadFileBytes(path) : "<missing>"; }
+    static bool Exists(const std::wstring& path) { return files::Exists(path); }
 
-    std::wstring directory_;
-    std::vector<std::wstring> created_;
+    ScratchDirectory scratch_{L"zip"};
 };
 
 TEST_F(ZipPackage, FirstEntryGoesToTheDestinationWithItsTime) {
@@ -113,8 +80,8 @@ TEST_F(ZipPackage, FirstEntryGoesToTheDestinationWithItsTime) {
     const std::wstring destination = Path(L"sub\\deeper\\app.txt");
     ASSERT_TRUE(ExtractArchive(archive, destination));
     EXPECT_EQ(Read(destination), "first entry");
-    EXPECT_FALSE(Exists(directory_ + L"sub\\deeper\\other.txt"));
-    EXPECT_FALSE(Exists(directory_ + L"sub\\deeper\\stored-name.txt"));
+    EXPECT_FALSE(Exists(Path(L"sub\\deeper\\other.txt")));
+    EXPECT_FALSE(Exists(Path(L"sub\\deeper\\stored-name.txt")));
 
     WIN32_FILE_ATTRIBUTE_DATA data{};
     ASSERT_TRUE(::GetFileAttributesExW(destination.c_str(), GetFileExInfoStandard, &data));
@@ -179,7 +146,7 @@ TEST_F(ZipPackage, DamagedOrMissingArchiveLeavesNothing) {
     Write(destination, "earlier file");
     EXPECT_FALSE(ExtractArchive(archive, destination));
     EXPECT_FALSE(Exists(destination));
-    EXPECT_FALSE(ExtractArchive(directory_ + L"absent.zip", destination));
+    EXPECT_FALSE(ExtractArchive(Path(L"absent.zip"), destination));
     EXPECT_FALSE(Exists(destination));
 }
 

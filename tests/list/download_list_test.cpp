@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "list_test_files.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
 
-using list_test::ScratchFolder;
 
 DownLoadList Pending() {
     DownLoadList list;
@@ -28,7 +27,7 @@ DownLoadList Pending() {
 }
 
 TEST(DownLoadListFile, SavedListComesBackAfterARestart) {
-    ScratchFolder folder;
+    ScratchDirectory folder;
     const std::wstring file = folder.File(L"pending.lst");
     ASSERT_TRUE(Pending().SaveTo(file));
     DownLoadList restored;
@@ -43,14 +42,14 @@ TEST(DownLoadListFile, SavedListComesBackAfterARestart) {
 }
 
 TEST(DownLoadListFile, MissingTruncatedOrForeignFilesFailCleanly) {
-    ScratchFolder folder;
+    ScratchDirectory folder;
     DownLoadList list;
     EXPECT_FALSE(list.LoadFrom(folder.File(L"absent.lst")));
     EXPECT_FALSE(list.LoadFrom(folder.path()));  // a folder
 
     const std::wstring whole = folder.File(L"whole.lst");
     ASSERT_TRUE(Pending().SaveTo(whole));
-    const std::string bytes = ScratchFolder::Read(whole);
+    const std::string bytes = ReadFileBytes(whole);
     for (size_t cut : {size_t{0}, size_t{3}, bytes.size() / 2, bytes.size() - 1})
         EXPECT_FALSE(list.LoadFrom(folder.Write(L"cut.lst", bytes.substr(0, cut)))) << cut;
     EXPECT_FALSE(list.LoadFrom(folder.Write(L"text.lst", "[UPDATEINFO]\r\nListURL=http://h/list.xml\r\n")));
@@ -61,7 +60,7 @@ TEST(DownLoadListFile, MissingTruncatedOrForeignFilesFailCleanly) {
 }
 
 TEST(DownLoadListFile, SaveToAnUnwritablePlaceFails) {
-    ScratchFolder folder;
+    ScratchDirectory folder;
     EXPECT_FALSE(Pending().SaveTo(folder.File(L"no such folder\\pending.lst")));
 }
 

@@ -9,12 +9,11 @@
 #include "base/com_text.h"
 #include "base/unique_handle.h"
 #include "list/list_entry_rules.h"
-#include "list_test_files.h"
+#include "scratch_directory.h"
 
 namespace nm {
 namespace {
 
-using list_test::ScratchFolder;
 
 class ReadUpdateListTest : public ::testing::Test {
 protected:
@@ -29,7 +28,7 @@ protected:
     }
 
     com_apartment com;
-    ScratchFolder folder;
+    ScratchDirectory folder;
     DownLoadList list;
     std::vector<updatefileinfo> entries;
     std::vector<std::wstring> errors;
@@ -152,7 +151,7 @@ TEST_F(ReadUpdateListTest, MainListCarriesGuidAndFileUrlAndLosesTheGuidOnDisk) {
     ASSERT_TRUE(Read(path));
     EXPECT_EQ(list.guid, L"{ABC-1}");
     EXPECT_EQ(list.url_template, L"{listurl-base}/v2/{filename}");
-    const std::string on_disk = ScratchFolder::Read(path);
+    const std::string on_disk = ReadFileBytes(path);
     EXPECT_EQ(on_disk.find("{ABC-1}"), std::string::npos);
     EXPECT_NE(on_disk.find("inner"), std::string::npos);  // only the root's own guid goes
     EXPECT_NE(on_disk.find("a.dll"), std::string::npos);
@@ -171,7 +170,7 @@ TEST_F(ReadUpdateListTest, ComparisonCopyGivesEntriesOnlyButAlsoLosesItsGuid) {
     EXPECT_EQ(entries.size(), 1u);
     EXPECT_EQ(list.guid, L"");
     EXPECT_EQ(list.url_template, DownLoadList::kDefaultUrlTemplate);
-    EXPECT_EQ(ScratchFolder::Read(path).find("{OLD}"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(path).find("{OLD}"), std::string::npos);
 }
 
 // The comparison reads the copy's versions alone; they must be what the
@@ -212,7 +211,7 @@ TEST_F(ReadUpdateListTest, ComparisonVersionsStandForTheCopysEntries) {
     EXPECT_EQ(version_of(L"f.dll"), L"v");
     EXPECT_EQ(version_of(L"dir"), L"m5");
     EXPECT_EQ(version_of(L"bin\\tool.exe"), L"4");
-    EXPECT_EQ(ScratchFolder::Read(copy).find("{OLD}"), std::string::npos);  // loses its guid too
+    EXPECT_EQ(ReadFileBytes(copy).find("{OLD}"), std::string::npos);  // loses its guid too
     EXPECT_TRUE(errors.empty());
 }
 
@@ -240,7 +239,7 @@ TEST_F(ReadUpdateListTest, DefaultUrlTemplateWithoutFileUrl) {
 
 TEST_F(ReadUpdateListTest, ComFailureShowsTheFormatError) {
     // A thread without COM cannot create the document: the read fails with the message.
-    ScratchFolder app;
+    ScratchDirectory app;
     app.Write(L"novamend.ini", "[UPDATEINFO]\r\nListURL=http://127.0.0.1/list.xml\r\n");
     theApp().settings.SetApplicationDirectory(app.path() + L"\\");
     const std::wstring path = List(R"(<file path="a.dll"/>)");

@@ -23,7 +23,7 @@ inline unique_handle StartTestProgram(const std::wstring& program, const std::ws
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return {};
-    CloseHandle(info.hThread);
+    unique_handle thread(info.hThread);
     return unique_handle(info.hProcess);
 }
 

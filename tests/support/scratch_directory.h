@@ -2,19 +2,19 @@
 // A fresh folder of the test's own, removed with everything in it.
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 
 #include "install/leftover_files.h"
+#include "test_files.h"
 
 namespace nm {
 
 class ScratchDirectory {
 public:
-    ScratchDirectory() {
-        wchar_t temp[MAX_PATH];
+    explicit ScratchDirectory(const std::wstring& label = L"test") {
+        wchar_t temp[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + L"novamend-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        path_ = std::wstring(temp) + L"novamend-" + label + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(counter_++);
         RemoveDirectoryTree(path_);
         CreateDirectoryW(path_.c_str(), nullptr);
@@ -25,13 +25,13 @@ public:
 
     const std::wstring& path() const { return path_; }
     std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
-    void Write(const std::wstring& name, const std::string& bytes) const {
-        std::ofstream(File(name).c_str(), std::ios::binary) << bytes;
+    // Writes bytes as they are; returns the file's path.
+    std::wstring Write(const std::wstring& name, const std::string& bytes) const {
+        const std::wstring file = File(name);
+        WriteFileBytes(file, bytes);
+        return file;
     }
-    std::string Read(const std::wstring& name) const {
-        std::ifstream in(File(name).c_str(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Read(const std::wstring& name) const { return ReadFileBytes(File(name)); }
 
 private:
     static inline int counter_ = 0;

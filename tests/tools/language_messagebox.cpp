@@ -15,16 +15,10 @@
 #include "app/language.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "child_process.h"
 #include "message_box_finder.h"
 
 namespace {
-
-std::wstring ToolDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory = path;
-    return directory.substr(0, directory.find_last_of(L'\\') + 1);
-}
 
 std::wstring WindowText(HWND window) {
     wchar_t text[1024] = {};
@@ -69,7 +63,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     const int table = static_cast<int>(std::wcstol(arguments[2], nullptr, 10));
     ::LocalFree(arguments);
 
-    nm::unique_hmodule program(::LoadLibraryExW((ToolDirectory() + L"novamend.exe").c_str(), nullptr,
+    nm::unique_hmodule program(::LoadLibraryExW(nm::TestProgramPath(L"novamend.exe").c_str(), nullptr,
                                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     nm::CLanguage language;
     if (!program || !language.LoadResource(table, program.get())) return 3;
