@@ -19,9 +19,17 @@ struct ReceivedMessage {
     bool changed_while_read = false;  // set by a test that reads twice
 };
 
+inline ReceivedMessage MessageWithoutText(UINT message, WPARAM wparam, LPARAM lparam) {
+    ReceivedMessage received;
+    received.message = message;
+    received.wparam = wparam;
+    received.lparam = lparam;
+    return received;
+}
+
 // Reads a text at an address of this process, never past its readable memory.
 inline ReceivedMessage ReadTextMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-    ReceivedMessage received{message, wparam, lparam};
+    ReceivedMessage received = MessageWithoutText(message, wparam, lparam);
     if (!wparam) return received;
     received.has_text = true;
     const auto* start = reinterpret_cast<const wchar_t*>(wparam);
@@ -80,7 +88,7 @@ private:
         const bool number_message = message == 1974 || message == 1976 || message == 1978;
         if (self && (text_message || number_message)) {
             ReceivedMessage received =
-                text_message ? ReadTextMessage(message, wparam, lparam) : ReceivedMessage{message, wparam, lparam};
+                text_message ? ReadTextMessage(message, wparam, lparam) : MessageWithoutText(message, wparam, lparam);
             if (self->while_processing) self->while_processing(received);
             self->received.push_back(std::move(received));
             return 0;

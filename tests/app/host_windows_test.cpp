@@ -231,7 +231,11 @@ TEST_F(HostWindows, TextsFromSeveralThreadsDoNotOverwriteEachOther) {
 
     constexpr int kPerThread = 40;
     auto sender = [&](wchar_t tag) {
-        for (int i = 0; i < kPerThread; ++i) hosts.NotifyLog(std::wstring(1, tag) + std::to_wstring(i));
+        for (int i = 0; i < kPerThread; ++i) {
+            std::wstring text = std::to_wstring(i);
+            text.insert(text.begin(), tag);
+            hosts.NotifyLog(text);
+        }
     };
     std::thread first(sender, L'a'), second(sender, L'b');
     first.join();
