@@ -85,8 +85,18 @@ class Nginx:
 
     def __init__(self, root, port=None, extra=""):
         self.root = Path(root)
-        self.port = port or free_port()
         self.dir = Path(tempfile.mkdtemp(prefix="nginx-"))
+        # A free port can be taken by someone else before nginx binds it:
+        # then nginx exits, and another port is tried.
+        for _ in range(5):
+            self.port = port or free_port()
+            if self._start(extra):
+                return
+            if port:
+                break
+        raise RuntimeError("nginx did not start")
+
+    def _start(self, extra):
         conf = f"""
 daemon off;
 user root;
@@ -115,14 +125,19 @@ http {{
         self.process = subprocess.Popen(["nginx", "-c", str(self.dir / "nginx.conf"), "-p", str(self.dir)],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 10
-        while time.time() < deadline:
+        while time.time() < deadline and self.process.poll() is None:
             try:
                 socket.create_connection(("127.0.0.1", self.port), timeout=0.2).close()
-                break
+                # Answered, and by this nginx only if it is still running.
+                time.sleep(0.05)
+                if self.process.poll() is None:
+                    return True
             except OSError:
                 time.sleep(0.05)
-        else:
-            raise RuntimeError("nginx did not start")
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        return False
 
     def url(self, path=""):
         return f"http://127.0.0.1:{self.port}/{path}"
