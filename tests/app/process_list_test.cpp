@@ -5,27 +5,31 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "child_process.h"
 
 namespace nm {
 namespace {
 
-std::wstring OwnExecutable() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
 TEST(ProcessList, FindsThisProcessWithItsExecutable) {
-    const std::vector<DWORD> ids = AllProcessIds();
+    // Other tests start and end processes meanwhile: compare against a list
+    // taken while nothing changed.
+    std::vector<DWORD> ids;
+    std::vector<RunningProcess> processes;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        ids = AllProcessIds();
+        processes = RunningProcesses();
+        if (AllProcessIds() == ids) break;
+    }
     ASSERT_FALSE(ids.empty());
     EXPECT_NE(std::find(ids.begin(), ids.end(), ::GetCurrentProcessId()), ids.end());
 
-    const std::vector<RunningProcess> processes = RunningProcesses();
-    EXPECT_EQ(processes.size(), ids.size() - 1);  // all but the first
+    std::vector<DWORD> listed;
+    for (const RunningProcess& process : processes) listed.push_back(process.id);
+    EXPECT_EQ(listed, std::vector<DWORD>(ids.begin() + 1, ids.end()));  // all but the first
     const auto self = std::find_if(processes.begin(), processes.end(),
                                    [](const RunningProcess& p) { return p.id == ::GetCurrentProcessId(); });
     ASSERT_NE(self, processes.end());
-    EXPECT_TRUE(text::EqualsNoCase(self->executable, OwnExecutable())) << self->executable;
+    EXPECT_TRUE(text::EqualsNoCase(self->executable, TestProgramPath(L"app_tests.exe"))) << self->executable;
 }
 
 TEST(ProcessList, ModulesStartWithTheExecutableAndAreComplete) {
