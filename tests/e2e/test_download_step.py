@@ -27,21 +27,6 @@ def zip_of(name, data):
     return buffer.getvalue()
 
 
-def most_requests_surely_at_once(requests, latency):
-    """The most requests that were open together for certain. The server
-    counts a request until its handler ends, which can lag behind the client
-    being done with it; but no answer leaves before `latency` has passed since
-    the request was read, so [started, started + latency) lies inside every
-    request's life as the client sees it."""
-    edges = sorted((edge, step) for records in requests.values() for r in records
-                   for edge, step in ((r["started"], 1), (r["started"] + latency, -1)))
-    most = now = 0
-    for _, step in edges:  # an end sorts before a start at the same instant
-        now += step
-        most = max(most, now)
-    return most
-
-
 class DownloadStepTest(unittest.TestCase):
     def setUp(self):
         self.site = Path(tempfile.mkdtemp(prefix="step-site-"))
@@ -125,8 +110,11 @@ class DownloadStepTest(unittest.TestCase):
         self.server.set_faults(faults)
         record = self.run_step(files, threadcount="3", filethread="1")
         self.assertIn("call 1 state=6 done=20", record)
+        # No answer leaves before its latency has passed since the request was
+        # read: until then every request is surely still open for the client.
         requests = self.server.stats()["requests"]
-        at_once = most_requests_surely_at_once({p: requests.get(p, []) for p in faults}, 0.15)
+        records = [r for p in faults for r in requests.get(p, [])]
+        at_once = fault_server.FaultServer.max_overlap(records, until=lambda r: r["started"] + 0.15)
         self.assertLessEqual(at_once, 3)
         self.assertGreaterEqual(at_once, 2)
         for f in files:

@@ -387,12 +387,18 @@ class FaultServer(ThreadingHTTPServer):
         return self.stats()["requests"].get(path, [])
 
     @staticmethod
-    def max_overlap(records):
-        """The most of the given requests that were in flight at once."""
+    def max_overlap(records, until=None):
+        """The most of the given requests that were in flight at once.
+
+        By default a request counts until the server was done with it, which
+        can lag behind the client being done with it when threads are slow to
+        be scheduled. `until(record)` can name an earlier end that is certain,
+        such as the time before which no answer could have been complete."""
         events = []
         for r in records:
+            end = until(r) if until else r["ended"]
             events.append((r["started"], 1))
-            events.append((r["ended"] if r["ended"] is not None else float("inf"), -1))
+            events.append((end if end is not None else float("inf"), -1))
         most = current = 0
         for _, step in sorted(events, key=lambda e: (e[0], e[1])):
             current += step
