@@ -110,6 +110,14 @@ class DownloadTestBase(unittest.TestCase):
     def leftovers(self, name="target.bin"):
         return sorted(p.name for p in self.work.iterdir() if p.name.startswith(name))
 
+    def assert_fails_leaving_nothing(self, url, *options):
+        """Fails through one connection and through several, and leaves no
+        target, part or temporary file behind either way."""
+        for connections in ("connections=4", "connections=1"):
+            _, outcome = self.download(url, "target.bin", connections, *options)
+            self.assertEqual(outcome["result"], "0", connections)
+            self.assertEqual(self.leftovers(), [], connections)
+
     def assert_same_file(self, target, name):
         self.assertTrue(target.exists(), f"{target} missing")
         self.assertEqual(target.read_bytes(), self.files[name], "downloaded bytes differ")
@@ -193,12 +201,7 @@ class NginxDownloadTest(DownloadTestBase):
         self.assert_same_file(target, "three.bin")
 
     def test_missing_file_fails_and_leaves_nothing(self):
-        _, outcome = self.download(self.nginx.url("absent.bin"), "target.bin", "connections=4")
-        self.assertEqual(outcome["result"], "0")
-        self.assertEqual(self.leftovers(), [])
-        _, outcome = self.download(self.nginx.url("absent.bin"), "target.bin", "connections=1")
-        self.assertEqual(outcome["result"], "0")
-        self.assertEqual(self.leftovers(), [])
+        self.assert_fails_leaving_nothing(self.nginx.url("absent.bin"))
 
     def test_empty_file(self):
         # Both paths deliver an empty file: the segmented one hands it to a single connection.
@@ -307,12 +310,7 @@ class FaultDownloadTest(DownloadTestBase):
 
     def test_wrong_content_length_fails_and_leaves_nothing(self):
         self.faults.set_fault("/" + self.NAME, content_length=self.size() + 3000, when_range="none")
-        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
-        self.assertEqual(outcome["result"], "0")
-        self.assertEqual(self.leftovers(), [])
-        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=1")
-        self.assertEqual(outcome["result"], "0")
-        self.assertEqual(self.leftovers(), [])
+        self.assert_fails_leaving_nothing(self.faults.url(self.NAME))
 
     def test_latency_on_every_request(self):
         self.faults.set_fault("/" + self.NAME, latency=0.3)
@@ -353,12 +351,7 @@ class FaultDownloadTest(DownloadTestBase):
             self.faults.set_fault("/" + self.NAME, status=status)
             run_probe("size", self.faults.url(self.NAME), harness.windows_path(result))
             self.assertEqual(read_result(result)["size"], "-1", f"status {status}")
-            _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4", "trycount=2")
-            self.assertEqual(outcome["result"], "0")
-            self.assertEqual(self.leftovers(), [])
-            _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=1")
-            self.assertEqual(outcome["result"], "0")
-            self.assertEqual(self.leftovers(), [])
+            self.assert_fails_leaving_nothing(self.faults.url(self.NAME), "trycount=2")
 
     def test_size_query_tries_connect_try_count_times(self):
         self.faults.set_fault("/" + self.NAME, status=500)
@@ -370,14 +363,9 @@ class FaultDownloadTest(DownloadTestBase):
         result = self.work / "size.txt"
         run_probe("size", self.faults.url(self.NAME), harness.windows_path(result))
         self.assertLess(int(read_result(result)["size"]), 1)
-        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
-        self.assertEqual(outcome["result"], "0")
-        self.assertEqual(self.leftovers(), [])
         # One connection cannot tell the end of such a body from a broken
         # connection either: no length, no file.
-        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=1")
-        self.assertEqual(outcome["result"], "0")
-        self.assertEqual(self.leftovers(), [])
+        self.assert_fails_leaving_nothing(self.faults.url(self.NAME))
 
     def test_size_query_retries_with_the_percent_encoded_address(self):
         # This server knows the file only under its encoded name.
