@@ -68,12 +68,7 @@ TEST_F(LogFile, LineIsLocalTimeStampTextAndCrLfAppended) {
 
 TEST_F(LogFile, AppendsToWhatIsThereAndAcceptsASubdirectory) {
     ASSERT_TRUE(::CreateDirectoryW((directory_ + L"logs").c_str(), nullptr));
-    {
-        unique_hfile file(::CreateFileW((directory_ + L"logs\\a.log").c_str(), GENERIC_WRITE, 0, nullptr,
-                                        CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        ::WriteFile(file.get(), "old\r\n", 5, &written, nullptr);
-    }
+    ASSERT_TRUE(WriteFileBytes(directory_ + L"logs\\a.log", "old\r\n"));
     UseLog(L"\\logs\\a.log");  // doubled separator after the directory is collapsed
     WriteLog(L"new");
     const auto lines = LogLines(ReadFileBytes(directory_ + L"logs\\a.log"));

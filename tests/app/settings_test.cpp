@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/update_app.h"
+#include "base/unique_handle.h"
 #include "list/url_text.h"
 #include "scratch_directory.h"
 
@@ -105,9 +106,9 @@ TEST_F(SettingsTest, MainProgramPathAndConcurrentReads) {
     WriteIni("[APPLICATION]\r\nApplication=bin\\\\app.exe\r\n");
     EXPECT_EQ(settings.MainProgramPath(), scratch.path() + L"\\bin\\app.exe");
     // Worker threads fill the cache while others read it.
-    std::vector<HANDLE> threads;
+    std::vector<unique_handle> threads;
     for (int i = 0; i < 8; ++i)
-        threads.push_back(CreateThread(
+        threads.emplace_back(CreateThread(
             nullptr, 0,
             [](void* p) -> DWORD {
                 auto* s = static_cast<Settings*>(p);
@@ -115,12 +116,11 @@ TEST_F(SettingsTest, MainProgramPathAndConcurrentReads) {
                 return s->MainProgramPath().empty() ? 1 : 0;
             },
             &settings, 0, nullptr));
-    for (HANDLE t : threads) {
-        WaitForSingleObject(t, INFINITE);
+    for (const unique_handle& thread : threads) {
+        WaitForSingleObject(thread.get(), INFINITE);
         DWORD code = 1;
-        GetExitCodeThread(t, &code);
+        GetExitCodeThread(thread.get(), &code);
         EXPECT_EQ(code, 0u);
-        CloseHandle(t);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "download/segmented_download.h"
 
 namespace nm::thread_values {
@@ -27,26 +28,24 @@ TEST(ThreadValues, HoldsSixtyFourBitByteCounts) {
 
 TEST(ThreadValues, TheLockIsTheNamedEvent) {
     Get(kRunningThreads, 1);  // created on first use
-    HANDLE event = ::OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, L"threadValueEvent");
-    ASSERT_NE(event, nullptr);
+    unique_handle event(::OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, L"threadValueEvent"));
+    ASSERT_TRUE(event);
     // Free between operations.
-    EXPECT_EQ(::WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    ::SetEvent(event);
-    ::CloseHandle(event);
+    EXPECT_EQ(::WaitForSingleObject(event.get(), 0), WAIT_OBJECT_0);
+    ::SetEvent(event.get());
 }
 
 TEST(ThreadValues, ConcurrentAddsAreNotLost) {
     constexpr int kThreads = 8;
     constexpr int kAdds = 2000;
-    std::vector<HANDLE> threads;
+    std::vector<unique_handle> threads;
     for (int i = 0; i < kThreads; ++i) {
-        threads.push_back(::CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
+        threads.emplace_back(::CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
             for (int n = 0; n < kAdds; ++n) Add(kSegmentReceived | 3, 424242, 1);
             return 0;
         }, nullptr, 0, nullptr));
     }
-    ::WaitForMultipleObjects(kThreads, threads.data(), TRUE, INFINITE);
-    for (HANDLE t : threads) ::CloseHandle(t);
+    for (const unique_handle& thread : threads) ::WaitForSingleObject(thread.get(), INFINITE);
     EXPECT_EQ(Get(kSegmentReceived | 3, 424242), kThreads * kAdds);
 }
 

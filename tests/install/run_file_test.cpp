@@ -110,7 +110,7 @@ TEST_F(RunFileTest, MissingProgramsAndActionScriptsStartNothing) {
     // A script is never handed to the shell, whatever its letter case; this
     // build cannot interpret it and says so.
     const std::wstring script = folder_ + L"\\actions.XML";
-    unique_hfile(::CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(WriteFileBytes(script, ""));
     EXPECT_FALSE(RunFile(script, L"", L"", window.get(), true));
     EXPECT_FALSE(RunFile(Quoted(script) + L" ignored", window.get(), true));
 

@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <fstream>
 #include <string>
 
 #include "base/text.h"
 #include "message_box_finder.h"
+#include "test_files.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!box) return 1;
     wchar_t text[4096] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 4096);  // the message text of a message box
-    std::ofstream(argv[3], std::ios::binary) << nm::text::ToUtf8(text);
+    nm::WriteFileBytes(argv[3], nm::text::ToUtf8(text));
     PostMessageW(box, WM_COMMAND, ButtonId(argv[2]), 0);
     return 0;
 }

@@ -22,6 +22,7 @@
 #include "download/http_session.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
+#include "test_files.h"
 
 namespace {
 
@@ -63,17 +64,17 @@ HWND CreateWatchWindow() {
 template <typename Work>
 void RunWithMessages(Work work) {
     struct Context { Work* work; } context{&work};
-    HANDLE thread = ::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+    nm::unique_handle thread(::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
         (*static_cast<Context*>(p)->work)();
         return 0;
-    }, &context, 0, nullptr);
+    }, &context, 0, nullptr));
     for (;;) {
-        const DWORD wait = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+        HANDLE running = thread.get();
+        const DWORD wait = ::MsgWaitForMultipleObjects(1, &running, FALSE, INFINITE, QS_ALLINPUT);
         if (wait == WAIT_OBJECT_0) break;
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
     }
-    ::CloseHandle(thread);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
 }
@@ -96,10 +97,7 @@ public:
     void Add(const std::string& key, long long value) { Add(key, std::to_string(value)); }
     bool Save(const std::wstring& path) {
         for (const auto& text : proxy_errors) Add("proxy_error", nm::text::ToUtf8(text));
-        nm::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        return file && ::WriteFile(file.get(), text_.data(), static_cast<DWORD>(text_.size()), &written, nullptr);
+        return nm::WriteFileBytes(path, text_);
     }
 
 private:
@@ -142,10 +140,7 @@ int Size(const std::vector<std::wstring>& args) {
 int Fetch(const std::vector<std::wstring>& args) {
     std::vector<char> sink;
     const bool ok = nm::FetchToMemory(args[2], sink);
-    nm::unique_hfile out(::CreateFileW(args[3].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (out && !sink.empty()) ::WriteFile(out.get(), sink.data(), static_cast<DWORD>(sink.size()), &written, nullptr);
+    nm::WriteFileBytes(args[3], std::string(sink.begin(), sink.end()));
     Result result;
     result.Add("result", ok ? 1 : 0);
     result.Add("bytes", static_cast<long long>(sink.size()));

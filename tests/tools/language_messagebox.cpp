@@ -13,10 +13,12 @@
 #include <thread>
 
 #include "app/language.h"
+#include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
 #include "child_process.h"
 #include "message_box_finder.h"
+#include "test_files.h"
 
 namespace {
 
@@ -26,14 +28,7 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void WriteUtf8(const std::wstring& path, const std::wstring& text) {
-    const std::string bytes = nm::text::ToUtf8(text);
-    nm::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    if (file) ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
+void WriteUtf8(const std::wstring& path, const std::wstring& text) { nm::WriteFileBytes(path, nm::text::ToUtf8(text)); }
 
 // Waits for the box, reports what it shows, and closes it when told to.
 void WatchBox(std::wstring report, std::wstring caption) {
@@ -49,7 +44,7 @@ void WatchBox(std::wstring report, std::wstring caption) {
     WriteUtf8(report + L".tmp", L"acp=" + std::to_wstring(::GetACP()) + L"\ndisplay=" + display + L"\ncaption=" +
                                     WindowText(box) + L"\ntext=" + WindowText(::GetDlgItem(box, 0xFFFF)) + L"\n");
     ::MoveFileW((report + L".tmp").c_str(), report.c_str());
-    for (int i = 0; i < 1200 && !Exists(report + L".close"); ++i) ::Sleep(100);
+    for (int i = 0; i < 1200 && !nm::files::Exists(report + L".close"); ++i) ::Sleep(100);
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
@@ -75,5 +70,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     std::thread watcher(WatchBox, report, caption);
     ::MessageBoxW(nullptr, message.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
     watcher.join();
-    return Exists(report) ? 0 : 4;
+    return nm::files::Exists(report) ? 0 : 4;
 }

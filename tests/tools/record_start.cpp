@@ -14,20 +14,14 @@
 #include <string>
 
 #include "base/text.h"
+#include "test_files.h"
 
 namespace {
 
 void Append(const std::wstring& record_file, const std::wstring& line) {
     const std::string bytes = nm::text::ToUtf8(line + L"\n");
     for (int attempt = 0; attempt < 50; ++attempt) {
-        HANDLE file = ::CreateFileW(record_file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-            ::CloseHandle(file);
-            return;
-        }
+        if (nm::AppendFileBytes(record_file, bytes)) return;
         ::Sleep(20);  // another copy may hold it without sharing
     }
 }

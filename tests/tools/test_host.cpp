@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "test_files.h"
 
 namespace {
 
@@ -49,13 +50,7 @@ std::wstring g_record_file;
 std::wstring g_control_file;
 
 void AppendRecord(const std::wstring& line) {
-    const std::string bytes = nm::text::ToUtf8(line + L"\n");
-    HANDLE file = ::CreateFileW(g_record_file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    nm::AppendFileBytes(g_record_file, nm::text::ToUtf8(line + L"\n"));
 }
 
 std::wstring Escaped(const std::wstring& text) {
@@ -114,14 +109,7 @@ void RunControlFile(HWND window) {
     if (g_control_file.empty()) return;
     const std::wstring taken = g_control_file + L".taken";
     if (!::MoveFileExW(g_control_file.c_str(), taken.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
-    std::string bytes;
-    HANDLE file = ::CreateFileW(taken.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        char chunk[4096];
-        DWORD read = 0;
-        while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
-        ::CloseHandle(file);
-    }
+    const std::string bytes = nm::ReadFileBytes(taken);
     ::DeleteFileW(taken.c_str());
     for (const std::wstring& raw : nm::text::Split(nm::text::FromUtf8(bytes), L'\n')) {
         const std::wstring command = nm::text::Trim(raw);
@@ -164,13 +152,8 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 
 bool WriteHandleFile(const std::wstring& path, HWND window) {
     const std::wstring temporary = path + L".tmp";
-    const std::string text = std::to_string(reinterpret_cast<ULONG_PTR>(window));
-    HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
-    return ok && ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    return nm::WriteFileBytes(temporary, std::to_string(reinterpret_cast<ULONG_PTR>(window))) &&
+           ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 }  // namespace
