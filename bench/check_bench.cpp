@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "app/steps/check_step.h"
+#include "app/steps/download_step.h"
 #include "app/update_app.h"
-#include "base/unique_handle.h"
-#include "download/download_step.h"
 #include "base/text.h"
-#include "list/check_step.h"
+#include "base/unique_handle.h"
 #include "list/list_compare.h"
 #include "list/update_list_reader.h"
 #include "process_meter.h"
@@ -39,7 +39,7 @@ long TimeParts(const std::wstring& list_file, const std::wstring& copy) {
     long marked = 0;
     {
         std::vector<nm::updatefileinfo> fetched;
-        nm::ReadUpdateList(list_file, fetched, true);
+        nm::ReadUpdateList(list_file, fetched, true, nm::theApp().list);
         lap(L"read list");
         nm::ListVersions installed;
         nm::ReadListVersions(copy, installed);

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "app/steps/download_step.h"
 #include "app/update_app.h"
 #include "base/text.h"
-#include "download/download_step.h"
 #include "download/http_session.h"
 #include "download/segmented_download.h"
 #include "download/thread_values.h"

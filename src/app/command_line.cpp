@@ -66,10 +66,4 @@ ModeAndHost ChooseRunModeAndHost(std::wstring_view working_copy, std::wstring_vi
     return chosen;
 }
 
-int ExitCode(long file_count, std::wstring_view list_version, std::wstring_view installed_version) {
-    if (file_count > 0) return static_cast<int>(file_count);
-    if (!list_version.empty() && list_version != installed_version) return 2147483647;
-    return 0;
-}
-
 }  // namespace nm::command_line

@@ -36,9 +36,4 @@ struct ModeAndHost {
 ModeAndHost ChooseRunModeAndHost(std::wstring_view working_copy, std::wstring_view mode_setting,
                                  const std::function<bool(std::intptr_t)>& is_window);
 
-// The process exit code: the number of files to update when above 0, else
-// 2147483647 when the list's version is set and differs from the installed
-// one, else 0.
-int ExitCode(long file_count, std::wstring_view list_version, std::wstring_view installed_version);
-
 }  // namespace nm::command_line

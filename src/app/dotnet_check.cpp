@@ -1,8 +1,8 @@
 #include "app/dotnet_check.h"
 
-#include "app/settings.h"
-#include "app/unavailable.h"
 #include "app/update_app.h"
+#include "services/settings.h"
+#include "services/unavailable.h"
 
 namespace nm {
 

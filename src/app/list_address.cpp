@@ -1,9 +1,9 @@
 #include "app/list_address.h"
 
-#include "app/status_report.h"
 #include "app/update_app.h"
 #include "base/text.h"
-#include "list/url_text.h"
+#include "base/url_text.h"
+#include "services/status_report.h"
 
 namespace nm {
 

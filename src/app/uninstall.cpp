@@ -4,12 +4,12 @@
 
 #include <vector>
 
+#include "app/steps/local_check_step.h"
 #include "app/update_app.h"
+#include "base/file_ops.h"
 #include "base/text.h"
 #include "install/elevation.h"
-#include "install/leftover_files.h"
-#include "install/local_check.h"
-#include "list/path_macros.h"
+#include "list/entry_targets.h"
 #include "list/update_list_reader.h"
 
 namespace nm {
@@ -43,19 +43,20 @@ void RunUninstall() {
         RestartElevated(nullptr);
         return;
     }
-    RemoveDirectoryTree(app.settings.ListWorkDirectory());
+    files::RemoveDirectoryTree(app.settings.ListWorkDirectory());
 
     const std::wstring application_directory = app.settings.ApplicationDirectory();
     const std::wstring kept_list = text::CollapseSeparators(application_directory + L"\\novamend.xml");
     app.list.RemoveAll();
-    ReadUpdateList(kept_list, app.list.entries, false);
+    ReadUpdateList(kept_list, app.list.entries, false, app.list);
     for (const updatefileinfo& entry : app.list.entries) {
         if (!IsFileEntry(entry)) continue;
-        for (const std::wstring& target : EntryTargets(entry)) DeleteWithEmptyFolders(target, application_directory);
+        for (const std::wstring& target : EntryTargets(entry, application_directory))
+            DeleteWithEmptyFolders(target, application_directory);
         if (entry.shortcut.empty()) continue;
         updatefileinfo shortcuts = entry;
         shortcuts.dstname = entry.shortcut;
-        for (const std::wstring& location : EntryTargets(shortcuts))
+        for (const std::wstring& location : EntryTargets(shortcuts, application_directory))
             DeleteWithEmptyFolders(ShortcutFile(location), application_directory);
     }
     app.list.RemoveAll();

@@ -7,14 +7,18 @@
 
 #include "app/command_line.h"
 #include "app/dotnet_check.h"
-#include "app/embedded_settings.h"
+#include "app/exit_code.h"
 #include "app/language_choice.h"
+#include "app/settings_write_denied.h"
 #include "app/uninstall.h"
 #include "app/update_cycle.h"
-#include "app/update_state.h"
+#include "base/file_ops.h"
 #include "base/text.h"
 #include "install/leftover_files.h"
 #include "install/offline_package.h"
+#include "install/run_file.h"
+#include "services/embedded_settings.h"
+#include "services/update_state.h"
 #include "ui/tray_window.h"
 
 namespace nm {
@@ -43,7 +47,16 @@ CUpdateApp& theApp() {
     return app;
 }
 
-CUpdateApp::CUpdateApp() = default;
+CUpdateApp::CUpdateApp() {
+    // The services below reach upwards only through what is registered here.
+    RegisterUpdateStateHooks({
+        [this] { return list.update_state; },
+        [this](int code) { list.update_state = code; },
+        [this] { return list.FileCount(); },
+        [](const std::wstring& command_line, HWND window, bool wait) { RunFile(command_line, window, wait); },
+    });
+    settings.SetDeniedWriteHandler(OfferRestartForDeniedWrite);
+}
 
 bool CUpdateApp::InitInstance() {
     // 1-2. The application directory of this build, with the default settings written into it.
@@ -123,7 +136,7 @@ bool CUpdateApp::Dispatch(const std::wstring& mode) {
         variables.Set(L"updatetm", L"0");
         const long files = RunCheckOnlyCycle(host_window);
         SetUpdateState(UpdateEnd, nullptr);
-        return files > 0 || ExitCode() == 2147483647;
+        return files > 0 || ExitCode() == kVersionDiffersCode;
     }
     if (mode == L"showwhenupdate") {
         RunCheckWithoutWindow();
@@ -157,11 +170,11 @@ void CUpdateApp::EmptyTemporaryFiles() {
     const std::wstring work = settings.ListWorkDirectory();
     for (const wchar_t* suffix : {L".xml.xml", L".xml", L".bin", L".ini"})
         ::DeleteFileW((work + suffix).c_str());
-    RemoveDirectoryTree(work);
+    files::RemoveDirectoryTree(work);
 }
 
 int CUpdateApp::ExitCode() {
-    return command_line::ExitCode(list.FileCount(), list.remote_version, settings.Read(L"APPLICATION", L"Ver"));
+    return nm::ExitCode(list.FileCount(), list.remote_version, settings.Read(L"APPLICATION", L"Ver"));
 }
 
 int CUpdateApp::ExitInstance() {

@@ -5,11 +5,8 @@
 
 #include <string>
 
-#include "app/host_windows.h"
-#include "app/language.h"
-#include "app/settings.h"
-#include "app/variable_table.h"
 #include "list/download_list.h"
+#include "services/process_services.h"
 
 namespace nm {
 
@@ -24,10 +21,11 @@ public:
     int ExitInstance();
     int ExitCode();
 
-    VariableTable variables;
-    Settings settings{variables};
-    CLanguage language;
-    HostRegistry hosts;
+    // The process-wide services, and the update list the cycle works on.
+    VariableTable& variables = Services().variables;
+    Settings& settings = Services().settings;
+    CLanguage& language = Services().language;
+    HostRegistry& hosts = Services().hosts;
     DownLoadList list;
 
     // Start-up values, set once on the interface thread.

@@ -5,21 +5,22 @@
 #include <atomic>
 
 #include "app/dotnet_check.h"
-#include "app/host_windows.h"
+#include "app/exit_code.h"
 #include "app/list_address.h"
-#include "app/log.h"
-#include "app/status_report.h"
+#include "app/steps/check_step.h"
+#include "app/steps/download_step.h"
+#include "app/steps/local_check_step.h"
+#include "app/steps/replacement_step.h"
 #include "app/update_app.h"
-#include "app/unavailable.h"
-#include "app/update_state.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "download/download_step.h"
-#include "install/copy_step.h"
 #include "install/elevation.h"
-#include "install/local_check.h"
 #include "install/run_file.h"
-#include "list/check_step.h"
+#include "services/host_windows.h"
+#include "services/log.h"
+#include "services/status_report.h"
+#include "services/unavailable.h"
+#include "services/update_state.h"
 #include "ui/progress_dialog.h"
 
 namespace nm {
@@ -50,47 +51,7 @@ bool WaitForHost(HWND host) {
     }
 }
 
-long ListFilesOrVersionMarker() {
-    CUpdateApp& app = theApp();
-    if (!app.list.remote_version.empty() && app.list.remote_version != app.settings.Read(L"APPLICATION", L"Ver"))
-        return 2147483647;
-    return app.list.FileCount();
-}
 }  // namespace
-
-void CheckWrapper(HWND window, ProgressDialogView* dialog) {
-    if (dialog) window = dialog->Window();
-    if (window && !::IsWindow(window)) window = nullptr;
-    com_apartment com;
-    CUpdateApp& app = theApp();
-
-    if (CheckNeedsAnotherPass() || CurrentUpdateState() == UpdateNone) {
-        SetUpdateState(UpdateCheckRemote, window);
-        app.settings.LocalListFile();
-        if (EnsureListAddress(window, window != nullptr) && CheckStep(window)) {
-            if (window) {
-                HWND parent = ::GetParent(window);
-                ::PostMessageW(parent ? parent : window, WM_COMMAND, kCommandCheckDone, 0);
-            }
-            const long files = app.list.FileCount();
-            ShowAndLog(window, text::Format(app.language.Translate(L"MAIN", L"Found %d files need to update..."),
-                                            {std::to_wstring(files)}));
-            if (dialog) {
-                dialog->ClearFileList();
-                for (const auto& entry : app.list.entries) dialog->AddFileRow(entry);
-                dialog->RefreshFileList();
-            }
-            SetUpdateState(UpdateCheckRemoteOk, window);
-            if (files == 0) ShowAndLog(window, app.language.Translate(L"MAIN", L"Find nothing to update."));
-        }
-    }
-    if (dialog && !FilesPending()) dialog->HideFileList();
-    if (CurrentUpdateState() != UpdateCheckRemoteOk) {
-        SetUpdateState(UpdateCheckRemoteError, window);
-        app.list.RemoveAll();
-    }
-    if (dialog) ::PostMessageW(dialog->Window(), WM_COMMAND, kCommandCheckFinished, 0);
-}
 
 long RunCheckOnlyCycle(HWND owner) {
     if (theApp().settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1"))
@@ -205,7 +166,8 @@ bool RunApplicationEntryCycle(const std::wstring&) {
 
 bool ApplicationEntryQuestion() {
     CUpdateApp& app = theApp();
-    const long n = ListFilesOrVersionMarker();
+    const long n = FilesOrVersionMarker(app.list.FileCount(), app.list.remote_version,
+                                        app.settings.Read(L"APPLICATION", L"Ver"));
     if (CurrentUpdateState() == UpdateCheckRemoteOk && n > 0) {
         const std::wstring question =
             !app.list.remote_version.empty()

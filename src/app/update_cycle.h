@@ -4,18 +4,9 @@
 
 #include <string>
 
+#include "services/window_messages.h"
+
 namespace nm {
-
-class ProgressDialogView;
-
-// Commands between the dialog worker and its dialog.
-constexpr UINT kCommandCheckDone = 1066;       // posted to the dialog's parent after a successful check
-constexpr UINT kCommandCheckFinished = 3246;   // posted to the dialog when the check wrapper ends
-constexpr UINT kCommandCycleCompleted = 4323;  // the copy step ended well
-constexpr UINT kCommandWorkerFinished = 4380;  // the worker is about to return
-
-// The first step as every driver runs it: state, list address, check, report.
-void CheckWrapper(HWND window, ProgressDialogView* dialog);
 
 // checkforupdates: the check alone; the number of files found.
 long RunCheckOnlyCycle(HWND owner);

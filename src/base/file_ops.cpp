@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/unique_handle.h"
+
 namespace nm::files {
 
 namespace {
@@ -19,6 +21,11 @@ bool Retry(Done done) {
 }  // namespace
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool Delete(const std::wstring& path) {
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
 
 std::int64_t Size(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -40,11 +47,29 @@ void CreateParentDirectories(const std::wstring& file_path) {
     if (slash != std::wstring::npos && slash > 0) CreateDirectoryLevels(file_path.substr(0, slash));
 }
 
+bool RemoveDirectoryTree(const std::wstring& directory) {
+    WIN32_FIND_DATAW found;
+    unique_hfind search(::FindFirstFileW((directory + L"\\*").c_str(), &found));
+    if (search) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = directory + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryTree(path);
+            else
+                Delete(path);
+        } while (::FindNextFileW(search.get(), &found));
+    }
+    search.reset();
+    ::SetFileAttributesW(directory.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::RemoveDirectoryW(directory.c_str()) != FALSE;
+}
+
 bool DeleteWithRetries(const std::wstring& path) {
     return Retry([&] {
         if (!Exists(path)) return true;
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(path.c_str());
+        Delete(path);
         return !Exists(path);
     });
 }

@@ -7,12 +7,17 @@
 namespace nm::files {
 
 bool Exists(const std::wstring& path);
+// Clears the file's attributes (so read-only files go too) and deletes it;
+// true when it was deleted.
+bool Delete(const std::wstring& path);
 // The file's size, or -1 when it cannot be read.
 std::int64_t Size(const std::wstring& path);
 // Creates every missing level of a directory path.
 void CreateDirectoryLevels(const std::wstring& directory);
 // Creates every missing folder above a file path.
 void CreateParentDirectories(const std::wstring& file_path);
+// Removes a directory with all its content; true when the directory is gone.
+bool RemoveDirectoryTree(const std::wstring& directory);
 // Deletes, trying up to 20 times 800 ms apart until the file is gone.
 bool DeleteWithRetries(const std::wstring& path);
 // Deletes the destination, then moves, each step tried up to 20 times 800 ms apart.

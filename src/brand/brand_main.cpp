@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/embedded_settings.h"
 #include "base/unique_handle.h"
+#include "services/embedded_settings.h"
 
 namespace {
 

@@ -1,56 +1,48 @@
 #include "download/download_progress.h"
 
-#include "app/host_windows.h"
-#include "app/named_lock.h"
-#include "app/update_app.h"
+#include "services/host_windows.h"
+#include "services/named_lock.h"
 
 namespace nm {
 
 namespace {
-constexpr long kLockFetching = 983041;
-constexpr long kLockFinished = 983042;
-constexpr long kLockFailed = 983043;
-constexpr long kLockStatus = 983047;
-constexpr long kLockEntryMessage = 983059;
-
 void Send(HWND window, UINT message, WPARAM w, LPARAM l) {
     if (window) ::SendMessageW(window, message, w, l);
 }
 }  // namespace
 
 void NotifyFileFetching(HWND window, long row) {
-    ScopedLock lock(kLockFetching);
+    ScopedLock lock(NamedLock::FileFetching);
     Send(window, UM_FILESTATE, row, kFileStateFetching);
 }
 
 void NotifyFileFinished(HWND window, long row) {
-    ScopedLock lock(kLockFinished);
+    ScopedLock lock(NamedLock::FileFinished);
     Send(window, UM_FILESTATE, row, kFileStateFinished);
     Send(window, UM_FILETHREADS, row, 0);
 }
 
 void NotifyFileFailed(HWND window, long row) {
-    ScopedLock lock(kLockFailed);
+    ScopedLock lock(NamedLock::FileFailed);
     Send(window, UM_FILESTATE, row, kFileStateFailed);
 }
 
 void NotifyDownloadStatus(HWND window, const std::wstring& text) {
-    ScopedLock lock(kLockStatus);
+    ScopedLock lock(NamedLock::DownloadStatus);
     ShowStatusText(window, text, -1);
 }
 
-updatefileinfo TakeEntryForFetch(long row) {
-    ScopedLock lock(kLockEntryMessage);
-    auto& entry = theApp().list.entries.at(row);
+updatefileinfo TakeEntryForFetch(DownLoadList& list, long row) {
+    ScopedLock lock(NamedLock::EntryMessage);
+    auto& entry = list.entries.at(row);
     entry.message.clear();
     return entry;
 }
 
-void AppendEntryMessage(long row, const std::wstring& line) {
-    ScopedLock lock(kLockEntryMessage);
-    auto& entries = theApp().list.entries;
-    if (row < 0 || row >= static_cast<long>(entries.size())) return;
-    entries[row].message += line + L"\n";
+void AppendEntryMessage(DownLoadList& list, long row, const std::wstring& line) {
+    ScopedLock lock(NamedLock::EntryMessage);
+    if (row < 0 || row >= list.FileCount()) return;
+    list.entries[row].message += line + L"\n";
 }
 
 }  // namespace nm

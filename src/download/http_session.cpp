@@ -3,9 +3,9 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/update_app.h"
 #include "base/text.h"
 #include "download/transfer_rules.h"
+#include "services/process_services.h"
 
 namespace nm {
 
@@ -21,7 +21,7 @@ ProxyErrorReporter& Reporter() {
 }
 
 void ReportProxyError() {
-    const std::wstring text = theApp().language.Translate(L"MAIN", L"The proxy set error!");
+    const std::wstring text = TranslateMain(L"The proxy set error!");
     ProxyErrorReporter reporter;
     {
         std::lock_guard guard(reporter_lock);
@@ -46,7 +46,7 @@ void SetProxyErrorReporter(ProxyErrorReporter reporter) {
 }
 
 unique_hinternet OpenSession(const std::wstring& agent) {
-    Settings& settings = theApp().settings;
+    Settings& settings = Services().settings;
     const std::wstring proxy = settings.Read(L"Novamend", L"Proxy");
     if (proxy.empty()) {
         return unique_hinternet(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));

@@ -4,12 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/update_app.h"
+#include "base/scope_guard.h"
 #include "base/unique_handle.h"
+#include "base/url_text.h"
 #include "download/http_session.h"
 #include "download/thread_values.h"
 #include "download/transfer_rules.h"
-#include "list/url_text.h"
 
 namespace nm {
 
@@ -33,6 +33,8 @@ struct SegmentJob {
     bool no_retry = false;
     int row = -1;
     HWND window = nullptr;
+    long connect_tries = 3;
+    std::function<void(std::int64_t, std::int64_t)> on_file_bytes;
     // Set when the segment thread ends, so the starter wakes at once instead
     // of at its next poll. Shared: a thread may end after the starter is gone.
     std::shared_ptr<unique_handle> ended;
@@ -59,7 +61,7 @@ void ReportProgress(const SegmentJob& job, const std::vector<std::int64_t>& delt
         (static_cast<WPARAM>(job.index) << 16) | (static_cast<WPARAM>(job.row) & 0xFFFF);
     for (size_t i = 0; i < deltas.size(); ++i) {
         Send(job.window, UM_FILEDONE, RowParameter(job.row), static_cast<LPARAM>(file_bytes[i]));
-        theApp().hosts.NotifyFileBytes(job.file_size, file_bytes[i]);
+        if (job.on_file_bytes) job.on_file_bytes(job.file_size, file_bytes[i]);
         Send(job.window, UM_SEGDONE, segment_parameter, static_cast<LPARAM>(segment_bytes[i]));
     }
 }
@@ -130,7 +132,7 @@ bool DownloadSegment(SegmentJob& job, HANDLE output) {
     std::int64_t expected = job.length;
     std::int64_t remaining = expected;
     bool length_known = job.length > 0;
-    const long allowed_attempts = transfer::ConnectionAttempts(theApp().connection_try_count);
+    const long allowed_attempts = transfer::ConnectionAttempts(job.connect_tries);
     unique_hinternet session;
     unique_hinternet request;
     std::unique_ptr<BlockReader> reader;
@@ -280,6 +282,7 @@ CSegmentedDownloader::CSegmentedDownloader()
     : id_(static_cast<int>(tv::Add(tv::kLastFileId, 0, 1))) {}
 
 bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
+    remove_unless_kept written(target_);
     bool ok = false;
     {
         unique_hfile out(::CreateFileW(target_.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -292,12 +295,14 @@ bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
             job.no_retry = no_retry;
             job.row = row;
             job.window = window;
+            job.connect_tries = connect_tries;
+            job.on_file_bytes = on_file_bytes;
             ok = DownloadSegment(job, out.get());
             size_ = job.file_size;
             segment_count_ = 1;
         }
     }
-    if (!ok) ::DeleteFileW(target_.c_str());
+    if (ok) written.keep();
     return ok;
 }
 
@@ -309,7 +314,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
 
     // Size, with the percent-encoded address as the second chance.
     std::int64_t size = -1;
-    const long tries = transfer::ConnectionAttempts(theApp().connection_try_count);
+    const long tries = transfer::ConnectionAttempts(connect_tries);
     for (long attempt = 0; attempt < tries && size < 0; ++attempt) {
         size = QueryRemoteSize(url_);
         if (size >= 0) break;
@@ -327,10 +332,8 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     // Content-Length) cannot be cut into ranges; one connection reads the
     // body to its end instead of failing a file that is really there.
     if (size == 0) return DownloadSingle(no_retry, row, window);
-    if (size < 1) {
-        ::DeleteFileW(target_.c_str());
-        return false;
-    }
+    remove_unless_kept written(target_);
+    if (size < 1) return false;
 
     const std::int64_t segment_size = transfer::SegmentSize(size, connections);
     segment_count_ = transfer::SegmentCount(size, segment_size);
@@ -362,6 +365,8 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         job->file_size = size;
         job->row = row;
         job->window = window;
+        job->connect_tries = connect_tries;
+        job->on_file_bytes = on_file_bytes;
         job->ended = segment_ended;
         // Counted here rather than in the thread, so the throttle below never
         // depends on how soon the new thread gets to run.
@@ -400,12 +405,10 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     if (!aborted) joined = JoinParts(target_, segment_count_);
     for (std::int64_t i = 0; i < segment_count_; ++i) ::DeleteFileW(PartPath(target_, i).c_str());
     ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (joined == size) {
-        Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size));
-        return true;
-    }
-    ::DeleteFileW(target_.c_str());
-    return false;
+    if (joined != size) return false;
+    Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size));
+    written.keep();
+    return true;
 }
 
 }  // namespace nm

@@ -6,16 +6,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-namespace nm {
+#include "services/window_messages.h"
 
-// Progress-window messages (sent with SendMessageW).
-constexpr UINT UM_FILESIZE = 1044;     // row, file size
-constexpr UINT UM_FILEDONE = 1045;     // row, bytes of the file received
-constexpr UINT UM_FILETHREADS = 1046;  // row, segment threads running
-constexpr UINT UM_SEGDONE = 1068;      // (segment << 16) | (row & 0xFFFF), bytes of that segment
-constexpr UINT UM_SEGSIZE = 1069;      // row, segment size
+namespace nm {
 
 class CSegmentedDownloader {
 public:
@@ -35,6 +31,12 @@ public:
 
     // Connections per file: 8 unless the caller changes it.
     int connections = 8;
+    // Connection attempts of the size query and of each segment (the
+    // ConnectTryCount setting).
+    long connect_tries = 3;
+    // Told the file's size and bytes received after every block, besides the
+    // window's own messages (the host windows follow downloads this way).
+    std::function<void(std::int64_t size, std::int64_t received)> on_file_bytes;
 
 private:
     bool DownloadSingle(bool no_retry, int row, HWND window);

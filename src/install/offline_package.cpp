@@ -1,6 +1,6 @@
 #include "install/offline_package.h"
 
-#include "app/unavailable.h"
+#include "services/unavailable.h"
 
 namespace nm {
 

@@ -2,13 +2,13 @@
 
 #include <shellapi.h>
 
-#include "app/host_windows.h"
-#include "app/log.h"
-#include "app/unavailable.h"
-#include "app/update_app.h"
+#include "base/path_macros.h"
 #include "base/unique_handle.h"
 #include "install/run_file_rules.h"
-#include "list/path_macros.h"
+#include "services/host_windows.h"
+#include "services/log.h"
+#include "services/process_services.h"
+#include "services/unavailable.h"
 
 namespace nm {
 
@@ -30,13 +30,13 @@ bool ActionScript(const std::wstring& script_path, HWND) {
 
 bool RunFile(const std::wstring& path, const std::wstring& working_directory, const std::wstring& parameters,
              HWND window, bool wait) {
-    const std::wstring program = ExpandPathMacros(path);
+    const std::wstring program = ExpandPathMacros(path, Services().settings.ApplicationDirectory());
     if (run_file_rules::IsActionScript(program)) return ActionScript(program, window);
     const std::wstring directory = working_directory.empty() ? run_file_rules::FolderOf(program) : working_directory;
     if (!FileExists(program)) return false;
 
     const std::wstring report = run_file_rules::RunReport(
-        theApp().language.Translate(L"MAIN", L"Run file"), program, parameters);
+        TranslateMain(L"Run file"), program, parameters);
     ShowStatusText(window, report, 1);
     WriteLog(report);
 
@@ -57,7 +57,7 @@ bool RunFile(const std::wstring& path, const std::wstring& working_directory, co
 
 bool RunFile(const std::wstring& command_line, HWND window, bool wait) {
     const auto split = run_file_rules::SplitCommandLine(
-        command_line, [](const std::wstring& candidate) { return FileExists(ExpandPathMacros(candidate)); });
+        command_line, [](const std::wstring& candidate) { return FileExists(ExpandPathMacros(candidate, Services().settings.ApplicationDirectory())); });
     if (split.program.empty()) return false;
     return RunFile(split.program, L"", split.parameters, window, wait);
 }

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/update_app.h"
-#include "base/text.h"
+#include "base/file_ops.h"
+#include "base/scope_guard.h"
 #include "base/unique_handle.h"
 
 extern "C" {
@@ -61,18 +61,6 @@ unzFile OpenArchive(const std::wstring& path) {
     zlib_filefunc64_def functions{OpenWide, ReadWide, WriteWide, TellWide, SeekWide, CloseWide, ErrorWide, nullptr};
     return unzOpen2_64(path.c_str(), &functions);
 }
-
-// The application-relative delete: a path without ":" is taken against the
-// application directory; read-only files are deleted too.
-bool DeleteAppFile(const std::wstring& path) {
-    std::wstring full = path;
-    if (path.find(L':') == std::wstring::npos)
-        full = text::CollapseSeparators(theApp().settings.ApplicationDirectory() + L"\\" + path);
-    ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return ::DeleteFileW(full.c_str()) != FALSE;
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void CreateMissingFolders(const std::wstring& file_path) {
     for (size_t i = 0; i < file_path.size(); ++i) {
@@ -151,21 +139,17 @@ void CloseZipArchive(void* archive) {
 bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destination) {
     // An existing destination that cannot be cleared stays as it is, and
     // nothing was extracted: that is no success.
-    if (Exists(destination) && !DeleteAppFile(destination)) return false;
+    if (files::Exists(destination) && !files::Delete(destination)) return false;
 
+    remove_unless_kept extracted(destination);
     unzFile archive = OpenArchive(archive_path);
-    if (!archive) {
-        ::DeleteFileW(destination.c_str());
-        return false;
-    }
+    if (!archive) return false;
     const int result = ExtractEntry(archive, 0, destination);
     unzClose(archive);
     ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (result == 0) return true;
-    if (FileLength(archive_path) == kEmptyArchiveSize) return true;
-    ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(destination.c_str());
-    return false;
+    if (result != 0 && FileLength(archive_path) != kEmptyArchiveSize) return false;
+    extracted.keep();
+    return true;
 }
 
 }  // namespace nm

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/url_text.h"
 #include "list/list_entry.h"
-#include "list/url_text.h"
 
 struct HWND__;  // the window handle type, without pulling in <windows.h>
 

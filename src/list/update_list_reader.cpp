@@ -5,18 +5,15 @@
 #include <iterator>
 #include <utility>
 
-#include "app/named_lock.h"
-#include "app/update_app.h"
 #include "base/com_text.h"
 #include "base/unique_handle.h"
 #include "list/list_entry_rules.h"
+#include "services/named_lock.h"
+#include "services/process_services.h"
 
 namespace nm {
 
 namespace {
-// Every writer of an entry array takes this lock.
-constexpr long kEntryArrayLock = 0xB0001;
-
 // The version-independent DOM document and its document interface.
 constexpr CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kDomDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
@@ -37,7 +34,7 @@ public:
     }
     void Flush() {
         if (batch_.empty()) return;
-        ScopedLock lock(kEntryArrayLock);
+        ScopedLock lock(NamedLock::EntryArray);
         entries_.insert(entries_.end(), std::make_move_iterator(batch_.begin()), std::make_move_iterator(batch_.end()));
         batch_.clear();
     }
@@ -233,10 +230,6 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void ShowFormatError(const std::wstring& text) {
-    ::MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-}
-
 // Creates the document object and loads the file. Null document with
 // com_failed false: the file is no list.
 struct LoadedDocument {
@@ -266,9 +259,13 @@ LoadedDocument LoadDocument(const std::wstring& path) {
 }
 }  // namespace
 
+void ShowFormatError(const std::wstring& text) {
+    ::MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
 void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
     list_entry::Normalise(entry);
-    ScopedLock lock(kEntryArrayLock);
+    ScopedLock lock(NamedLock::EntryArray);
     entries.push_back(std::move(entry));
 }
 
@@ -289,8 +286,8 @@ bool ReadListFile(const std::wstring& path, DownLoadList* main_list, const ListE
     auto fail_with_message = [&] {
         // The comparison copy is often simply not there yet: no message then.
         if (!main_list && !FileExists(path)) return false;
-        const std::wstring where = main_list ? theApp().settings.Read(L"UPDATEINFO", L"ListURL") : path;
-        report_error(theApp().language.Translate(L"MAIN", L"The xml file format error!") + L"\n" + where);
+        const std::wstring where = main_list ? Services().settings.Read(L"UPDATEINFO", L"ListURL") : path;
+        report_error(TranslateMain(L"The xml file format error!") + L"\n" + where);
         return false;
     };
     // A missing file is an empty list, not a broken one.
@@ -342,10 +339,6 @@ bool ReadListVersions(const std::wstring& path, ListVersions& versions, const Li
 
 bool ReadListVersions(const std::wstring& path, ListVersions& versions) {
     return ReadListVersions(path, versions, ShowFormatError);
-}
-
-bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list) {
-    return ReadUpdateList(path, entries, main_list, theApp().list, ShowFormatError);
 }
 
 }  // namespace nm

@@ -20,16 +20,16 @@ using SeenPaths = TextTable;
 
 // Shows the text of a failed read to the user.
 using ListErrorReporter = std::function<void(const std::wstring& text)>;
+// The error display of the program: a message box.
+void ShowFormatError(const std::wstring& text);
 
 // Reads the list at path and appends its entries. True when a root element
 // ("update", "updates" or "novamend") was found and read. The main list also
-// sets the guid and the URL template of the process's update list object;
-// the comparison copy (main_list false) gives entries only. A guid element is
-// removed from the file on disk. COM must be initialised on the thread.
-bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list);
-// The same with the list object and the error display chosen by the caller.
+// sets the guid and the URL template of `list`; the comparison copy
+// (main_list false) gives entries only. A guid element is removed from the
+// file on disk. COM must be initialised on the thread.
 bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
-                    DownLoadList& list, const ListErrorReporter& report_error);
+                    DownLoadList& list, const ListErrorReporter& report_error = ShowFormatError);
 
 // Reads the comparison copy at path for the comparison alone: the version of
 // each path, as ReadUpdateList(path, entries, false) would give the entries

@@ -1,6 +1,6 @@
 #include "ui/progress_dialog.h"
 
-#include "app/unavailable.h"
+#include "services/unavailable.h"
 
 namespace nm {
 

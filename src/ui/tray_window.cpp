@@ -1,6 +1,6 @@
 #include "ui/tray_window.h"
 
-#include "app/unavailable.h"
+#include "services/unavailable.h"
 
 namespace nm {
 

@@ -1,5 +1,6 @@
 // portable: builds without Win32
 #include "app/command_line.h"
+#include "app/exit_code.h"
 
 #include <gtest/gtest.h>
 
@@ -62,10 +63,10 @@ TEST(CommandLine, ElevationMarkerAnywhere) {
 }
 
 TEST(ExitCode, FilesThenDifferingVersionThenZero) {
-    EXPECT_EQ(ExitCode(3, L"2.0", L"1.0"), 3);
-    EXPECT_EQ(ExitCode(0, L"2.0", L"1.0"), 2147483647);
-    EXPECT_EQ(ExitCode(0, L"1.0", L"1.0"), 0);
-    EXPECT_EQ(ExitCode(0, L"", L"1.0"), 0);
+    EXPECT_EQ(nm::ExitCode(3, L"2.0", L"1.0"), 3);
+    EXPECT_EQ(nm::ExitCode(0, L"2.0", L"1.0"), 2147483647);
+    EXPECT_EQ(nm::ExitCode(0, L"1.0", L"1.0"), 0);
+    EXPECT_EQ(nm::ExitCode(0, L"", L"1.0"), 0);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 
 #include "app/update_app.h"
 #include "app/update_cycle.h"
-#include "app/update_state.h"
 #include "base/unique_handle.h"
 #include "scratch_directory.h"
+#include "services/update_state.h"
 
 namespace nm {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_rules.h"
 #include "app/update_app.h"
 #include "download/segmented_download.h"
 #include "scratch_directory.h"
+#include "services/settings_rules.h"
 
 namespace nm {
 namespace {

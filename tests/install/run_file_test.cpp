@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../app/host_test_window.h"
+#include "host_test_window.h"
 #include "app/update_app.h"
 #include "base/text.h"
 #include "base/unique_handle.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/leftover_files.h"
+#include "base/file_ops.h"
 #include "test_files.h"
 
 namespace nm {
@@ -16,12 +16,12 @@ public:
         GetTempPathW(MAX_PATH, temp);
         path_ = std::wstring(temp) + L"novamend-" + label + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(counter_++);
-        RemoveDirectoryTree(path_);
+        files::RemoveDirectoryTree(path_);
         CreateDirectoryW(path_.c_str(), nullptr);
     }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    ~ScratchDirectory() { RemoveDirectoryTree(path_); }
+    ~ScratchDirectory() { files::RemoveDirectoryTree(path_); }
 
     const std::wstring& path() const { return path_; }
     std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
+#include "app/steps/check_step.h"
 #include "app/update_app.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "list/check_step.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;

@@ -118,6 +118,7 @@ int Download(const std::vector<std::wstring>& args) {
     HWND window = Flag(args, L"nowindow") ? nullptr : CreateWatchWindow();
     nm::CSegmentedDownloader downloader;
     downloader.connections = connections;
+    downloader.connect_tries = nm::text::ToLong(Option(args, L"trycount", L"3"));
     bool ok = false;
     RunWithMessages([&] { ok = downloader.DownloadFile(url, target, no_retry, row, window); });
     Result result;
@@ -174,7 +175,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     nm::SetProxyErrorReporter([](const std::wstring& text) { proxy_errors.push_back(text); });
     const std::wstring result_path = command == L"size" ? args[3] : args.size() > 4 ? args[4] : args[3];
     app.settings.SetApplicationDirectory(FolderOf(result_path));
-    app.connection_try_count = nm::text::ToLong(Option(args, L"trycount", L"3"));
     if (command == L"download" && args.size() >= 5) return Download(args);
     if (command == L"size") return Size(args);
     if (command == L"fetch" && args.size() >= 5) return Fetch(args);

@@ -9,12 +9,12 @@
 #include <fstream>
 #include <string>
 
+#include "app/steps/download_step.h"
 #include "app/update_app.h"
-#include "app/update_state.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "download/download_step.h"
 #include "list/update_list_reader.h"
+#include "services/update_state.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
@@ -23,7 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     nm::com_apartment com;
     nm::CUpdateApp& app = nm::theApp();
     app.settings.SetApplicationDirectory(std::wstring(argv[1]) + L"\\");
-    if (!nm::ReadUpdateList(argv[3], app.list.entries, true)) return 3;
+    if (!nm::ReadUpdateList(argv[3], app.list.entries, true, app.list)) return 3;
     app.list.list_url_base = argv[4];
     std::ofstream record(argv[2], std::ios::binary);
     const int calls = _wtoi(argv[5]);

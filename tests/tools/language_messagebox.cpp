@@ -12,12 +12,12 @@
 #include <string>
 #include <thread>
 
-#include "app/language.h"
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
 #include "child_process.h"
 #include "message_box_finder.h"
+#include "services/language.h"
 #include "test_files.h"
 
 namespace {

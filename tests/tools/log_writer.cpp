@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "app/log.h"
 #include "app/update_app.h"
 #include "base/unique_handle.h"
+#include "services/log.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     int count = 0;

@@ -1,0 +1,56 @@
+#include "services/embedded_settings.h"
+
+#include <windows.h>
+
+#include "base/code_page.h"
+#include "base/file_ops.h"
+#include "base/text.h"
+#include "base/unique_handle.h"
+#include "services/settings.h"
+#include "services/settings_rules.h"
+
+namespace nm {
+
+namespace {
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+    if (!file) return;  // a settings file that cannot be written is simply not refreshed
+    DWORD written = 0;
+    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+}  // namespace
+
+std::string EmbeddedSettingsBytes() {
+    HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kEmbeddedSettingsId), kEmbeddedSettingsType);
+    if (!found) return {};
+    HGLOBAL loaded = ::LoadResource(nullptr, found);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    if (!data) return {};
+    return std::string(static_cast<const char*>(data), ::SizeofResource(nullptr, found));
+}
+
+void InstallBrandedApplicationDirectory(Settings& settings) {
+    const std::string bytes = EmbeddedSettingsBytes();
+    settings.SetEmbeddedText(code_page::Decode(bytes));
+    const std::wstring name = settings.EmbeddedSetting(L"APPLICATION", L"Name");
+
+    // The executable's own directory, without its trailing separator.
+    std::wstring own_directory = settings.ApplicationDirectory();
+    if (!own_directory.empty() && own_directory.back() == L'\\') own_directory.pop_back();
+    const std::wstring lumidex_set = own_directory + L"\\..\\LumidexSet.ini";
+    const bool lumidex_set_present = files::Exists(lumidex_set);
+    const std::wstring set_id =
+        lumidex_set_present ? settings.ReadFromFile(lumidex_set, L"APPLICATION", L"LumidexSetId") : L"";
+
+    wchar_t windows_directory[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows_directory, MAX_PATH);
+    const std::wstring directory =
+        settings_rules::BrandedApplicationDirectory(windows_directory, name, set_id, lumidex_set_present);
+    files::CreateDirectoryLevels(directory);
+    settings.SetApplicationDirectory(directory);
+
+    if (!bytes.empty()) WriteWholeFile(directory + L"novamend.ini", bytes);
+}
+
+}  // namespace nm

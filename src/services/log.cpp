@@ -1,0 +1,58 @@
+#include "services/log.h"
+
+#include "base/code_page.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "base/text.h"
+#include "base/unique_handle.h"
+#include "services/named_lock.h"
+#include "services/process_services.h"
+
+namespace nm {
+
+namespace {
+
+std::wstring TimeStamp() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    wchar_t stamp[32];
+    std::swprintf(stamp, std::size(stamp), L"[%04u-%02u-%02u %02u:%02u:%02u]", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return stamp;
+}
+
+unique_hfile OpenForAppend(const std::wstring& path) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+    return file;
+}
+
+}  // namespace
+
+void WriteLog(const std::wstring& text) {
+    ProcessServices& services = Services();
+    services.hosts.NotifyLog(text);
+
+    const std::wstring name = services.settings.Read(L"Novamend", L"Log");
+    if (name.empty()) return;
+
+    // Serialises writers of the log file, threads and processes alike.
+    ScopedLock lock(NamedLock::Log);
+    const std::wstring path = text::CollapseSeparators(services.settings.ApplicationDirectory() + L"\\" + name);
+    const std::string line = code_page::Encode(TimeStamp() + text + L"\r\n");
+    unique_hfile file = OpenForAppend(path);
+    if (!file) return;
+    LARGE_INTEGER end{};
+    if (!::SetFilePointerEx(file.get(), end, nullptr, FILE_END)) return;
+    DWORD written = 0;
+    ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+}  // namespace nm

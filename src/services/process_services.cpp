@@ -1,0 +1,12 @@
+#include "services/process_services.h"
+
+namespace nm {
+
+ProcessServices& Services() {
+    static ProcessServices services;
+    return services;
+}
+
+std::wstring TranslateMain(const std::wstring& text) { return Services().language.Translate(L"MAIN", text); }
+
+}  // namespace nm
