@@ -54,10 +54,11 @@ add_dependencies(novamend novamend_language_tables)
 set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS ${language_tables})
 target_include_directories(novamend PRIVATE ${language_dir})
 
-# The branding tool writes vendor settings into a copy of the program.
-add_executable(novamend-brand ${PROJECT_SOURCE_DIR}/src/brand/brand_main.cpp)
-target_link_libraries(novamend-brand PRIVATE novamend_core)
-target_link_options(novamend-brand PRIVATE -municode)
+# The vendor tool: brands the program and prepares what a vendor publishes.
+file(GLOB tool_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/tool/*.cpp)
+add_executable(novamend-tool ${tool_sources})
+target_link_libraries(novamend-tool PRIVATE novamend_core)
+target_link_options(novamend-tool PRIVATE -municode)
 
 # GoogleTest from Debian's sources, compiled for Windows.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

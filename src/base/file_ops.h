@@ -3,6 +3,7 @@
 // for another process (a virus scanner, an indexer) to let go of a file.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace nm::files {
 
@@ -12,6 +13,11 @@ bool Exists(const std::wstring& path);
 bool Delete(const std::wstring& path);
 // The file's size, or -1 when it cannot be read.
 std::int64_t Size(const std::wstring& path);
+// The whole file into bytes; false when it cannot be read or is larger than
+// max_bytes (bytes are then unchanged or partly read).
+bool ReadAll(const std::wstring& path, std::string& bytes, std::int64_t max_bytes);
+// Creates or replaces the file with exactly these bytes; false on any failure.
+bool WriteAll(const std::wstring& path, std::string_view bytes);
 // Creates every missing level of a directory path.
 void CreateDirectoryLevels(const std::wstring& directory);
 // Creates every missing folder above a file path.

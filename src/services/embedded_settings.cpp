@@ -11,15 +11,6 @@
 
 namespace nm {
 
-namespace {
-void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
-    if (!file) return;  // a settings file that cannot be written is simply not refreshed
-    DWORD written = 0;
-    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-}  // namespace
 
 std::string EmbeddedSettingsBytes() {
     HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kEmbeddedSettingsId), kEmbeddedSettingsType);
@@ -50,7 +41,8 @@ void InstallBrandedApplicationDirectory(Settings& settings) {
     files::CreateDirectoryLevels(directory);
     settings.SetApplicationDirectory(directory);
 
-    if (!bytes.empty()) WriteWholeFile(directory + L"novamend.ini", bytes);
+    // A settings file that cannot be written is simply not refreshed.
+    if (!bytes.empty()) files::WriteAll(directory + L"novamend.ini", bytes);
 }
 
 }  // namespace nm

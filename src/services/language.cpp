@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/file_ops.h"
 #include "base/unique_handle.h"
 
 namespace nm {
@@ -11,20 +12,8 @@ namespace nm {
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!bytes.empty() && !::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
-        return false;
-    bytes.resize(read);
-    return true;
-}
+// Far above any real language file.
+constexpr std::int64_t kLargestLanguageFile = 64 * 1024 * 1024;
 
 std::wstring WindowText(HWND window) {
     const int length = ::GetWindowTextLengthW(window);
@@ -52,7 +41,7 @@ void CLanguage::LoadText(std::string_view bytes, UINT code_page) {
 
 bool CLanguage::LoadFile(const std::wstring& path) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return false;
+    if (!files::ReadAll(path, bytes, kLargestLanguageFile)) return false;
     if (bytes.starts_with(kUtf8Mark))
         LoadText(std::string_view(bytes).substr(kUtf8Mark.size()), CP_UTF8);
     else

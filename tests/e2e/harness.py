@@ -69,7 +69,7 @@ def branded_updater(settings, directory=None, exe_name="novamend.exe"):
     ini.write_bytes(text if isinstance(text, bytes) else text.encode("ascii"))
     target = folder / exe_name
     shutil.copyfile(BIN / "novamend.exe", target)
-    wine([BIN / "novamend-brand.exe", windows_path(target), windows_path(ini)], check=True)
+    wine([BIN / "novamend-tool.exe", "brand", windows_path(target), windows_path(ini)], check=True)
     ini.unlink()
     return target
 

@@ -1,0 +1,47 @@
+// novamend-tool: what a vendor does to ship the updater, without a compiler.
+//   novamend-tool brand UPDATER SETTINGS [OUT]
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/system_error.h"
+#include "tool/tool_commands.h"
+
+namespace nm::tool {
+
+int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path) {
+    const std::wstring reason = SystemReason(::GetLastError());
+    std::fwprintf(stderr, L"novamend-tool %ls: %ls: %ls%ls\n", command.c_str(), what.c_str(), path.c_str(),
+                  reason.c_str());
+    return 1;
+}
+
+namespace {
+struct Command {
+    const wchar_t* name;
+    const wchar_t* usage;
+    int (*run)(const Arguments&);
+};
+
+constexpr Command kCommands[] = {
+    {L"brand", L"brand UPDATER SETTINGS [OUT]   embed SETTINGS as the default of a copy of UPDATER", Brand},
+};
+
+int Usage() {
+    std::fwprintf(stderr, L"usage: novamend-tool COMMAND ...\n");
+    for (const Command& command : kCommands) std::fwprintf(stderr, L"  %ls\n", command.usage);
+    return 2;
+}
+}  // namespace
+
+}  // namespace nm::tool
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace nm::tool;
+    if (argc < 2) return Usage();
+    const std::wstring name = argv[1];
+    for (const Command& command : kCommands)
+        if (name == command.name) return command.run(Arguments(argv + 2, argv + argc));
+    return Usage();
+}
