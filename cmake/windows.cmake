@@ -54,6 +54,46 @@ add_dependencies(novamend novamend_language_tables)
 set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS ${language_tables})
 target_include_directories(novamend PRIVATE ${language_dir})
 
+# The pictures of the windows, drawn into the build tree by a script that needs
+# Pillow (Debian's python3-pil, made for the system's python3: another python3
+# found first on the PATH may lack it, so every python3 on the PATH is tried).
+set(picture_python)
+set(python_candidates ${Python3_EXECUTABLE})
+string(REPLACE ":" ";" path_dirs "$ENV{PATH}")
+foreach(dir IN LISTS path_dirs)
+  if(EXISTS ${dir}/python3)
+    list(APPEND python_candidates ${dir}/python3)
+  endif()
+endforeach()
+foreach(candidate IN LISTS python_candidates)
+  execute_process(COMMAND ${candidate} -c "import PIL"
+    RESULT_VARIABLE pillow_missing OUTPUT_QUIET ERROR_QUIET)
+  if(pillow_missing EQUAL 0)
+    set(picture_python ${candidate})
+    break()
+  endif()
+endforeach()
+if(NOT picture_python)
+  message(FATAL_ERROR "no python3 with Pillow: run scripts/setup")
+endif()
+set(picture_dir ${CMAKE_BINARY_DIR}/pictures)
+set(picture_script ${PROJECT_SOURCE_DIR}/src/res/pictures/make_pictures.py)
+set(pictures)
+foreach(picture IN ITEMS background.gif bar.gif
+    minimise_normal.gif minimise_pressed.gif minimise_hover.gif minimise_disabled.gif
+    hide_normal.gif hide_pressed.gif hide_hover.gif hide_disabled.gif
+    tray_background.bmp tray_close.bmp cell_empty.bmp cell_filled.bmp novamend.ico)
+  list(APPEND pictures ${picture_dir}/${picture})
+endforeach()
+add_custom_command(OUTPUT ${pictures}
+  COMMAND ${picture_python} ${picture_script} ${picture_dir}
+  DEPENDS ${picture_script}
+  VERBATIM)
+add_custom_target(novamend_pictures DEPENDS ${pictures})
+add_dependencies(novamend novamend_pictures)
+set_property(SOURCE ${resource_script} APPEND PROPERTY OBJECT_DEPENDS ${pictures})
+target_include_directories(novamend PRIVATE ${picture_dir})
+
 # The vendor tool: brands the program and prepares what a vendor publishes.
 file(GLOB tool_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/tool/*.cpp)
 add_executable(novamend-tool ${tool_sources})
