@@ -99,7 +99,7 @@ bool CUpdateApp::InitInstance() {
 
     // 12-13.
     if (auto version = command_line::DotNetSwitch(processed)) {
-        OfferDotNetDownload(*version);
+        OfferDotNetDownload(nullptr, *version);
         return false;
     }
     CheckDotNetFromSettings();
