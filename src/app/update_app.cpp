@@ -15,7 +15,7 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "install/elevation.h"
-#include "install/offline_package.h"
+#include "download/offline_package.h"
 #include "install/old_files.h"
 #include "install/run_file.h"
 #include "services/embedded_settings.h"

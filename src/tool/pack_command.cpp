@@ -3,16 +3,18 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <set>
 
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "install/offline_package_rules.h"
+#include "download/offline_package_rules.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
 #include "list/pending_list.h"
+#include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "tool/tool_commands.h"
 
@@ -84,14 +86,16 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
         return Refuse(against.empty() ? L"no entry with a version in " + list_path
                                       : L"nothing to pack: no entry differs from " + against);
 
+    // Each file at the place it is staged in the work directory, which is its
+    // list path with a macro or a drive as a folder ("{desktop}", "{C}").
     std::set<std::wstring> names;
     for (const updatefileinfo& entry : contents.pending.entries) {
         if (!CarriesFile(entry)) continue;
-        const std::wstring name = MemberName(entry.path);
-        if (IsReservedMember(name) || !MemberNameStaysInside(name) || entry.path.find(L'{') != std::wstring::npos)
+        const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
+        const std::wstring name = staged ? MemberName(*staged) : L"";
+        if (!staged || EntryClimbsOut(entry) || IsReservedMember(name) || !MemberNameStaysInside(name))
             return Refuse(L"a list path that cannot be packed: " + entry.path);
-        const std::wstring file =
-            text::CollapseSeparators(release + L"\\" + text::ReplaceAll(entry.path, L"/", L"\\"));
+        const std::wstring file = text::CollapseSeparators(release + L"\\" + *staged);
         const DWORD attributes = ::GetFileAttributesW(file.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Refuse(L"missing in the release: " + entry.path + L" (" + file + L")");

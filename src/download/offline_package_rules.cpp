@@ -1,5 +1,5 @@
 // portable: builds without Win32
-#include "install/offline_package_rules.h"
+#include "download/offline_package_rules.h"
 
 #include "base/text.h"
 

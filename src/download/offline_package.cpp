@@ -1,19 +1,21 @@
-#include "install/offline_package.h"
+#include "download/offline_package.h"
 
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "base/file_ops.h"
-#include "base/path_macros.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "install/offline_package_rules.h"
+#include "download/finished_file.h"
+#include "download/offline_package_rules.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
 #include "list/pending_list.h"
+#include "list/staged_path.h"
 #include "services/log.h"
 
 namespace nm {
@@ -66,26 +68,14 @@ bool CopyPackageOut(HANDLE executable, const Trailer& trailer, const std::wstrin
     return true;
 }
 
-// Whether a path, once made absolute, lies below the directory.
-bool LiesBelow(const std::wstring& path, const std::wstring& directory) {
-    auto full = [](const std::wstring& p) {
-        std::vector<wchar_t> buffer(32768);
-        const DWORD n = ::GetFullPathNameW(p.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-        return n > 0 && n < buffer.size() ? std::wstring(buffer.data(), n) : std::wstring();
-    };
-    const std::wstring inside = full(path), folder = full(directory + L"\\");
-    return !inside.empty() && !folder.empty() && inside.size() > folder.size() &&
-           text::EqualsNoCase(std::wstring_view(inside).substr(0, folder.size()), folder);
-}
-
 // Says in the log why a package is not used; false.
 bool Damage(const std::wstring& reason) {
     WriteLog(L"Offline update package: " + reason);
     return false;
 }
 
-// Reads a package copy into place. Every file it writes is noted, so that a
-// package found damaged half-way leaves nothing behind.
+// Reads a package copy into place. A package found damaged half-way takes
+// back everything it unpacked.
 class PackageReader {
 public:
     PackageReader(const OfflinePackagePlaces& places, const std::wstring& copy) : places_(places), copy_(copy) {}
@@ -96,8 +86,9 @@ public:
         DownLoadList pending;
         if (!ReadPendingList(pending_bytes)) return false;
         if (!pending_list::Parse(pending_bytes, pending)) return Damage(L"the pending list is damaged");
-        if (PlanStaging(pending) && Stage()) return true;
-        for (const std::wstring& path : written_) files::Delete(path);
+        if (!PlanStaging(pending)) return false;
+        if (Stage()) return true;
+        Discard();
         return false;
     }
 
@@ -124,38 +115,49 @@ private:
         return true;
     }
 
-    // Where each file of the pending entries is staged, by archive name.
+    // Where each file of the pending entries is staged, by archive name:
+    // where the download step would leave it.
     bool PlanStaging(const DownLoadList& pending) {
         if (!names_.count(text::Lower(std::wstring(kUpdateListMember)))) return Damage(L"the update list is missing");
-        staging_[text::Lower(std::wstring(kUpdateListMember))] = places_.local_list_file;
+        unpack_to_[text::Lower(std::wstring(kUpdateListMember))] = places_.local_list_file;
         for (const updatefileinfo& entry : pending.entries) {
             if (!CarriesFile(entry)) continue;
-            const std::wstring name = text::Lower(MemberName(entry.path));
-            const std::wstring staged =
-                MakeLocalPath(places_.list_work_directory, entry.path, places_.application_directory) + L"_";
-            if (!MemberNameStaysInside(name) || !LiesBelow(staged, places_.list_work_directory))
-                return Damage(L"a list path leaves the work directory: " + entry.path);
+            const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
+            if (!staged || EntryClimbsOut(entry)) return Damage(L"a list path leaves its folder: " + entry.path);
+            const std::wstring name = text::Lower(MemberName(*staged));
             if (!names_.count(name)) return Damage(L"a file of the list is missing: " + entry.path);
-            staging_[name] = staged;
+            const std::wstring local = text::CollapseSeparators(places_.list_work_directory + L"\\" + *staged);
+            unpack_to_[name] = local;
+            finished_[local] = entry.ver;
         }
         return true;
     }
 
+    // Unpacked, each file becomes a finished download of its entry's version.
     bool Stage() {
         const int walked = ForEachZipEntry(copy_, [&](const std::wstring& name) -> std::wstring {
-            const auto staged = staging_.find(text::Lower(name));
-            if (staged == staging_.end()) return L"";
-            written_.push_back(staged->second);
-            return staged->second;
+            const auto local = unpack_to_.find(text::Lower(name));
+            return local == unpack_to_.end() ? L"" : local->second;
         });
-        return walked == 0 || Damage(L"an entry cannot be unpacked (" + std::to_wstring(walked) + L")");
+        if (walked != 0) return Damage(L"an entry cannot be unpacked (" + std::to_wstring(walked) + L")");
+        for (const auto& [local, version] : finished_)
+            if (!MarkFinished(local, version)) return Damage(L"cannot mark as finished: " + local);
+        return true;
+    }
+
+    void Discard() {
+        files::Delete(places_.local_list_file);
+        for (const auto& [local, version] : finished_) {
+            files::Delete(local);
+            DiscardFinished(local);
+        }
     }
 
     const OfflinePackagePlaces& places_;
     const std::wstring copy_;
     std::set<std::wstring> names_;
-    std::map<std::wstring, std::wstring> staging_;
-    std::vector<std::wstring> written_;
+    std::map<std::wstring, std::wstring> unpack_to_;  // archive name, destination
+    std::map<std::wstring, std::wstring> finished_;   // local path, version
 };
 }  // namespace
 
@@ -181,6 +183,8 @@ OfflinePackageResult ProcessOfflinePackage(const OfflinePackagePlaces& places, D
     files::Delete(copy);
     if (!unpacked) return OfflinePackageResult::Damaged;
     pending_list::Parse(pending_bytes, list);
+    // Kept with the list, as the check does, so an elevated copy finds the files.
+    list.temporary_directory = places.list_work_directory;
     SplitOffDescriptionAndRuns(list.entries, list.description, list.run_commands);
     return OfflinePackageResult::Loaded;
 }
