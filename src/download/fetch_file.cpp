@@ -5,8 +5,10 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "download/download_progress.h"
+#include "download/expected_content.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
+#include "services/log.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -41,7 +43,21 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
                        bool no_retry) const {
     Settings& settings = Services().settings;
     const std::wstring finished = local + L"_";
-    if (row >= 0 && files::Exists(finished)) {
+    // Signed releases: only the bytes the list names may stand as finished.
+    const ExpectedContent expected = ExpectedContentOf(list_, row);
+    auto content_refused = [&](const std::wstring& path, const std::wstring& source) {
+        if (HasExpectedContent(expected, path)) return false;
+        const std::wstring note = Note(expected.known ? L"sha256 mismatch[%s]" : L"no sha256[%s]", source);
+        AppendEntryMessage(list_, row, note);
+        WriteLog(note);
+        files::Delete(path);
+        return true;
+    };
+    if (expected.required && !expected.known) {
+        content_refused(local, url);  // says why; nothing is fetched
+        return 1;
+    }
+    if (row >= 0 && files::Exists(finished) && !content_refused(finished, url)) {
         const LPARAM size = static_cast<LPARAM>(files::Size(finished));
         if (window) {
             ::SendMessageW(window, UM_FILESIZE, row, size);
@@ -63,15 +79,21 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         if (row < 0) settings.Write(L"Novamend", L"ListFileZip", archive ? L"1" : L"0");
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
         if (!archive) {
+            if (content_refused(local, source)) continue;
             if (row >= 0) files::ReplaceWithRetries(local, finished);
             return 0;
         }
         if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
             // The archive stays as it is; there is no plain file to mark.
+            if (content_refused(archive_path, source)) continue;
             if (files::Exists(local)) files::ReplaceWithRetries(local, finished);
             return 0;
         }
         if (ExtractArchive(archive_path, local)) {
+            if (content_refused(local, source)) {
+                ::DeleteFileW(archive_path.c_str());
+                continue;
+            }
             if (row >= 0) files::ReplaceWithRetries(local, finished);
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
             ::DeleteFileW(archive_path.c_str());
