@@ -6,9 +6,11 @@
 #include "base/text.h"
 #include "download/download_progress.h"
 #include "download/expected_content.h"
+#include "download/finished_file.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
 #include "services/log.h"
+#include "services/named_lock.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -20,6 +22,11 @@ long ClampedSetting(const wchar_t* key, long low, long high) {
 
 std::wstring Note(const wchar_t* format, const std::wstring& what) { return text::Format(TranslateMain(format), {what}); }
 }  // namespace
+
+std::wstring FileFetcher::EntryVersion(long row) const {
+    ScopedLock lock(NamedLock::EntryMessage);
+    return row >= 0 && row < list_.FileCount() ? list_.entries[row].ver : std::wstring();
+}
 
 long FilesAtOnce() { return ClampedSetting(L"threadcount", 1, 50); }
 long ConnectionsPerFile() { return ClampedSetting(L"filethread", 1, 100); }
@@ -42,7 +49,7 @@ int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, co
 int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local,
                        bool no_retry) const {
     Settings& settings = Services().settings;
-    const std::wstring finished = local + L"_";
+    const std::wstring version = EntryVersion(row);
     // Signed releases: only the bytes the list names may stand as finished.
     const ExpectedContent expected = ExpectedContentOf(list_, row);
     auto content_refused = [&](const std::wstring& path, const std::wstring& source) {
@@ -57,13 +64,17 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         content_refused(local, url);  // says why; nothing is fetched
         return 1;
     }
-    if (row >= 0 && files::Exists(finished) && !content_refused(finished, url)) {
-        const LPARAM size = static_cast<LPARAM>(files::Size(finished));
-        if (window) {
-            ::SendMessageW(window, UM_FILESIZE, row, size);
-            ::SendMessageW(window, UM_FILEDONE, row, size);
+    if (row >= 0) {
+        if (IsFinishedFor(local, version) && !content_refused(FinishedPath(local), url)) {
+            const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)));
+            if (window) {
+                ::SendMessageW(window, UM_FILESIZE, row, size);
+                ::SendMessageW(window, UM_FILEDONE, row, size);
+            }
+            return 0;
         }
-        return 0;
+        // Left by a cycle for another version, or unfinished: fetched anew.
+        DiscardFinished(local);
     }
     files::CreateParentDirectories(local);
 
@@ -80,13 +91,11 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
         if (!archive) {
             if (content_refused(local, source)) continue;
-            if (row >= 0) files::ReplaceWithRetries(local, finished);
-            return 0;
+            return row < 0 || MarkFinished(local, version) ? 0 : 1;
         }
         if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
             // The archive stays as it is; there is no plain file to mark.
             if (content_refused(archive_path, source)) continue;
-            if (files::Exists(local)) files::ReplaceWithRetries(local, finished);
             return 0;
         }
         if (ExtractArchive(archive_path, local)) {
@@ -94,10 +103,9 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
                 ::DeleteFileW(archive_path.c_str());
                 continue;
             }
-            if (row >= 0) files::ReplaceWithRetries(local, finished);
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
             ::DeleteFileW(archive_path.c_str());
-            return 0;
+            return row < 0 || MarkFinished(local, version) ? 0 : 1;
         }
         AppendEntryMessage(list_, row, Note(L"unzip error[%s]", archive_path));
         ::DeleteFileW(archive_path.c_str());

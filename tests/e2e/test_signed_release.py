@@ -1,9 +1,9 @@
 """Signed releases through nginx and novamend.exe: a list signed with the
 vendor's key installs its files; a changed list, a missing or foreign
 signature and an older list are refused before any file is asked for; a file
-whose bytes differ from its sha256 (plain or archive) or that has none never
-becomes a finished file. Keys and signatures cross between openssl and
-novamend-tool in both directions."""
+whose bytes differ from its sha256 (plain or archive) or that has none is
+never installed, and the application stays as it was. Keys and signatures
+cross between openssl and novamend-tool in both directions."""
 import re
 import shutil
 import subprocess
@@ -91,9 +91,10 @@ class SignedReleaseTest(unittest.TestCase):
             with self.subTest(key=bool(key)):
                 inst = self.installation(key)
                 inst.run("/silence")
-                self.assertEqual((inst.work_dir / "a.txt_").read_bytes(), b"new a", inst.log())
-                self.assertEqual((inst.work_dir / "bin" / "b.dat_").read_bytes(), b"\x00b" * 5000)
-                self.assertIn("Download completed 2/2.", inst.log())
+                self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"new a", inst.log())
+                self.assertEqual((inst.app_dir / "bin" / "b.dat").read_bytes(), b"\x00b" * 5000)
+                # The comparison copy keeps the serial for the next check.
+                self.assertIn("<serial>5</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
 
     def test_lists_that_fail_their_signature_or_are_older_are_refused_before_any_file(self):
         other_key = self.keys / "other.pem"
@@ -115,19 +116,21 @@ class SignedReleaseTest(unittest.TestCase):
             with self.subTest(name):
                 prepare()
                 serial = 6 if name == "older than installed" else 4
-                inst.install_list(harness.list_xml([], extra=f"<serial>{serial}</serial>"))
+                copy = harness.list_xml([], extra=f"<serial>{serial}</serial>")
+                inst.install_list(copy)
                 (inst.app_dir / "novamend.log").unlink(missing_ok=True)
                 since = len(self.nginx.access_log())
                 inst.run("/silence")
                 self.assertIn(refusal, inst.log())
                 self.assertNotIn("Found 1 files", inst.log())
                 self.assertEqual(self.requested_files(since), set())
-                self.assertFalse((inst.work_dir / "a.txt_").exists())
+                self.assertFalse((inst.app_dir / "a.txt").exists())
+                self.assertEqual((inst.app_dir / "novamend.xml").read_text(encoding="utf-8"), copy)
         # A key that is no key refuses every list.
         broken = self.installation(self.vendor_public[:-8])
         broken.run("/silence")
         self.assertIn("ListPublicKey is not a valid key", broken.log())
-        self.assertFalse((broken.work_dir / "a.txt_").exists())
+        self.assertFalse((broken.app_dir / "a.txt").exists())
 
     def test_files_whose_bytes_differ_or_that_have_no_sha256_never_finish(self):
         good = {"a.txt": b"good a", "b.dat": b"good b", "c.bin": b"good c", "d.txt": b"good d"}
@@ -138,14 +141,18 @@ class SignedReleaseTest(unittest.TestCase):
                 archive.writestr(name, content)
         (self.site / "c.bin").write_bytes(b"evil c")
         inst = self.installation(self.vendor_public)
+        (inst.app_dir / "a.txt").write_bytes(b"old a")
         since = len(self.nginx.access_log())
         inst.run("/silence")
         log = inst.log()
-        # b.dat's archive is refused, its plain file is right.
+        # b.dat's archive is refused, its plain file is right; the others never finish.
         self.assertEqual((inst.work_dir / "b.dat_").read_bytes(), b"good b", log)
         for name in ("a.txt", "c.bin", "d.txt"):
             self.assertFalse((inst.work_dir / f"{name}_").exists(), name)
             self.assertFalse((inst.work_dir / name).exists(), name)
+        # Nothing is installed: the application stays as it was.
+        self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"old a")
+        self.assertFalse((inst.app_dir / "b.dat").exists())
         self.assertIn("sha256 mismatch[", log)
         self.assertIn("no sha256[", log)
         self.assertIn("Error 3 files", log)
@@ -160,7 +167,7 @@ class SignedReleaseTest(unittest.TestCase):
         listing = self.publish({"a.txt": b"tool a"}, 9, key=key)  # keygen's key, used by openssl
         inst = self.installation(printed)
         inst.run("/silence")
-        self.assertEqual((inst.work_dir / "a.txt_").read_bytes(), b"tool a", inst.log())
+        self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"tool a", inst.log())
         # The tool's signature, with openssl's key (SEC1), verified by openssl.
         tool("sign", self.vendor_key, listing)
         (self.keys / "sig.der").write_bytes(openssl("base64", "-d", "-in", f"{listing}.sig"))

@@ -16,9 +16,11 @@
 #include "list/entry_targets.h"
 #include "list/list_compare.h"
 #include "list/list_signature.h"
+#include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/log.h"
 #include "services/status_report.h"
+#include "services/window_messages.h"
 
 namespace nm {
 
@@ -40,8 +42,8 @@ struct MirrorRace {
 // With a list key, a fetched list stands only with a valid signature from its
 // own address + ".sig". One that does not is deleted at once, in the fetch
 // thread, so that nothing later (a late thread, a quick check) can read it.
-ListSignature AcceptFetchedList(const std::wstring& key_text, const std::wstring& address,
-                                const std::wstring& list_file, bool no_retry) {
+ListSignature AcceptFetchedList(const std::wstring& address, const std::wstring& list_file, bool no_retry) {
+    const std::wstring key_text = ListPublicKeySetting();
     if (key_text.empty()) return ListSignature::verified;
     const std::wstring signature_file = list_file + L".sig";
     CSegmentedDownloader downloader;
@@ -66,7 +68,7 @@ std::wstring RefusalText(ListSignature signature) {
     return {};
 }
 
-bool MirrorRaceFetch(const std::wstring& list_file, const std::wstring& key_text, ListSignature& refused) {
+bool MirrorRaceFetch(const std::wstring& list_file, ListSignature& refused) {
     CUpdateApp& app = theApp();
     auto race = std::make_shared<MirrorRace>();
     const std::vector<std::wstring> mirrors = app.list.mirror_addresses;
@@ -76,13 +78,11 @@ bool MirrorRaceFetch(const std::wstring& list_file, const std::wstring& key_text
         ::DeleteFileW(file.c_str());
         const std::wstring address = ExpandListParameters(mirrors[i]);
         WriteLog(L"download:" + address);
-        const bool started = StartDetached([race, address, file, list_file, key_text] {
-            if (!address.empty() && !file.empty() && FetchFile(nullptr, -1, address, file, true) == 0) {
-                const ListSignature signature = AcceptFetchedList(key_text, address, file, true);
+        const bool started = StartDetached([race, address, file, list_file] {
+            ListSignature signature = ListSignature::verified;
+            if (!address.empty() && !file.empty() && FetchListFile(address, file, true, &signature)) {
                 ScopedLock guard(NamedLock::MirrorRace);
-                if (signature != ListSignature::verified) {
-                    race->refused = signature;
-                } else if (race->winner.empty()) {
+                if (race->winner.empty()) {
                     race->winner = address;
                     files::ReplaceWithRetries(file, list_file);
                 } else {
@@ -90,6 +90,7 @@ bool MirrorRaceFetch(const std::wstring& list_file, const std::wstring& key_text
                 }
             }
             ScopedLock guard(NamedLock::MirrorRace);
+            if (signature != ListSignature::verified) race->refused = signature;
             --race->pending;
         });
         if (!started) {
@@ -110,15 +111,13 @@ bool MirrorRaceFetch(const std::wstring& list_file, const std::wstring& key_text
     return true;
 }
 
-bool SingleFetch(const std::wstring& list_file, const std::wstring& key_text, ListSignature& refused) {
+bool SingleFetch(const std::wstring& list_file, ListSignature& refused) {
     auto fetch = std::make_shared<struct SingleFetch>();
-    const bool started = StartDetached([fetch, list_file, key_text] {
+    const bool started = StartDetached([fetch, list_file] {
         const std::wstring address = ExpandListParameters(theApp().settings.Read(L"UPDATEINFO", L"ListURL"));
         WriteLog(L"download:" + address);
-        bool ok = FetchFile(nullptr, -1, address, list_file, false) == 0;
-        const ListSignature signature = ok ? AcceptFetchedList(key_text, address, list_file, false)
-                                           : ListSignature::verified;
-        ok = ok && signature == ListSignature::verified;
+        ListSignature signature = ListSignature::verified;
+        const bool ok = FetchListFile(address, list_file, false, &signature);
         ScopedLock guard(NamedLock::SingleFetch);
         fetch->signature = signature;
         fetch->state = ok ? kFetchSucceeded : kFetchFailed;
@@ -146,11 +145,28 @@ bool AnyTargetMissing(const updatefileinfo& entry) {
         if (!files::Exists(target)) return true;
     return false;
 }
+// An entry whose path or destination climbs out of its folder by ".." could
+// write anywhere: it is dropped, and said so.
+void RefuseEntriesThatClimbOut(HWND window, std::vector<updatefileinfo>& entries) {
+    std::erase_if(entries, [window](const updatefileinfo& entry) {
+        if (!EntryClimbsOut(entry)) return false;
+        ShowAndLog(window, text::Format(TranslateMain(L"Refused file[%s]: its path leaves its folder"), {entry.path}),
+                   kStatusProblem);
+        return true;
+    });
+}
 }  // namespace
 
 std::wstring ExpandListParameters(const std::wstring& address) {
     return path_macros::ExpandParameters(
         address, [](const std::wstring& key) { return theApp().settings.Read(L"UPDATEINFO", key); });
+}
+
+bool FetchListFile(const std::wstring& address, const std::wstring& list_file, bool no_retry, ListSignature* refused) {
+    if (FetchFile(nullptr, -1, address, list_file, no_retry) != 0) return false;
+    const ListSignature signature = AcceptFetchedList(address, list_file, no_retry);
+    if (refused) *refused = signature;
+    return signature == ListSignature::verified;
 }
 
 bool CheckNeedsAnotherPass() { return !theApp().list.mirror_addresses.empty(); }
@@ -185,11 +201,11 @@ bool CheckStep(HWND window) {
         bool fetched;
         ListSignature refused = ListSignature::verified;
         if (!app.list.mirror_addresses.empty())
-            fetched = MirrorRaceFetch(list_file, key_text, refused);
+            fetched = MirrorRaceFetch(list_file, refused);
         else if (!app.list.remote_version.empty())
             fetched = true;  // the version page stood in for the list: nothing to compare
         else
-            fetched = SingleFetch(list_file, key_text, refused);
+            fetched = SingleFetch(list_file, refused);
         if (!fetched && refused != ListSignature::verified) {
             ShowAndLog(window, RefusalText(refused) + L"\r\n" + address);
             return false;
@@ -218,6 +234,7 @@ bool CheckStep(HWND window) {
     }
     const bool check_lost_files = app.settings.ReadSwitch(L"Novamend", L"CheckLostFile", L"0");
     app.list.entries = MarkChangedEntries(fetched_entries, installed_versions, check_lost_files, AnyTargetMissing);
+    RefuseEntriesThatClimbOut(window, app.list.entries);
     SplitOffDescriptionAndRuns(app.list.entries, app.list.description, app.list.run_commands);
     app.list.KeepFileHashesOfEntries();
     if (!app.list.description.empty()) app.hosts.NotifyDescription(app.list.description);
