@@ -6,7 +6,7 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 set(win32_libraries wininet ole32 oleaut32 uuid shell32 shlwapi comctl32 psapi
-  gdi32 user32 msimg32 version advapi32)
+  gdi32 user32 msimg32 version advapi32 bcrypt)
 
 # minizip, compiled from the sources that scripts/setup fetched.
 set(minizip_dir ${PROJECT_SOURCE_DIR}/build/third_party/minizip)

@@ -2,6 +2,7 @@
 // Move-only owners for Win32 handles: one template, one alias per family, so
 // every handle is closed by the scope that opened it.
 #include <windows.h>
+#include <bcrypt.h>
 #include <wininet.h>
 #include <objbase.h>
 #include <utility>
@@ -46,6 +47,9 @@ inline void delete_gdi_object(HGDIOBJ h) { ::DeleteObject(h); }
 inline void destroy_icon(HICON h) { ::DestroyIcon(h); }
 inline void reg_close_key(HKEY h) { ::RegCloseKey(h); }
 inline void end_update_resource(HANDLE h) { ::EndUpdateResourceW(h, TRUE); }
+inline void close_algorithm(BCRYPT_ALG_HANDLE h) { ::BCryptCloseAlgorithmProvider(h, 0); }
+inline void destroy_hash(BCRYPT_HASH_HANDLE h) { ::BCryptDestroyHash(h); }
+inline void destroy_key(BCRYPT_KEY_HANDLE h) { ::BCryptDestroyKey(h); }
 }  // namespace detail
 
 // Kernel objects whose "none" is NULL (events, processes, threads, mappings).
@@ -60,6 +64,10 @@ using unique_hicon = unique_any<HICON, detail::destroy_icon, 0>;
 using unique_hkey = unique_any<HKEY, detail::reg_close_key, 0>;
 // A resource update that is discarded unless committed with EndUpdateResourceW(h, FALSE).
 using unique_resource_update = unique_any<HANDLE, detail::end_update_resource, 0>;
+// The platform's cryptography (CNG): providers, hash states, keys.
+using unique_bcrypt_algorithm = unique_any<BCRYPT_ALG_HANDLE, detail::close_algorithm, 0>;
+using unique_bcrypt_hash = unique_any<BCRYPT_HASH_HANDLE, detail::destroy_hash, 0>;
+using unique_bcrypt_key = unique_any<BCRYPT_KEY_HANDLE, detail::destroy_key, 0>;
 
 // Memory committed in another process, released with it. The process handle
 // is borrowed: it must outlive the owner.

@@ -5,9 +5,11 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "download/download_progress.h"
+#include "download/expected_content.h"
 #include "download/finished_file.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
+#include "services/log.h"
 #include "services/named_lock.h"
 #include "services/process_services.h"
 
@@ -48,8 +50,22 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
                        bool no_retry) const {
     Settings& settings = Services().settings;
     const std::wstring version = EntryVersion(row);
+    // Signed releases: only the bytes the list names may stand as finished.
+    const ExpectedContent expected = ExpectedContentOf(list_, row);
+    auto content_refused = [&](const std::wstring& path, const std::wstring& source) {
+        if (HasExpectedContent(expected, path)) return false;
+        const std::wstring note = Note(expected.known ? L"sha256 mismatch[%s]" : L"no sha256[%s]", source);
+        AppendEntryMessage(list_, row, note);
+        WriteLog(note);
+        files::Delete(path);
+        return true;
+    };
+    if (expected.required && !expected.known) {
+        content_refused(local, url);  // says why; nothing is fetched
+        return 1;
+    }
     if (row >= 0) {
-        if (IsFinishedFor(local, version)) {
+        if (IsFinishedFor(local, version) && !content_refused(FinishedPath(local), url)) {
             const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)));
             if (window) {
                 ::SendMessageW(window, UM_FILESIZE, row, size);
@@ -73,12 +89,20 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         }
         if (row < 0) settings.Write(L"Novamend", L"ListFileZip", archive ? L"1" : L"0");
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
-        if (!archive) return row < 0 || MarkFinished(local, version) ? 0 : 1;
+        if (!archive) {
+            if (content_refused(local, source)) continue;
+            return row < 0 || MarkFinished(local, version) ? 0 : 1;
+        }
         if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
             // The archive stays as it is; there is no plain file to mark.
+            if (content_refused(archive_path, source)) continue;
             return 0;
         }
         if (ExtractArchive(archive_path, local)) {
+            if (content_refused(local, source)) {
+                ::DeleteFileW(archive_path.c_str());
+                continue;
+            }
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
             ::DeleteFileW(archive_path.c_str());
             return row < 0 || MarkFinished(local, version) ? 0 : 1;

@@ -14,6 +14,15 @@ bool DownLoadList::SaveTo(const std::wstring& file) const {
     return files::WriteAll(file, pending_list::Serialise(*this));
 }
 
+void DownLoadList::KeepFileHashesOfEntries() {
+    std::map<std::wstring, std::wstring> kept;
+    for (const updatefileinfo& entry : entries) {
+        const auto found = file_hashes.find(entry.path);
+        if (found != file_hashes.end()) kept.emplace(found->first, std::move(found->second));
+    }
+    file_hashes.swap(kept);
+}
+
 bool DownLoadList::LoadFrom(const std::wstring& file) {
     std::string bytes;
     return files::ReadAll(file, bytes, kLargestPendingList) && pending_list::Parse(bytes, *this);

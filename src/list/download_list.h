@@ -2,6 +2,7 @@
 #pragma once
 // The process-wide update list object: the entries that need work and what
 // the cycle carries along with them.
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -22,6 +23,8 @@ public:
     // The base of the list address (the folder that holds the list), stored
     // as the list URL base and returned.
     std::wstring StoreListUrlBase(std::wstring_view address) { return list_url_base = ListUrlBase(address); }
+    // Drops the file hashes of paths that no entry names any longer.
+    void KeepFileHashesOfEntries();
 
     // The saved pending list, written before a restart with raised rights.
     // LoadFrom appends the saved entries to those held and replaces the other
@@ -46,6 +49,12 @@ public:
     std::vector<std::wstring> mirror_addresses;
     std::vector<std::wstring> run_commands;
     long copy_value = 0;
+    // Read from the main list for signed releases: its serial number (0 when
+    // it has none) and each file entry's sha256 text by path. For this process
+    // only, and never saved: files are verified as they arrive, and a copy
+    // started with raised rights installs what was already verified.
+    std::uint64_t serial = 0;
+    std::map<std::wstring, std::wstring> file_hashes;
 };
 
 }  // namespace nm

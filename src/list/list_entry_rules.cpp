@@ -27,6 +27,7 @@ const Spellings kFileSpellings[] = {
     {FileField::shortcuticon, {L"shortcuticon", L"shorticon", L"ShortCutIcon", L"SHORTCUTICON", L"SHORTICON"}},
     {FileField::iconindex, {L"iconindex", L"ICONINDEX", L"IconIndex", L"shortcuticonindex", L"SHORTCUTICONINDEX"}},
     {FileField::dstname, {L"DesName", L"desname", L"dstname", L"DstName"}},
+    {FileField::sha256, {L"sha256"}},
 };
 
 // Separates the three values of a run command; U+0001 is not allowed in an
@@ -98,6 +99,11 @@ updatefileinfo FileAttributes::Build() && {
     entry.dstname = std::move(values_[Index(FileField::dstname)]);
     MoveAddressOutOfPath(entry);
     return entry;
+}
+
+std::wstring FileAttributes::Sha256() const {
+    const std::wstring& value = values_[Index(FileField::sha256)];
+    return value.empty() ? value : text::Trim(text::Lower(value));
 }
 
 std::uint32_t OperFlags(std::wstring_view oper) {
@@ -187,6 +193,17 @@ RunCommand SplitRunCommand(std::wstring_view command) {
         parts.wait = command.substr(second + 1);
     }
     return parts;
+}
+
+std::uint64_t ListSerial(std::wstring_view text) {
+    const std::wstring digits = text::Trim(text);
+    if (digits.empty() || digits.size() > 19) return 0;
+    std::uint64_t serial = 0;
+    for (wchar_t c : digits) {
+        if (c < L'0' || c > L'9') return 0;
+        serial = serial * 10 + static_cast<std::uint64_t>(c - L'0');
+    }
+    return serial;
 }
 
 std::wstring NormalisePath(std::wstring_view path) {

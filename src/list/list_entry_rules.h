@@ -15,7 +15,9 @@
 namespace nm::list_entry {
 
 // The fields a file element's attributes fill.
-enum class FileField { ver, flags, path, url, shortcut, shortcuticon, iconindex, dstname, count };
+// sha256 fills no field of the entry: it is taken apart (Sha256) for the
+// check of the downloaded bytes.
+enum class FileField { ver, flags, path, url, shortcut, shortcuticon, iconindex, dstname, sha256, count };
 
 // Where an attribute name goes: its field and its rank among the spellings of
 // that field (0 is tried first). No field when the name is not accepted.
@@ -47,6 +49,9 @@ public:
     // The entry with flags from the action text, the address moved out of
     // the path and the path taken from the address when it has none.
     updatefileinfo Build() &&;
+    // The sha256 text, trimmed and lower-cased; "" when absent. Read it
+    // before Build, which takes the values.
+    std::wstring Sha256() const;
 
 private:
     static constexpr int kNoRank = 1 << 30;
@@ -84,6 +89,10 @@ struct RunCommand {
 };
 std::wstring JoinRunCommand(const RunCommand& command);
 RunCommand SplitRunCommand(std::wstring_view command);
+
+// The number of a list's serial element: decimal digits alone, blanks
+// around them allowed; anything else, or more than 19 digits, is 0.
+std::uint64_t ListSerial(std::wstring_view text);
 
 // What is stored: ver lower-cased and trimmed; in a file path "|" stands for
 // "\" and "._.zip" is dropped, then the path is trimmed.

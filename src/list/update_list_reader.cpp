@@ -2,7 +2,9 @@
 
 #include <ole2.h>
 
+#include <cstdint>
 #include <iterator>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -45,12 +47,14 @@ private:
     std::vector<updatefileinfo> batch_;
 };
 
-bool ReadFileElement(IXMLDOMNode* element, list_entry::FileAttributes attributes, updatefileinfo& entry) {
+bool ReadFileElement(IXMLDOMNode* element, list_entry::FileAttributes attributes, updatefileinfo& entry,
+                     std::wstring* sha256 = nullptr) {
     const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
         // Only values that can still win are read.
         const list_entry::AttributeSlot slot = list_entry::FileAttributeSlot(name);
         if (attributes.Wants(slot)) attributes.Offer(slot, AttributeValue(attribute));
     });
+    if (sha256) *sha256 = attributes.Sha256();
     entry = std::move(attributes).Build();
     return ok;
 }
@@ -66,23 +70,26 @@ bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
     return ok;
 }
 
-// Reads the entries of node's subtree: keep(entry) gets each one normalised,
-// in document order, file entries past the duplicate rule. Of a file element
-// only the fields `wanted` collects are read. False on a COM failure.
+// Reads the entries of node's subtree: keep(entry, sha256) gets each one
+// normalised, in document order, file entries past the duplicate rule, with
+// a file's sha256 text ("" for others). Of a file element only the fields
+// `wanted` collects are read. False on a COM failure.
 template <typename Keep>
 bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, SeenPaths& seen, Keep&& keep) {
-    std::wstring key;  // reused for every file element
+    std::wstring key;     // reused for every file element
+    std::wstring sha256;  // the same
     return ForEachElement(node, [&](IXMLDOMNode* element) {
         unique_bstr name_text;
         if (FAILED(element->get_nodeName(name_text.put()))) return false;
         const std::wstring_view name = name_text.view();
         updatefileinfo entry;
+        sha256.clear();
         if (name == L"description") {
             entry = list_entry::MakeDescriptionEntry(NodeText(element));
         } else if (name == L"run") {
             if (!ReadRunElement(element, entry)) return false;
         } else if (name == L"file") {
-            if (!ReadFileElement(element, wanted, entry)) return false;
+            if (!ReadFileElement(element, wanted, entry, &sha256)) return false;
             // The key is taken before normalisation.
             list_entry::DuplicateKey(entry, key);
             if (!seen.Insert(key)) return true;
@@ -90,24 +97,25 @@ bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, Se
             return true;
         }
         list_entry::Normalise(entry);
-        keep(std::move(entry));
+        keep(std::move(entry), sha256);
         return true;
     });
 }
 
 struct RootChildren {
-    com_ptr<IXMLDOMNode> guid, fileurl;
+    com_ptr<IXMLDOMNode> guid, fileurl, serial;
 };
 
-// The first direct children named guid and fileurl.
+// The first direct children named guid, fileurl and serial.
 RootChildren FindListSettings(IXMLDOMNode* root) {
     RootChildren found;
-    for (com_ptr<IXMLDOMNode> child = FirstChild(root); child && !(found.guid && found.fileurl);) {
+    for (com_ptr<IXMLDOMNode> child = FirstChild(root); child && !(found.guid && found.fileurl && found.serial);) {
         com_ptr<IXMLDOMNode> next = NextSibling(child.get());
         if (IsElement(child.get())) {
             const std::wstring name = NodeName(child.get());
             if (name == L"guid" && !found.guid) found.guid = std::move(child);
             else if (name == L"fileurl" && !found.fileurl) found.fileurl = std::move(child);
+            else if (name == L"serial" && !found.serial) found.serial = std::move(child);
         }
         child = std::move(next);
     }
@@ -150,20 +158,33 @@ void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
     entries.push_back(std::move(entry));
 }
 
-bool ReadListNode(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, bool /*main_list*/) {
+namespace {
+// The entries of node's subtree appended to entries; with hashes given, each
+// file's sha256 text goes there under its path.
+bool ReadNodeInto(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen,
+                  std::map<std::wstring, std::wstring>* hashes) {
     if (!node) return false;
     EntryAppender appender(entries);
     return ReadEntries(node, list_entry::FileAttributes(), seen,
-                       [&appender](updatefileinfo&& entry) { appender.Add(std::move(entry)); });
+                       [&appender, hashes](updatefileinfo&& entry, const std::wstring& sha256) {
+                           if (hashes && !sha256.empty()) hashes->emplace(entry.path, sha256);
+                           appender.Add(std::move(entry));
+                       });
+}
+}  // namespace
+
+bool ReadListNode(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, bool /*main_list*/) {
+    return ReadNodeInto(node, entries, seen, nullptr);
 }
 
 namespace {
 // The list file at path, read by read_root(root element). The main list (a
-// list object given) also sets the list's guid and URL template. Whatever
-// reads the entries, the file loses its guid and a failure shows its message.
+// list object given) also sets the list's guid, URL template and serial. Any
+// list gives its serial when asked. Whatever reads the entries, the file
+// loses its guid and a failure shows its message.
 template <typename ReadRoot>
-bool ReadListFile(const std::wstring& path, DownLoadList* main_list, const ListErrorReporter& report_error,
-                  ReadRoot&& read_root) {
+bool ReadListFile(const std::wstring& path, DownLoadList* main_list, std::uint64_t* serial,
+                  const ListErrorReporter& report_error, ReadRoot&& read_root) {
     auto fail_with_message = [&] {
         // The comparison copy is often simply not there yet: no message then.
         if (!main_list && !FileExists(path)) return false;
@@ -181,10 +202,13 @@ bool ReadListFile(const std::wstring& path, DownLoadList* main_list, const ListE
     if (!root) return false;
 
     RootChildren settings = FindListSettings(root.get());
+    const std::uint64_t list_serial = settings.serial ? list_entry::ListSerial(NodeText(settings.serial.get())) : 0;
+    if (serial) *serial = list_serial;
     if (main_list) {
         if (settings.guid) main_list->guid = NodeText(settings.guid.get());
         main_list->url_template =
             settings.fileurl ? NodeText(settings.fileurl.get()) : DownLoadList::kDefaultUrlTemplate;
+        main_list->serial = list_serial;
     }
 
     if (!read_root(root.get())) return fail_with_message();
@@ -201,20 +225,23 @@ bool ReadListFile(const std::wstring& path, DownLoadList* main_list, const ListE
 
 bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
                     DownLoadList& list, const ListErrorReporter& report_error) {
-    return ReadListFile(path, main_list ? &list : nullptr, report_error, [&](IXMLDOMNode* root) {
+    if (main_list) list.file_hashes.clear();
+    return ReadListFile(path, main_list ? &list : nullptr, nullptr, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
-        return ReadListNode(root, entries, seen, main_list);
+        return ReadNodeInto(root, entries, seen, main_list ? &list.file_hashes : nullptr);
     });
 }
 
-bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error) {
+bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error,
+                      std::uint64_t* serial) {
     // The comparison looks at paths and versions only; an address stands in
     // for a missing path, so it is read too.
     using list_entry::FileField;
     const list_entry::FileAttributes wanted({FileField::ver, FileField::path, FileField::url});
-    return ReadListFile(path, nullptr, report_error, [&](IXMLDOMNode* root) {
+    return ReadListFile(path, nullptr, serial, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
-        return ReadEntries(root, wanted, seen, [&versions](updatefileinfo&& entry) { AddListVersion(versions, entry); });
+        return ReadEntries(root, wanted, seen,
+                           [&versions](updatefileinfo&& entry, const std::wstring&) { AddListVersion(versions, entry); });
     });
 }
 
@@ -244,8 +271,8 @@ bool WriteListWithout(const std::wstring& path, const std::wstring& destination,
     return SUCCEEDED(loaded.document->save(unique_variant(destination).get()));
 }
 
-bool ReadListVersions(const std::wstring& path, ListVersions& versions) {
-    return ReadListVersions(path, versions, ShowFormatError);
+bool ReadListVersions(const std::wstring& path, ListVersions& versions, std::uint64_t* serial) {
+    return ReadListVersions(path, versions, ShowFormatError, serial);
 }
 
 }  // namespace nm

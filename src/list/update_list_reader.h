@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <msxml.h>
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -26,7 +27,9 @@ void ShowFormatError(const std::wstring& text);
 
 // Reads the list at path and appends its entries. True when a root element
 // ("update", "updates" or "novamend") was found and read. The main list also
-// sets the guid and the URL template of `list`; the comparison copy
+// sets the guid, the URL template, the serial and the file hashes of `list`
+// (from the direct children guid, fileurl, serial and each file's sha256
+// attribute); the comparison copy
 // (main_list false) gives entries only. A guid element is removed from the
 // file on disk. COM must be initialised on the thread.
 bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
@@ -37,8 +40,10 @@ bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entri
 // (the same duplicates dropped, the same normalisation; the first entry with
 // a path wins), without reading what the comparison never looks at. The file
 // loses its guid and a broken file shows its message, as in ReadUpdateList.
-bool ReadListVersions(const std::wstring& path, ListVersions& versions);
-bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error);
+// With serial given, the list's serial number goes there (0 without one).
+bool ReadListVersions(const std::wstring& path, ListVersions& versions, std::uint64_t* serial = nullptr);
+bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error,
+                      std::uint64_t* serial = nullptr);
 
 // Saves the list at path as destination without the file elements whose
 // entries (as this reader stores them) have one of the left-out paths. True

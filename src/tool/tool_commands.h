@@ -12,6 +12,14 @@ using Arguments = std::vector<std::wstring>;
 // brand UPDATER SETTINGS [OUT]: the settings become the embedded default of
 // a copy of the updater (or of the updater itself when OUT is left out).
 int Brand(const Arguments& args);
+// keygen KEY_FILE: a new P-256 signing key into KEY_FILE (PKCS#8 PEM); prints
+// the [UPDATEINFO] ListPublicKey text.
+int Keygen(const Arguments& args);
+// makelist RELEASE_DIR OUT_LIST [--serial N]: a list of every file below
+// RELEASE_DIR with path, ver and sha256; the serial defaults to the time.
+int Makelist(const Arguments& args);
+// sign KEY_FILE LIST: writes LIST.sig.
+int Sign(const Arguments& args);
 
 // pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]: a copy of
 // the updater that carries the release's files named by LIST (with
@@ -21,5 +29,7 @@ int Pack(const Arguments& args);
 
 // Says what failed, with the system's reason, on the error output; returns 1.
 int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path);
+// Says what is wrong, without a system reason; returns 1.
+int Refuse(const std::wstring& command, const std::wstring& what, const std::wstring& path);
 
 }  // namespace nm::tool

@@ -1,6 +1,9 @@
 // novamend-tool: what a vendor does to ship the updater, without a compiler.
 //   novamend-tool brand UPDATER SETTINGS [OUT]
 //   novamend-tool pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]
+//   novamend-tool keygen KEY_FILE
+//   novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N]
+//   novamend-tool sign KEY_FILE LIST
 #include <windows.h>
 
 #include <cstdio>
@@ -18,6 +21,12 @@ int Fail(const std::wstring& command, const std::wstring& what, const std::wstri
     return 1;
 }
 
+int Refuse(const std::wstring& command, const std::wstring& what, const std::wstring& path) {
+    std::fwprintf(stderr, L"novamend-tool %ls: %ls%ls%ls\n", command.c_str(), what.c_str(), path.empty() ? L"" : L": ",
+                  path.c_str());
+    return 1;
+}
+
 namespace {
 struct Command {
     const wchar_t* name;
@@ -32,6 +41,9 @@ constexpr Command kCommands[] = {
      L"      an offline update package: UPDATER carrying the files of LIST from RELEASE_DIR\n"
      L"      (with --against, only the entries that differ from that copy)",
      Pack},
+    {L"keygen", L"keygen KEY_FILE   a new release signing key; prints the ListPublicKey text", Keygen},
+    {L"makelist", L"makelist RELEASE_DIR OUT_LIST [--serial N]   a list of every file, with ver and sha256", Makelist},
+    {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
 };
 
 int Usage() {

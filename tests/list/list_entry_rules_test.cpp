@@ -58,12 +58,19 @@ TEST(FileAttributes, EveryAcceptedSpellingFillsItsField) {
         {L"IconIndex", FileField::iconindex}, {L"shortcuticonindex", FileField::iconindex},
         {L"SHORTCUTICONINDEX", FileField::iconindex},
         {L"DesName", FileField::dstname}, {L"desname", FileField::dstname}, {L"dstname", FileField::dstname},
-        {L"DstName", FileField::dstname},
+        {L"DstName", FileField::dstname}, {L"sha256", FileField::sha256},
     };
     for (const auto& [name, field] : cases) EXPECT_EQ(FileAttributeSlot(name).field, field) << name;
     // Spellings outside the table are not read.
-    for (const wchar_t* name : {L"PATH", L"VER", L"Md5", L"URl", L"DESNAME", L"Shortcut", L"param", L""})
+    for (const wchar_t* name : {L"PATH", L"VER", L"Md5", L"URl", L"DESNAME", L"Shortcut", L"param", L"", L"SHA256"})
         EXPECT_FALSE(FileAttributeSlot(name).accepted()) << name;
+}
+
+TEST(ListSerial, DecimalDigitsAloneElseZero) {
+    EXPECT_EQ(ListSerial(L" 17\r\n"), 17u);
+    EXPECT_EQ(ListSerial(L"9999999999999999999"), 9999999999999999999u);
+    for (const wchar_t* other : {L"", L"-3", L"+3", L"1x", L"1 2", L"0x10", L"10000000000000000000"})
+        EXPECT_EQ(ListSerial(other), 0u) << other;
 }
 
 TEST(OperFlags, NumberAndWordsCombine) {

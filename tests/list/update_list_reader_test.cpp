@@ -164,6 +164,34 @@ TEST_F(ReadUpdateListTest, MainListCarriesGuidAndFileUrlAndLosesTheGuidOnDisk) {
     EXPECT_EQ(list.guid, L"kept");
 }
 
+// Signed releases add sha256 and serial: the entries stay what they were
+// without them, so a client without a key reads such a list as before.
+TEST_F(ReadUpdateListTest, SignedListKeepsItsEntriesAndGivesSerialAndHashes) {
+    const std::string files = R"(<file path="a|b.dll" ver="1" XX="2"/><file path="c.dll" ver="2"/>)";
+    ASSERT_TRUE(Read(List(files)));
+    const std::vector<updatefileinfo> plain = entries;
+    entries.clear();
+    const std::wstring signed_list = List(R"(<serial> 42 </serial><file path="a|b.dll" ver="1" XX="2"
+        sha256=" 9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08 "/><file path="c.dll" ver="2"/>)");
+    ASSERT_TRUE(Read(signed_list));
+    ASSERT_EQ(entries.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i) {
+        EXPECT_EQ(entries[i].path, plain[i].path);
+        EXPECT_EQ(entries[i].ver, plain[i].ver);
+        EXPECT_EQ(entries[i].flags, plain[i].flags);
+    }
+    EXPECT_EQ(list.serial, 42u);
+    EXPECT_EQ(list.file_hashes, (std::map<std::wstring, std::wstring>{
+                                    {L"a\\b.dll", L"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08"}}));
+    // The comparison copy gives its serial too; without one it is 0.
+    ListVersions versions;
+    std::uint64_t serial = 7;
+    ASSERT_TRUE(ReadListVersions(signed_list, versions, &serial));
+    EXPECT_EQ(serial, 42u);
+    ASSERT_TRUE(ReadListVersions(List(files), versions, &serial));
+    EXPECT_EQ(serial, 0u);
+}
+
 TEST_F(ReadUpdateListTest, ComparisonCopyGivesEntriesOnlyButAlsoLosesItsGuid) {
     const std::wstring path = List(R"(<guid>{OLD}</guid><fileurl>elsewhere</fileurl><file path="a.dll" ver="1"/>)");
     ASSERT_TRUE(Read(path, false));

@@ -12,8 +12,10 @@
 #include "base/text.h"
 #include "base/threads.h"
 #include "base/url_text.h"
+#include "download/segmented_download.h"
 #include "list/entry_targets.h"
 #include "list/list_compare.h"
+#include "list/list_signature.h"
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/log.h"
@@ -28,13 +30,45 @@ namespace {
 // threads may outlive a spent poll budget, so the state is kept alive by them.
 struct SingleFetch {
     int state = kFetchRunning;
+    ListSignature signature = ListSignature::verified;
 };
 struct MirrorRace {
     std::wstring winner;
     long pending = 0;
+    // Why the last refused mirror was refused.
+    ListSignature refused = ListSignature::verified;
 };
 
-bool MirrorRaceFetch(const std::wstring& list_file) {
+// With a list key, a fetched list stands only with a valid signature from its
+// own address + ".sig". One that does not is deleted at once, in the fetch
+// thread, so that nothing later (a late thread, a quick check) can read it.
+ListSignature AcceptFetchedList(const std::wstring& address, const std::wstring& list_file, bool no_retry) {
+    const std::wstring key_text = ListPublicKeySetting();
+    if (key_text.empty()) return ListSignature::verified;
+    const std::wstring signature_file = list_file + L".sig";
+    CSegmentedDownloader downloader;
+    downloader.connections = 1;
+    downloader.connect_tries = theApp().connection_try_count;
+    const ListSignature result = downloader.DownloadFile(address + L".sig", signature_file, no_retry, -1, nullptr)
+                                     ? VerifyListSignature(key_text, list_file, signature_file)
+                                     : ListSignature::signature_missing;
+    files::Delete(signature_file);
+    if (result != ListSignature::verified) files::Delete(list_file);
+    return result;
+}
+
+// The status text of a refused list; "" for a list that stands.
+std::wstring RefusalText(ListSignature signature) {
+    switch (signature) {
+    case ListSignature::verified: return {};
+    case ListSignature::key_unusable: return TranslateMain(L"novamend.ini -> UPDATEINFO -> ListPublicKey is not a valid key");
+    case ListSignature::signature_missing: return TranslateMain(L"The list file has no signature.");
+    case ListSignature::signature_wrong: return TranslateMain(L"The signature of the list file is not valid.");
+    }
+    return {};
+}
+
+bool MirrorRaceFetch(const std::wstring& list_file, ListSignature& refused) {
     CUpdateApp& app = theApp();
     auto race = std::make_shared<MirrorRace>();
     const std::vector<std::wstring> mirrors = app.list.mirror_addresses;
@@ -45,7 +79,8 @@ bool MirrorRaceFetch(const std::wstring& list_file) {
         const std::wstring address = ExpandListParameters(mirrors[i]);
         WriteLog(L"download:" + address);
         const bool started = StartDetached([race, address, file, list_file] {
-            if (!address.empty() && !file.empty() && FetchFile(nullptr, -1, address, file, true) == 0) {
+            ListSignature signature = ListSignature::verified;
+            if (!address.empty() && !file.empty() && FetchListFile(address, file, true, &signature)) {
                 ScopedLock guard(NamedLock::MirrorRace);
                 if (race->winner.empty()) {
                     race->winner = address;
@@ -55,6 +90,7 @@ bool MirrorRaceFetch(const std::wstring& list_file) {
                 }
             }
             ScopedLock guard(NamedLock::MirrorRace);
+            if (signature != ListSignature::verified) race->refused = signature;
             --race->pending;
         });
         if (!started) {
@@ -66,6 +102,7 @@ bool MirrorRaceFetch(const std::wstring& list_file) {
     std::wstring winner;
     PollWithBudget(budget, NamedLock::MirrorRace, [&] {
         winner = race->winner;
+        refused = race->refused;
         return !winner.empty() || race->pending <= 0;
     });
     if (winner.empty()) return false;
@@ -74,19 +111,22 @@ bool MirrorRaceFetch(const std::wstring& list_file) {
     return true;
 }
 
-bool SingleFetch(const std::wstring& list_file) {
+bool SingleFetch(const std::wstring& list_file, ListSignature& refused) {
     auto fetch = std::make_shared<struct SingleFetch>();
     const bool started = StartDetached([fetch, list_file] {
         const std::wstring address = ExpandListParameters(theApp().settings.Read(L"UPDATEINFO", L"ListURL"));
         WriteLog(L"download:" + address);
-        const bool ok = FetchFile(nullptr, -1, address, list_file, false) == 0;
+        ListSignature signature = ListSignature::verified;
+        const bool ok = FetchListFile(address, list_file, false, &signature);
         ScopedLock guard(NamedLock::SingleFetch);
+        fetch->signature = signature;
         fetch->state = ok ? kFetchSucceeded : kFetchFailed;
     });
     if (!started) return false;
     bool ok = false;
     PollWithBudget(theApp().settings.ReadInteger(L"Novamend", L"TimeOut", L"60"), NamedLock::SingleFetch, [&] {
         ok = fetch->state == kFetchSucceeded;
+        refused = fetch->signature;
         return fetch->state != kFetchRunning;
     });
     return ok;
@@ -122,6 +162,13 @@ std::wstring ExpandListParameters(const std::wstring& address) {
         address, [](const std::wstring& key) { return theApp().settings.Read(L"UPDATEINFO", key); });
 }
 
+bool FetchListFile(const std::wstring& address, const std::wstring& list_file, bool no_retry, ListSignature* refused) {
+    if (FetchFile(nullptr, -1, address, list_file, no_retry) != 0) return false;
+    const ListSignature signature = AcceptFetchedList(address, list_file, no_retry);
+    if (refused) *refused = signature;
+    return signature == ListSignature::verified;
+}
+
 bool CheckNeedsAnotherPass() { return !theApp().list.mirror_addresses.empty(); }
 
 bool CheckStep(HWND window) {
@@ -135,6 +182,12 @@ bool CheckStep(HWND window) {
     app.list.description.clear();
     // The split below appends: a process that checks again must not run the old commands twice.
     app.list.run_commands.clear();
+    // Signed releases: a key that cannot be read refuses every list.
+    const std::wstring key_text = ListPublicKeySetting();
+    if (!key_text.empty() && !ListKeyUsable(key_text)) {
+        ShowAndLog(window, RefusalText(ListSignature::key_unusable));
+        return false;
+    }
     ShowAndLog(window, TranslateMain(L"try to download the list file..."));
 
     std::wstring list_file = app.settings.LocalListFile();
@@ -148,12 +201,17 @@ bool CheckStep(HWND window) {
         ::DeleteFileW(list_file.c_str());
         app.variables.Set(L"__down|" + list_file, address);
         bool fetched;
+        ListSignature refused = ListSignature::verified;
         if (!app.list.mirror_addresses.empty())
-            fetched = MirrorRaceFetch(list_file);
+            fetched = MirrorRaceFetch(list_file, refused);
         else if (!app.list.remote_version.empty())
             fetched = true;  // the version page stood in for the list: nothing to compare
         else
-            fetched = SingleFetch(list_file);
+            fetched = SingleFetch(list_file, refused);
+        if (!fetched && refused != ListSignature::verified) {
+            ShowAndLog(window, RefusalText(refused) + L"\r\n" + address);
+            return false;
+        }
         if (!fetched) {
             std::wstring message = TranslateMain(L"error when download the list file.");
             if (app.list.remote_version.empty()) message += L"\r\n" + address;
@@ -167,12 +225,20 @@ bool CheckStep(HWND window) {
     ReadUpdateList(list_file, fetched_entries, true, app.list);
     // The comparison copy is only looked up by path: its versions are enough.
     ListVersions installed_versions;
+    std::uint64_t installed_serial = 0;
     ReadListVersions(text::CollapseSeparators(app.settings.ApplicationDirectory() + L"\\novamend.xml"),
-                     installed_versions);
+                     installed_versions, &installed_serial);
+    // A signed list older than the installed one is a replay that would roll
+    // the application back.
+    if (!key_text.empty() && app.list.serial < installed_serial) {
+        ShowAndLog(window, TranslateMain(L"The list file is older than the installed version.") + L"\r\n" + address);
+        return false;
+    }
     const bool check_lost_files = app.settings.ReadSwitch(L"Novamend", L"CheckLostFile", L"0");
     app.list.entries = MarkChangedEntries(fetched_entries, installed_versions, check_lost_files, AnyTargetMissing);
     RefuseEntriesThatClimbOut(window, app.list.entries);
     SplitOffDescriptionAndRuns(app.list.entries, app.list.description, app.list.run_commands);
+    app.list.KeepFileHashesOfEntries();
     if (!app.list.description.empty()) app.hosts.NotifyDescription(app.list.description);
     return true;
 }

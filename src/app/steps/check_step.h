@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "list/list_signature.h"
+
 namespace nm {
 
 class ProgressDialogView;
@@ -18,6 +20,11 @@ bool CheckStep(HWND window);
 bool CheckByVersion(HWND window);
 // Whether a version check found mirror addresses that need another pass.
 bool CheckNeedsAnotherPass();
+// A list file from address (FetchFile, row -1). With [UPDATEINFO]
+// ListPublicKey set it stands only with a valid signature from address +
+// ".sig" and is deleted otherwise; why, in refused.
+bool FetchListFile(const std::wstring& address, const std::wstring& list_file, bool no_retry,
+                   ListSignature* refused = nullptr);
 // A list address with its parameter macros replaced from [UPDATEINFO].
 std::wstring ExpandListParameters(const std::wstring& address);
 

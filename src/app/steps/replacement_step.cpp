@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/steps/check_step.h"
 #include "app/steps/download_step.h"
 #include "app/update_app.h"
 #include "base/file_ops.h"
@@ -172,7 +173,7 @@ private:
         }
         if (!installed) {
             const std::wstring address = app_.variables.Get(L"__down|" + second_name);
-            if (!address.empty() && FetchFile(nullptr, -1, address, second_name, false) == 0) {
+            if (!address.empty() && FetchListFile(address, second_name, false)) {
                 if (outcome_.failed_paths.empty())
                     MoveWithRetry(second_name, destination);
                 else

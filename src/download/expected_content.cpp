@@ -1,0 +1,37 @@
+#include "download/expected_content.h"
+
+#include <algorithm>
+
+#include "base/hex.h"
+#include "list/list_signature.h"
+#include "services/named_lock.h"
+
+namespace nm {
+
+ExpectedContent ExpectedContentOf(DownLoadList& list, long row) {
+    ExpectedContent expected;
+    if (row < 0 || ListPublicKeySetting().empty()) return expected;
+    expected.required = true;
+    std::wstring path;
+    {
+        ScopedLock lock(NamedLock::EntryMessage);
+        if (row >= list.FileCount()) return expected;
+        path = list.entries[row].path;
+    }
+    // The hashes are written by the check step alone, before any download.
+    const auto found = list.file_hashes.find(path);
+    std::string bytes;
+    if (found == list.file_hashes.end() || !hex::Decode(found->second, bytes) || bytes.size() != expected.digest.size())
+        return expected;
+    std::copy(bytes.begin(), bytes.end(), expected.digest.begin());
+    expected.known = true;
+    return expected;
+}
+
+bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path) {
+    if (!expected.required) return true;
+    cng::Sha256Digest digest;
+    return expected.known && cng::Sha256OfFile(path, digest) && digest == expected.digest;
+}
+
+}  // namespace nm

@@ -1,0 +1,22 @@
+#pragma once
+// Signed releases: a fetched file of the update counts as finished only when
+// its bytes are those its entry's sha256 names in the signed list.
+#include <string>
+
+#include "base/cng_crypto.h"
+#include "list/download_list.h"
+
+namespace nm {
+
+struct ExpectedContent {
+    bool required = false;  // a list key is in force and the row is a file of the update
+    bool known = false;     // its entry carries a well-formed sha256
+    cng::Sha256Digest digest{};
+};
+
+ExpectedContent ExpectedContentOf(DownLoadList& list, long row);
+// True when nothing is required, or the file's bytes (read once) hash to the
+// expected digest.
+bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path);
+
+}  // namespace nm

@@ -1,0 +1,112 @@
+// makelist: an update list naming every file below a release folder, with a
+// version derived from each file's content (an unchanged file keeps it) and
+// the sha256 that signed releases need.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <cwctype>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "base/cng_crypto.h"
+#include "base/file_ops.h"
+#include "base/hex.h"
+#include "base/text.h"
+#include "base/unique_handle.h"
+#include "tool/tool_commands.h"
+
+namespace nm::tool {
+
+namespace {
+// Enough of the hash to tell versions apart; the full hash is beside it.
+constexpr size_t kVersionDigits = 16;
+
+// Relative paths (with "\") of every file below folder, archive variants left
+// out: the updater asks for those by itself.
+bool CollectFiles(const std::wstring& folder, const std::wstring& relative, std::vector<std::wstring>& found) {
+    WIN32_FIND_DATAW data;
+    unique_hfind find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return false;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!CollectFiles(folder + L"\\" + name, path, found)) return false;
+        } else if (!text::EndsWith(text::Lower(name), L"._.zip")) {
+            found.push_back(path);
+        }
+    } while (::FindNextFileW(find.get(), &data));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+std::string XmlAttribute(const std::wstring& value) {
+    std::string escaped;
+    for (char c : text::ToUtf8(value)) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH * 4];
+    const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
+    return length > 0 && length < std::size(buffer) ? text::Lower(buffer) : text::Lower(path);
+}
+}  // namespace
+
+int Makelist(const Arguments& args) {
+    std::vector<std::wstring> words;
+    std::wstring serial = std::to_wstring(static_cast<unsigned long long>(std::time(nullptr)));
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == L"--serial" && i + 1 < args.size()) {
+            serial = args[++i];
+            if (serial.empty() || serial.size() > 19 || !std::all_of(serial.begin(), serial.end(), iswdigit))
+                return Refuse(L"makelist", L"the serial must be a whole number of at most 19 digits", serial);
+        } else {
+            words.push_back(args[i]);
+        }
+    }
+    if (words.size() != 2) {
+        std::fwprintf(stderr, L"usage: novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N]\n");
+        return 2;
+    }
+    std::wstring release = words[0];
+    while (release.size() > 1 && (release.back() == L'\\' || release.back() == L'/')) release.pop_back();
+    const std::wstring& out_list = words[1];
+
+    std::vector<std::wstring> paths;
+    if (!CollectFiles(release, L"", paths)) return Fail(L"makelist", L"cannot read the folder", release);
+    std::sort(paths.begin(), paths.end());
+    // The list and its signature may be written into the release folder itself.
+    const std::wstring list_full = FullPath(out_list);
+    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <serial>" +
+                      text::ToUtf8(serial) + "</serial>\r\n";
+    size_t listed = 0;
+    for (const std::wstring& path : paths) {
+        const std::wstring full = release + L"\\" + path;
+        const std::wstring lower = FullPath(full);
+        if (lower == list_full || lower == list_full + L".sig") continue;
+        cng::Sha256Digest digest;
+        if (!cng::Sha256OfFile(full, digest)) return Fail(L"makelist", L"cannot read", full);
+        const std::wstring sha256 = hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+        xml += "  <file path=\"" + XmlAttribute(path) + "\" ver=\"" + XmlAttribute(sha256.substr(0, kVersionDigits)) +
+               "\" sha256=\"" + XmlAttribute(sha256) + "\"/>\r\n";
+        ++listed;
+    }
+    xml += "</update>\r\n";
+    if (!files::WriteAll(out_list, xml)) return Fail(L"makelist", L"cannot write", out_list);
+    std::fwprintf(stdout, L"%lu files, serial %ls\n", static_cast<unsigned long>(listed), serial.c_str());
+    return 0;
+}
+
+}  // namespace nm::tool

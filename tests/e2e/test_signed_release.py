@@ -1,0 +1,180 @@
+"""Signed releases through nginx and novamend.exe: a list signed with the
+vendor's key installs its files; a changed list, a missing or foreign
+signature and an older list are refused before any file is asked for; a file
+whose bytes differ from its sha256 (plain or archive) or that has none is
+never installed, and the application stays as it was. Keys and signatures
+cross between openssl and novamend-tool in both directions."""
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+import zipfile
+from pathlib import Path
+
+import harness
+
+TOOL = harness.BIN / "novamend-tool.exe"
+
+
+def openssl(*args):
+    return subprocess.run(["openssl"] + [str(a) for a in args], check=True, capture_output=True).stdout
+
+
+def tool(*args):
+    result = harness.wine([TOOL] + [harness.windows_path(a) if isinstance(a, Path) else a for a in args])
+    if result.returncode != 0:
+        raise AssertionError(result.stderr.decode(errors="replace"))
+    return result.stdout.decode().strip()
+
+
+def public_key_text(key_file):
+    """The ListPublicKey text: the body of what `openssl ec -pubout` writes."""
+    pem = openssl("ec", "-in", key_file, "-pubout").decode()
+    return "".join(line for line in pem.splitlines() if not line.startswith("-----"))
+
+
+def openssl_sign(key_file, list_file):
+    """Signs as the publishing guide says: DER from openssl, then base64."""
+    der = list_file.with_suffix(".der")
+    openssl("dgst", "-sha256", "-sign", key_file, "-out", der, list_file)
+    openssl("base64", "-in", der, "-out", f"{list_file}.sig")
+    der.unlink()
+
+
+class SignedReleaseTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.keys = Path(tempfile.mkdtemp(prefix="signing-keys-"))
+        cls.vendor_key = cls.keys / "vendor.pem"
+        openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", cls.vendor_key)
+        cls.vendor_public = public_key_text(cls.vendor_key)
+        cls.site = harness.SCRATCH / ("signed-site-" + harness.new_name()[:8])
+        cls.nginx = harness.Nginx(cls.site)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.nginx.stop()
+        shutil.rmtree(cls.keys, ignore_errors=True)
+        shutil.rmtree(cls.site, ignore_errors=True)
+
+    def publish(self, files, serial, key=None, edit=None):
+        """The release folder becomes the site: files, a list made by
+        novamend-tool makelist (edited by `edit` before signing), and its
+        signature by openssl with `key`."""
+        shutil.rmtree(self.site, ignore_errors=True)
+        self.site.mkdir(parents=True)
+        for name, content in files.items():
+            (self.site / name).parent.mkdir(parents=True, exist_ok=True)
+            (self.site / name).write_bytes(content)
+        listing = self.site / "novamend.xml"
+        tool("makelist", self.site, listing, "--serial", str(serial))
+        if edit:
+            listing.write_text(edit(listing.read_text(encoding="utf-8")), encoding="utf-8")
+        openssl_sign(key or self.vendor_key, listing)
+        return listing
+
+    def installation(self, key):
+        return harness.Installation(self.nginx.url("novamend.xml"), UPDATEINFO={
+            "ListURL": self.nginx.url("novamend.xml"), "ListPublicKey": key})
+
+    def requested_files(self, since):
+        paths = re.findall(r'"GET (\S+) ', self.nginx.access_log()[since:])
+        return {p for p in paths if not p.startswith("/novamend.xml")}
+
+    def test_signed_release_installs_for_clients_with_and_without_the_key(self):
+        self.publish({"a.txt": b"new a", "bin/b.dat": b"\x00b" * 5000}, serial=5)
+        # The archive variant of b.dat is taken and checked after extraction.
+        with zipfile.ZipFile(self.site / "bin" / "b.dat._.zip", "w") as archive:
+            archive.writestr("b.dat", b"\x00b" * 5000)
+        for key in (self.vendor_public, ""):
+            with self.subTest(key=bool(key)):
+                inst = self.installation(key)
+                inst.run("/silence")
+                self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"new a", inst.log())
+                self.assertEqual((inst.app_dir / "bin" / "b.dat").read_bytes(), b"\x00b" * 5000)
+                # The comparison copy keeps the serial for the next check.
+                self.assertIn("<serial>5</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
+
+    def test_lists_that_fail_their_signature_or_are_older_are_refused_before_any_file(self):
+        other_key = self.keys / "other.pem"
+        tool("keygen", other_key)
+        release = {"a.txt": b"new a"}
+        cases = {
+            "changed by one byte": (lambda: self.publish(release, 5).write_bytes(
+                (self.site / "novamend.xml").read_bytes().replace(b"a.txt", b"b.txt")),
+                "The signature of the list file is not valid."),
+            "no signature": (lambda: (self.publish(release, 5), (self.site / "novamend.xml.sig").unlink()),
+                             "The list file has no signature."),
+            "another key": (lambda: tool("sign", other_key, self.publish(release, 5)),
+                            "The signature of the list file is not valid."),
+            "older than installed": (lambda: self.publish(release, 5),
+                                     "The list file is older than the installed version."),
+        }
+        inst = self.installation(self.vendor_public)
+        for name, (prepare, refusal) in cases.items():
+            with self.subTest(name):
+                prepare()
+                serial = 6 if name == "older than installed" else 4
+                copy = harness.list_xml([], extra=f"<serial>{serial}</serial>")
+                inst.install_list(copy)
+                (inst.app_dir / "novamend.log").unlink(missing_ok=True)
+                since = len(self.nginx.access_log())
+                inst.run("/silence")
+                self.assertIn(refusal, inst.log())
+                self.assertNotIn("Found 1 files", inst.log())
+                self.assertEqual(self.requested_files(since), set())
+                self.assertFalse((inst.app_dir / "a.txt").exists())
+                self.assertEqual((inst.app_dir / "novamend.xml").read_text(encoding="utf-8"), copy)
+        # A key that is no key refuses every list.
+        broken = self.installation(self.vendor_public[:-8])
+        broken.run("/silence")
+        self.assertIn("ListPublicKey is not a valid key", broken.log())
+        self.assertFalse((broken.app_dir / "a.txt").exists())
+
+    def test_files_whose_bytes_differ_or_that_have_no_sha256_never_finish(self):
+        good = {"a.txt": b"good a", "b.dat": b"good b", "c.bin": b"good c", "d.txt": b"good d"}
+        self.publish(good, 7, edit=lambda text: re.sub(r'(path="d\.txt" ver="\w+") sha256="\w+"', r"\1", text))
+        (self.site / "a.txt").write_bytes(b"good A")  # one byte changed on the server
+        for name, content in (("b.dat", b"evil b"), ("c.bin", b"evil c")):
+            with zipfile.ZipFile(self.site / f"{name}._.zip", "w") as archive:
+                archive.writestr(name, content)
+        (self.site / "c.bin").write_bytes(b"evil c")
+        inst = self.installation(self.vendor_public)
+        (inst.app_dir / "a.txt").write_bytes(b"old a")
+        since = len(self.nginx.access_log())
+        inst.run("/silence")
+        log = inst.log()
+        # b.dat's archive is refused, its plain file is right; the others never finish.
+        self.assertEqual((inst.work_dir / "b.dat_").read_bytes(), b"good b", log)
+        for name in ("a.txt", "c.bin", "d.txt"):
+            self.assertFalse((inst.work_dir / f"{name}_").exists(), name)
+            self.assertFalse((inst.work_dir / name).exists(), name)
+        # Nothing is installed: the application stays as it was.
+        self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"old a")
+        self.assertFalse((inst.app_dir / "b.dat").exists())
+        self.assertIn("sha256 mismatch[", log)
+        self.assertIn("no sha256[", log)
+        self.assertIn("Error 3 files", log)
+        self.assertNotIn("/d.txt", self.requested_files(since))
+
+    def test_tool_keys_and_signatures_work_with_openssl_and_the_updater(self):
+        key = self.keys / "tool.pem"
+        printed = tool("keygen", key)
+        self.assertEqual(printed, public_key_text(key))
+        with self.assertRaises(AssertionError):
+            tool("keygen", key)  # an existing key is never replaced
+        listing = self.publish({"a.txt": b"tool a"}, 9, key=key)  # keygen's key, used by openssl
+        inst = self.installation(printed)
+        inst.run("/silence")
+        self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"tool a", inst.log())
+        # The tool's signature, with openssl's key (SEC1), verified by openssl.
+        tool("sign", self.vendor_key, listing)
+        (self.keys / "sig.der").write_bytes(openssl("base64", "-d", "-in", f"{listing}.sig"))
+        (self.keys / "vendor.pub").write_bytes(openssl("ec", "-in", self.vendor_key, "-pubout"))
+        self.assertIn(b"Verified OK", openssl("dgst", "-sha256", "-verify", self.keys / "vendor.pub",
+                                              "-signature", self.keys / "sig.der", listing))
+
+
+if __name__ == "__main__":
+    unittest.main()
