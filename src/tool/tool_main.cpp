@@ -25,7 +25,7 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {L"brand", L"brand UPDATER SETTINGS [OUT]   embed SETTINGS as the default of a copy of UPDATER", Brand},
+    {L"brand", L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]   embed SETTINGS as the default of a copy of UPDATER, with the progress window's caption and pictures", Brand},
 };
 
 int Usage() {
