@@ -59,9 +59,10 @@ def wine(args, timeout=120, env=None, check=False):
                           timeout=timeout, env=full_env, check=check)
 
 
-def branded_updater(settings, directory=None, exe_name="novamend.exe"):
+def branded_updater(settings, directory=None, exe_name="novamend.exe", brand_options=()):
     """A copy of novamend.exe whose embedded default is `settings` (a dict
-    or raw text), placed in a fresh folder of the prefix. Returns its Linux path."""
+    or raw text), placed in a fresh folder of the prefix, branded with the
+    tool's further options (--caption ...). Returns its Linux path."""
     folder = Path(directory) if directory else SCRATCH / uuid.uuid4().hex[:12]
     folder.mkdir(parents=True, exist_ok=True)
     text = settings if isinstance(settings, (str, bytes)) else ini_text(settings)
@@ -69,7 +70,8 @@ def branded_updater(settings, directory=None, exe_name="novamend.exe"):
     ini.write_bytes(text if isinstance(text, bytes) else text.encode("ascii"))
     target = folder / exe_name
     shutil.copyfile(BIN / "novamend.exe", target)
-    wine([BIN / "novamend-tool.exe", "brand", windows_path(target), windows_path(ini)], check=True)
+    wine([BIN / "novamend-tool.exe", "brand", windows_path(target), windows_path(ini)] + list(brand_options),
+         check=True)
     ini.unlink()
     return target
 
@@ -209,7 +211,7 @@ class Installation:
     """An installed application with its own branded updater: the
     application directory, the comparison copy and the served site."""
 
-    def __init__(self, list_url, novamend=None, application=None, **sections):
+    def __init__(self, list_url, novamend=None, application=None, brand_options=(), **sections):
         self.name = new_name()
         self.app_dir = application_directory(self.name)
         self.app_dir.mkdir(parents=True, exist_ok=True)
@@ -219,7 +221,7 @@ class Installation:
                     "APPLICATION": {"Application": "app.exe", "Name": self.name, **(application or {})}}
         settings.update(sections)
         self.settings = settings
-        self.exe = branded_updater(settings)
+        self.exe = branded_updater(settings, brand_options=brand_options)
 
     @property
     def work_dir(self):
