@@ -34,6 +34,20 @@ def windows_path(path):
         return "Z:" + str(full).replace("/", "\\")
 
 
+def display():
+    """The X display that wine-run gives this prefix (the same derivation)."""
+    if os.environ.get("NOVAMEND_DISPLAY"):
+        return os.environ["NOVAMEND_DISPLAY"]
+    checksum = subprocess.run(["cksum"], input=str(PREFIX).encode(), capture_output=True, check=True).stdout
+    return f":{90 + int(checksum.split()[0]) % 400}"
+
+
+def screenshot(path, box=None):
+    """The virtual display, or the box (left, top, width, height) of it, as a PNG."""
+    crop = ["-crop", "{2}x{3}+{0}+{1}".format(*box), "+repage"] if box else []
+    subprocess.run(["import", "-display", display(), "-window", "root"] + crop + [str(path)], check=True)
+
+
 def new_name():
     """A fresh 32-digit application name, so scenarios never share a directory."""
     return uuid.uuid4().hex
