@@ -18,7 +18,7 @@ void OfferRestartForDeniedWrite(const std::wstring& settings_file) {
     if (::MessageBoxW(main_window, message.c_str(), app.language.Translate(L"MAIN", L"Novamend").c_str(),
                       MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (!RestartElevated(main_window) || !main_window) return;
+    if (!RestartElevated(nullptr) || !main_window) return;
     DWORD_PTR ignored = 0;
     ::SendMessageTimeoutW(main_window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 100, &ignored);
     ::PostMessageW(main_window, WM_CLOSE, 0, 0);

@@ -4,11 +4,12 @@
 
 #include <vector>
 
-#include "app/steps/local_check_step.h"
 #include "app/update_app.h"
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "install/elevation.h"
+#include "install/old_files.h"
+#include "install/write_probe.h"
 #include "list/entry_targets.h"
 #include "list/update_list_reader.h"
 
@@ -37,10 +38,10 @@ std::wstring ShortcutFile(const std::wstring& location) {
 
 void RunUninstall() {
     CUpdateApp& app = theApp();
-    ProbeWriteAccess(app.settings.SettingsFile());
+    ProbeFileAsk(app.settings.SettingsFile(), false);
     if (app.elevation_marker) ClearFilesNeedingElevation();
-    if (FilesNeedingElevation() > 0) {
-        RestartElevated(nullptr);
+    if (AnyFileNeedsElevation()) {
+        RestartElevated(&app.list);
         return;
     }
     files::RemoveDirectoryTree(app.settings.ListWorkDirectory());
@@ -63,7 +64,7 @@ void RunUninstall() {
 
     const std::wstring log = app.settings.Read(L"Novamend", L"Log");
     if (!log.empty()) ::DeleteFileW(text::CollapseSeparators(application_directory + L"\\" + log).c_str());
-    ::DeleteFileW(text::CollapseSeparators(application_directory + L"\\__oldfiles.lst").c_str());
+    files::Delete(OldFilesList(application_directory));
     ::DeleteFileW(kept_list.c_str());
 }
 

@@ -14,8 +14,9 @@
 #include "app/update_cycle.h"
 #include "base/file_ops.h"
 #include "base/text.h"
-#include "install/leftover_files.h"
+#include "install/elevation.h"
 #include "install/offline_package.h"
+#include "install/old_files.h"
 #include "install/run_file.h"
 #include "services/embedded_settings.h"
 #include "services/update_state.h"
@@ -80,7 +81,7 @@ bool CUpdateApp::InitInstance() {
     connection_try_count = settings.ReadInteger(L"Novamend", L"ConnectTryCount", L"3");
 
     // 8.
-    CleanUpLeftovers();
+    CleanOldFiles(OldFilesList(application_directory));
 
     // 9. Control containment: the common controls the dialogs use.
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -95,6 +96,7 @@ bool CUpdateApp::InitInstance() {
     variables.Set(L"commandline", processed);
     elevation_marker = command_line::HasElevationMarker(processed);
     settings.SetElevated(elevation_marker);
+    SetElevationMarker(elevation_marker);
     const std::wstring working_copy = command_line::WorkingCopy(processed);
 
     // 12-13.

@@ -106,7 +106,7 @@ DWORD WINAPI DialogWorker(void* dialog_window) {
             LocalCheckStep(window);
             if (CurrentUpdateState() != UpdateCheckLocalOk) return;
         }
-        if (CurrentUpdateState() < UpdateCopyOk && FilesPending()) CopyStep(window);
+        if (CurrentUpdateState() < UpdateCopyOk && FilesPending()) ReplacementStep(window);
         const int state = CurrentUpdateState();
         // With nothing to copy the cycle is complete as well.
         if (state == UpdateCopyOk || state == UpdateEnd || (state >= UpdateCheckRemoteOk && !FilesPending()))
@@ -144,15 +144,16 @@ bool RunUnattendedCycle(HWND host) {
             if (!WaitForHost(host)) return;
         }
         if (app.elevation_marker) ClearFilesNeedingElevation();
-        if (FilesNeedingElevation() > 0) {
-            ShowAndLog(nullptr, app.language.Translate(L"MAIN", L"continue update as administrator"));
-            if (RestartElevated(nullptr)) {
-                restarted_elevated = true;
-                return;
-            }
+        if (AnyFileNeedsElevation()) {
+            ShowAndLog(nullptr, TranslateMain(L"continue update as administrator"), kStatusProgress);
+            // The cycle ends here whether or not the elevated copy started: a
+            // declined or failed start leaves the update for a later run.
+            RestartElevated(&app.list);
+            restarted_elevated = true;
+            return;
         }
         if (CurrentUpdateState() == UpdateCheckLocalOk) {
-            CopyStep(nullptr);
+            ReplacementStep(nullptr);
             WaitForHost(host);
         }
     }();

@@ -22,4 +22,10 @@ std::string Encode(std::wstring_view text, UINT code_page) {
     return bytes;
 }
 
+std::optional<std::string> EncodeExactly(std::wstring_view text, UINT code_page) {
+    std::string bytes = Encode(text, code_page);
+    if (Decode(bytes, code_page) != text) return std::nullopt;
+    return bytes;
+}
+
 }  // namespace nm::code_page

@@ -71,6 +71,11 @@ void CreateParentDirectories(const std::wstring& file_path) {
 }
 
 bool RemoveDirectoryTree(const std::wstring& directory) {
+    // A link (junction or symbolic link) is removed itself; what it points
+    // to is never touched.
+    const DWORD attributes = ::GetFileAttributesW(directory.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return ::RemoveDirectoryW(directory.c_str()) != FALSE || Delete(directory);
     WIN32_FIND_DATAW found;
     unique_hfind search(::FindFirstFileW((directory + L"\\*").c_str(), &found));
     if (search) {
@@ -78,10 +83,13 @@ bool RemoveDirectoryTree(const std::wstring& directory) {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") continue;
             const std::wstring path = directory + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryTree(path);
-            else
+            const bool is_link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 Delete(path);
+            else if (is_link)
+                ::RemoveDirectoryW(path.c_str()) || Delete(path);
+            else
+                RemoveDirectoryTree(path);
         } while (::FindNextFileW(search.get(), &found));
     }
     search.reset();

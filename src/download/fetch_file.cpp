@@ -5,8 +5,10 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "download/download_progress.h"
+#include "download/finished_file.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
+#include "services/named_lock.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -18,6 +20,11 @@ long ClampedSetting(const wchar_t* key, long low, long high) {
 
 std::wstring Note(const wchar_t* format, const std::wstring& what) { return text::Format(TranslateMain(format), {what}); }
 }  // namespace
+
+std::wstring FileFetcher::EntryVersion(long row) const {
+    ScopedLock lock(NamedLock::EntryMessage);
+    return row >= 0 && row < list_.FileCount() ? list_.entries[row].ver : std::wstring();
+}
 
 long FilesAtOnce() { return ClampedSetting(L"threadcount", 1, 50); }
 long ConnectionsPerFile() { return ClampedSetting(L"filethread", 1, 100); }
@@ -40,14 +47,18 @@ int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, co
 int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local,
                        bool no_retry) const {
     Settings& settings = Services().settings;
-    const std::wstring finished = local + L"_";
-    if (row >= 0 && files::Exists(finished)) {
-        const LPARAM size = static_cast<LPARAM>(files::Size(finished));
-        if (window) {
-            ::SendMessageW(window, UM_FILESIZE, row, size);
-            ::SendMessageW(window, UM_FILEDONE, row, size);
+    const std::wstring version = EntryVersion(row);
+    if (row >= 0) {
+        if (IsFinishedFor(local, version)) {
+            const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)));
+            if (window) {
+                ::SendMessageW(window, UM_FILESIZE, row, size);
+                ::SendMessageW(window, UM_FILEDONE, row, size);
+            }
+            return 0;
         }
-        return 0;
+        // Left by a cycle for another version, or unfinished: fetched anew.
+        DiscardFinished(local);
     }
     files::CreateParentDirectories(local);
 
@@ -62,20 +73,15 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         }
         if (row < 0) settings.Write(L"Novamend", L"ListFileZip", archive ? L"1" : L"0");
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
-        if (!archive) {
-            if (row >= 0) files::ReplaceWithRetries(local, finished);
-            return 0;
-        }
+        if (!archive) return row < 0 || MarkFinished(local, version) ? 0 : 1;
         if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
             // The archive stays as it is; there is no plain file to mark.
-            if (files::Exists(local)) files::ReplaceWithRetries(local, finished);
             return 0;
         }
         if (ExtractArchive(archive_path, local)) {
-            if (row >= 0) files::ReplaceWithRetries(local, finished);
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
             ::DeleteFileW(archive_path.c_str());
-            return 0;
+            return row < 0 || MarkFinished(local, version) ? 0 : 1;
         }
         AppendEntryMessage(list_, row, Note(L"unzip error[%s]", archive_path));
         ::DeleteFileW(archive_path.c_str());

@@ -26,6 +26,8 @@ public:
     int Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry) const;
 
 private:
+    // The version the entry of a row is fetched for ("" for the list itself).
+    std::wstring EntryVersion(long row) const;
     int DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry) const;
 
     DownLoadList& list_;

@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "base/system_lock.h"
 #include "download/transfer_rules.h"
 
 namespace nm::thread_values {
@@ -18,16 +19,17 @@ std::map<Key, std::int64_t>& Table() {
     return table;
 }
 
-// The named auto-reset event, created signalled so that it starts free.
-HANDLE Lock() {
-    static HANDLE event = ::CreateEventW(nullptr, FALSE, TRUE, L"threadValueEvent");
-    return event;
+// Named, so shared with every updater process of the session, and free at
+// first; a process killed while holding it does not block the others.
+SystemLock& Lock() {
+    static SystemLock lock(L"threadValueEvent");
+    return lock;
 }
 
 class Guard {
 public:
-    Guard() { ::WaitForSingleObject(Lock(), INFINITE); }
-    ~Guard() { ::SetEvent(Lock()); }
+    Guard() { Lock().Take(); }
+    ~Guard() { Lock().Release(); }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 };

@@ -1,12 +1,90 @@
 #include "install/elevation.h"
 
-#include "services/unavailable.h"
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "base/file_ops.h"
+#include "base/unique_handle.h"
+#include "services/process_services.h"
 
 namespace nm {
 
-bool RestartElevated(HWND) {
-    LogUnavailable(L"Restart with administrator rights");
-    return false;
+namespace {
+std::atomic<bool> elevation_marker{false};
+std::mutex list_lock;
+std::vector<std::wstring> needing_elevation;
+
+constexpr wchar_t kMarkerArgument[] = L"/___runas_admin___";
+
+bool SystemHasRightsControl() {
+    OSVERSIONINFOW version{sizeof(version)};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!::GetVersionExW(&version)) return true;
+#pragma GCC diagnostic pop
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion > 5;
+}
+
+std::wstring ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) return path.substr(0, n);
+        path.resize(path.size() * 2);
+    }
+}
+}  // namespace
+
+void SetElevationMarker(bool present) { elevation_marker = present; }
+bool ElevationMarkerPresent() { return elevation_marker; }
+
+std::vector<std::wstring> FilesNeedingElevation() {
+    std::lock_guard guard(list_lock);
+    return needing_elevation;
+}
+
+bool AnyFileNeedsElevation() {
+    std::lock_guard guard(list_lock);
+    return !needing_elevation.empty();
+}
+
+void ClearFilesNeedingElevation() {
+    std::lock_guard guard(list_lock);
+    needing_elevation.clear();
+}
+
+void NoteNeedsElevation(const std::wstring& path) {
+    if (elevation_marker || !SystemHasRightsControl()) return;
+    std::lock_guard guard(list_lock);
+    needing_elevation.push_back(path);
+}
+
+bool RestartElevated(const DownLoadList* pending) {
+    ProcessServices& services = Services();
+    const std::wstring saved = services.settings.SavedPendingList();
+    files::Delete(saved);
+    if (pending) pending->SaveTo(saved);
+
+    const std::wstring command_line = services.variables.Get(L"commandline");
+    const std::wstring parameters = command_line.empty() ? kMarkerArgument : command_line + L" " + kMarkerArgument;
+    services.variables.Set(L"runasadmin", L"___runas_admin___");
+
+    const std::wstring executable = ExecutablePath();
+    const std::wstring directory = services.settings.ApplicationDirectory();
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    // No error box of the shell's own: a declined or failed start is simply
+    // no second process, and the update is left for a later run.
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"runas";
+    info.lpFile = executable.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.c_str();
+    info.nShow = SW_SHOW;
+    return ::ShellExecuteExW(&info) != FALSE;
 }
 
 }  // namespace nm

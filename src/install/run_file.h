@@ -4,13 +4,16 @@
 
 #include <string>
 
+#include "list/list_entry_rules.h"
+
 namespace nm {
 
 // Starts a program (path macros expanded) with its parameters, reporting
 // "Run file[name][parameters]" to the window and the log. The working
 // directory defaults to the program's folder. A program that does not exist
 // is skipped silently; one ending in ".xml" is run as an action script.
-// True when the program was started (and, when waiting, has ended).
+// True when the program was started (and, when waiting, has ended), or the
+// script was read.
 bool RunFile(const std::wstring& path, const std::wstring& working_directory, const std::wstring& parameters,
              HWND window, bool wait);
 
@@ -18,7 +21,9 @@ bool RunFile(const std::wstring& path, const std::wstring& working_directory, co
 // settings give them).
 bool RunFile(const std::wstring& command_line, HWND window, bool wait);
 
-// Runs an action script; this build has no interpreter for them yet.
-bool ActionScript(const std::wstring& script_path, HWND window);
+// A run element of the list: reported first ("Run[program][parameters]
+// [wait]"), then started when the program exists, waited for when its wait
+// text says so. True when it was started.
+bool RunEntry(const list_entry::RunCommand& command, HWND window);
 
 }  // namespace nm

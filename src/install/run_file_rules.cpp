@@ -43,4 +43,23 @@ std::wstring RunReport(std::wstring_view run_file_text, std::wstring_view path, 
     return report;
 }
 
+bool RunEntryWaits(std::wstring_view wait_text) {
+    std::wstring text = text::Lower(wait_text);
+    for (auto& c : text)
+        if (c == L'y' || c == L't' || c == L'o') c = L'1';
+    return text::Contains(text, L"1");
+}
+
+bool ScriptRunWaits(std::wstring_view waitclose) {
+    const std::wstring text = text::Lower(waitclose);
+    return text.find_first_of(L"1yt") != std::wstring::npos;
+}
+
+std::wstring RunEntryReport(std::wstring_view run_text, std::wstring_view program, std::wstring_view parameters,
+                            bool waits) {
+    const std::wstring brackets = L"[" + std::wstring(program) + L"][" + std::wstring(parameters) + L"][" +
+                                  (waits ? L"wait" : L"nowait") + L"]";
+    return std::wstring(run_text) + text::ReplaceAll(brackets, L"[]", L"");
+}
+
 }  // namespace nm::run_file_rules

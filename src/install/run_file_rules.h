@@ -30,4 +30,15 @@ bool IsActionScript(std::wstring_view path);
 // The report: translated "Run file", then "[name]", then "[parameters]" when given.
 std::wstring RunReport(std::wstring_view run_file_text, std::wstring_view path, std::wstring_view parameters);
 
+// A run entry of the list waits when its wait text, lower-cased, with every
+// "y", "t" and "o" turned into "1", holds a "1" (so yes, true, on, 1, and
+// also no and off, wait).
+bool RunEntryWaits(std::wstring_view wait_text);
+// A script's run element waits when "waitclose", lower-cased, holds "1", "y" or "t".
+bool ScriptRunWaits(std::wstring_view waitclose);
+// The report of a run entry: translated "Run", then "[program][parameters]
+// [wait or nowait]" with empty brackets left out.
+std::wstring RunEntryReport(std::wstring_view run_text, std::wstring_view program, std::wstring_view parameters,
+                            bool waits);
+
 }  // namespace nm::run_file_rules

@@ -3,21 +3,21 @@
 #include <ole2.h>
 
 #include <iterator>
+#include <set>
 #include <utility>
 
 #include "base/com_text.h"
 #include "base/unique_handle.h"
+#include "base/xml_dom.h"
 #include "list/list_entry_rules.h"
 #include "services/named_lock.h"
 #include "services/process_services.h"
 
 namespace nm {
 
-namespace {
-// The version-independent DOM document and its document interface.
-constexpr CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-constexpr IID kDomDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+using namespace xml;
 
+namespace {
 // Appends entries in batches: the lock is a named event, and taking it once
 // per entry would cost more than reading the entry.
 class EntryAppender {
@@ -45,65 +45,6 @@ private:
     std::vector<updatefileinfo> batch_;
 };
 
-com_ptr<IXMLDOMNode> Retained(IXMLDOMNode* node) {
-    com_ptr<IXMLDOMNode> owner;
-    node->AddRef();
-    *owner.put() = node;
-    return owner;
-}
-
-com_ptr<IXMLDOMNode> FirstChild(IXMLDOMNode* node) {
-    com_ptr<IXMLDOMNode> child;
-    if (FAILED(node->get_firstChild(child.put()))) child.reset();
-    return child;
-}
-
-com_ptr<IXMLDOMNode> NextSibling(IXMLDOMNode* node) {
-    com_ptr<IXMLDOMNode> sibling;
-    if (FAILED(node->get_nextSibling(sibling.put()))) sibling.reset();
-    return sibling;
-}
-
-bool IsElement(IXMLDOMNode* node) {
-    DOMNodeType type = NODE_INVALID;
-    return SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT;
-}
-
-std::wstring NodeName(IXMLDOMNode* node) {
-    unique_bstr name;
-    if (FAILED(node->get_nodeName(name.put()))) return {};
-    return name.str();
-}
-
-std::wstring NodeText(IXMLDOMNode* node) {
-    unique_bstr text;
-    if (FAILED(node->get_text(text.put()))) return {};
-    return text.str();
-}
-
-// Calls visit(attribute node, name) for each attribute of an element, once.
-template <typename Visit>
-bool ForEachAttribute(IXMLDOMNode* element, Visit&& visit) {
-    com_ptr<IXMLDOMNamedNodeMap> attributes;
-    if (FAILED(element->get_attributes(attributes.put())) || !attributes) return false;
-    long count = 0;
-    if (FAILED(attributes->get_length(&count))) return false;
-    for (long i = 0; i < count; ++i) {
-        com_ptr<IXMLDOMNode> attribute;
-        if (FAILED(attributes->get_item(i, attribute.put())) || !attribute) return false;
-        unique_bstr name;
-        if (FAILED(attribute->get_nodeName(name.put()))) return false;
-        visit(attribute.get(), name.view());
-    }
-    return true;
-}
-
-std::wstring AttributeValue(IXMLDOMNode* attribute) {
-    unique_variant value;
-    if (FAILED(attribute->get_nodeValue(value.put()))) return {};
-    return std::wstring(value.text());
-}
-
 bool ReadFileElement(IXMLDOMNode* element, list_entry::FileAttributes attributes, updatefileinfo& entry) {
     const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
         // Only values that can still win are read.
@@ -123,39 +64,6 @@ bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
     });
     entry = list_entry::MakeRunEntry(program, parameters, wait);
     return ok;
-}
-
-// Walks node and everything below it in document order and calls
-// read(element) for each element; stops with false when read does. Pre-order
-// over first-child and next-sibling links; ancestors wait on a stack of our
-// own, so a deep document cannot exhaust the call stack.
-template <typename Read>
-bool ForEachElement(IXMLDOMNode* node, Read&& read) {
-    std::vector<com_ptr<IXMLDOMNode>> ancestors;
-    com_ptr<IXMLDOMNode> current = Retained(node);
-    for (;;) {
-        com_ptr<IXMLDOMNode> child;
-        if (IsElement(current.get())) {
-            if (!read(current.get())) return false;
-            child = FirstChild(current.get());
-        }
-        if (child) {
-            ancestors.push_back(std::move(current));
-            current = std::move(child);
-            continue;
-        }
-        // No children: the next sibling, else the next sibling of the nearest
-        // ancestor that has one, never leaving the subtree of node.
-        for (;;) {
-            if (ancestors.empty()) return true;  // back at node
-            if (com_ptr<IXMLDOMNode> sibling = NextSibling(current.get())) {
-                current = std::move(sibling);
-                break;
-            }
-            current = std::move(ancestors.back());
-            ancestors.pop_back();
-        }
-    }
 }
 
 // Reads the entries of node's subtree: keep(entry) gets each one normalised,
@@ -230,33 +138,6 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Creates the document object and loads the file. Null document with
-// com_failed false: the file is no list.
-struct LoadedDocument {
-    com_ptr<IXMLDOMDocument> document;
-    bool com_failed = false;
-};
-
-LoadedDocument LoadDocument(const std::wstring& path) {
-    LoadedDocument result;
-    com_ptr<IUnknown> object;
-    if (FAILED(::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_SERVER, IID_IUnknown, object.put_void())) ||
-        FAILED(::OleRun(object.get())) ||
-        FAILED(object->QueryInterface(kDomDocumentInterface, result.document.put_void())) || !result.document) {
-        result.document.reset();
-        result.com_failed = true;
-        return result;
-    }
-    // Load synchronously, and never fetch anything the list refers to.
-    result.document->put_async(VARIANT_FALSE);
-    result.document->put_validateOnParse(VARIANT_FALSE);
-    result.document->put_resolveExternals(VARIANT_FALSE);
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    const HRESULT hr = result.document->load(unique_variant(path).get(), &loaded);
-    if (FAILED(hr)) result.com_failed = true;
-    if (FAILED(hr) || loaded != VARIANT_TRUE) result.document.reset();
-    return result;
-}
 }  // namespace
 
 void ShowFormatError(const std::wstring& text) {
@@ -335,6 +216,32 @@ bool ReadListVersions(const std::wstring& path, ListVersions& versions, const Li
         SeenPaths seen;
         return ReadEntries(root, wanted, seen, [&versions](updatefileinfo&& entry) { AddListVersion(versions, entry); });
     });
+}
+
+bool WriteListWithout(const std::wstring& path, const std::wstring& destination,
+                      const std::set<std::wstring>& left_out) {
+    LoadedDocument loaded = LoadDocument(path);
+    if (!loaded.document) return false;
+    com_ptr<IXMLDOMNode> root = FindRoot(loaded.document.get());
+    if (!root) return false;
+    using list_entry::FileField;
+    const list_entry::FileAttributes wanted({FileField::path, FileField::url});
+    std::vector<com_ptr<IXMLDOMNode>> removed;
+    const bool walked = ForEachElement(root.get(), [&](IXMLDOMNode* element) {
+        if (NodeName(element) != L"file") return true;
+        updatefileinfo entry;
+        if (!ReadFileElement(element, wanted, entry)) return false;
+        list_entry::Normalise(entry);
+        if (left_out.count(entry.path)) removed.push_back(Retained(element));
+        return true;
+    });
+    if (!walked) return false;
+    for (const auto& element : removed) {
+        com_ptr<IXMLDOMNode> parent, gone;
+        if (SUCCEEDED(element->get_parentNode(parent.put())) && parent)
+            parent->removeChild(element.get(), gone.put());
+    }
+    return SUCCEEDED(loaded.document->save(unique_variant(destination).get()));
 }
 
 bool ReadListVersions(const std::wstring& path, ListVersions& versions) {

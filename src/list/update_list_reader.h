@@ -4,6 +4,7 @@
 #include <msxml.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entri
 // loses its guid and a broken file shows its message, as in ReadUpdateList.
 bool ReadListVersions(const std::wstring& path, ListVersions& versions);
 bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error);
+
+// Saves the list at path as destination without the file elements whose
+// entries (as this reader stores them) have one of the left-out paths. True
+// when the destination was written.
+bool WriteListWithout(const std::wstring& path, const std::wstring& destination,
+                      const std::set<std::wstring>& left_out);
 
 // Walks node and everything below it in document order, appending an entry
 // for every file, run and description element. The walk keeps its own stack,

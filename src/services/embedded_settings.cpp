@@ -8,6 +8,7 @@
 #include "base/unique_handle.h"
 #include "services/settings.h"
 #include "services/settings_rules.h"
+#include "services/written_settings.h"
 
 namespace nm {
 
@@ -41,8 +42,10 @@ void InstallBrandedApplicationDirectory(Settings& settings) {
     files::CreateDirectoryLevels(directory);
     settings.SetApplicationDirectory(directory);
 
-    // A settings file that cannot be written is simply not refreshed.
-    if (!bytes.empty()) files::WriteAll(directory + L"novamend.ini", bytes);
+    // A settings file that cannot be written is simply not refreshed. What
+    // the updater wrote into it itself stays.
+    if (!bytes.empty() && files::WriteAll(directory + L"novamend.ini", bytes))
+        ReapplyWrittenSettings(directory + L"novamend.ini", WrittenSettingsFile(directory));
 }
 
 }  // namespace nm

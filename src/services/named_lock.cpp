@@ -1,37 +1,26 @@
 #include "services/named_lock.h"
 
-#include <windows.h>
-
-#include <cwchar>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <string>
 
-#include "base/unique_handle.h"
+#include "base/system_lock.h"
 
 namespace nm {
 
 namespace {
-HANDLE LockEvent(NamedLock lock) {
-    const long id = static_cast<long>(lock);
+SystemLock& LockFor(NamedLock lock) {
     static std::mutex map_lock;
-    static std::map<long, unique_handle> events;
+    static std::map<NamedLock, std::unique_ptr<SystemLock>> locks;
     std::lock_guard guard(map_lock);
-    auto& event = events[id];
-    if (!event) {
-        wchar_t name[32];
-        std::swprintf(name, std::size(name), L"Lock%ld", id);
-        event.reset(::CreateEventW(nullptr, FALSE, TRUE, name));
-    }
-    return event.get();
+    auto& entry = locks[lock];
+    if (!entry) entry = std::make_unique<SystemLock>(L"Lock" + std::to_wstring(static_cast<long>(lock)));
+    return *entry;
 }
 }  // namespace
 
-void TakeLock(NamedLock id) {
-    if (HANDLE event = LockEvent(id)) ::WaitForSingleObject(event, INFINITE);
-}
-
-void ReleaseLock(NamedLock id) {
-    if (HANDLE event = LockEvent(id)) ::SetEvent(event);
-}
+void TakeLock(NamedLock id) { LockFor(id).Take(); }
+void ReleaseLock(NamedLock id) { LockFor(id).Release(); }
 
 }  // namespace nm

@@ -1,7 +1,8 @@
 #pragma once
-// Numbered locks shared by the worker threads: auto-reset events named
-// "Lock%ld", created signalled on first use, one per number. Being named
-// system events, they also serialise updater processes of the same session.
+// Numbered locks shared by the worker threads, named "Lock%ld", one per
+// number, created free on first use. Being named system objects, they also
+// serialise updater processes of the same session; they are mutexes, so a
+// process killed while holding one never blocks the others.
 namespace nm {
 
 // Every numbered lock of the program, by what it guards.

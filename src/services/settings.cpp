@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "base/url_text.h"
 #include "services/settings_rules.h"
+#include "services/written_settings.h"
 
 namespace nm {
 
@@ -59,8 +60,10 @@ std::wstring Settings::ReadFromFile(const std::wstring& file, const std::wstring
 
 bool Settings::Write(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
     const std::wstring file = SettingsFile();
+    const std::wstring replaced = ValueBeforeWrite(file, section, key);
     const bool written = ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str());
     const DWORD error = written ? ERROR_SUCCESS : ::GetLastError();
+    if (written) NoteWrittenSetting(WrittenSettingsFile(ApplicationDirectory()), section, key, replaced, value);
     variables_.Set(settings_rules::CacheName(section, key), value);
     if (!written && error == ERROR_ACCESS_DENIED && !elevated_ && denied_write_handler_) denied_write_handler_(file);
     return written;

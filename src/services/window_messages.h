@@ -16,6 +16,12 @@ constexpr UINT UM_FILESTATE = 1067;     // row, one of the file states below
 constexpr UINT UM_SEGDONE = 1068;       // (segment << 16) | (row & 0xFFFF), bytes of that segment
 constexpr UINT UM_SEGSIZE = 1069;       // row, segment size
 
+// Status codes of UM_STATUSTEXT.
+constexpr LPARAM kStatusProgress = -1;  // a progress line, replaced by the next one
+constexpr LPARAM kStatusProblem = 0;
+constexpr LPARAM kStatusStep = 1;       // a step or action line
+constexpr LPARAM kStatusDone = 7;       // a closing success line
+
 // File states of UM_FILESTATE.
 constexpr LPARAM kFileStateFetching = 8;
 constexpr LPARAM kFileStateFinished = 7;

@@ -26,13 +26,19 @@ TEST(ThreadValues, HoldsSixtyFourBitByteCounts) {
     EXPECT_EQ(AddClamped(kFileReceived, 987655, -7 * five_gib, 1), 0);
 }
 
-TEST(ThreadValues, TheLockIsTheNamedEvent) {
+TEST(ThreadValues, TheLockIsNamedAndOutlivesAHolderThatDied) {
     Get(kRunningThreads, 1);  // created on first use
-    unique_handle event(::OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, L"threadValueEvent"));
-    ASSERT_TRUE(event);
-    // Free between operations.
-    EXPECT_EQ(::WaitForSingleObject(event.get(), 0), WAIT_OBJECT_0);
-    ::SetEvent(event.get());
+    unique_handle lock(::OpenMutexW(SYNCHRONIZE, FALSE, L"threadValueEvent"));
+    ASSERT_TRUE(lock);
+    // A holder that ends without letting go (as a killed updater does) does
+    // not block the table.
+    unique_handle holder(::CreateThread(nullptr, 0, [](LPVOID lock) -> DWORD {
+        return ::WaitForSingleObject(static_cast<HANDLE>(lock), 0);
+    }, lock.get(), 0, nullptr));
+    ::WaitForSingleObject(holder.get(), INFINITE);
+    Set(kRunningThreads, 1, 5);
+    EXPECT_EQ(Get(kRunningThreads, 1), 5);
+    Set(kRunningThreads, 1, 0);
 }
 
 TEST(ThreadValues, ConcurrentAddsAreNotLost) {

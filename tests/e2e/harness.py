@@ -185,6 +185,33 @@ def start(args, env=None):
                             stderr=subprocess.PIPE, env=full_env)
 
 
+def kill_programs(fragment):
+    """Ends at once (as a crash or a kill would) every Wine process whose
+    command line holds the fragment, such as a scenario's own folder name."""
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit() or int(entry.name) == os.getpid():
+            continue
+        try:
+            command_line = (entry / "cmdline").read_bytes().decode("utf-8", "replace")
+        except OSError:
+            continue
+        if fragment in command_line and "wine-run" not in command_line:
+            try:
+                os.kill(int(entry.name), signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+
+def wait_for(condition, timeout=60, interval=0.1):
+    """True as soon as condition() is, False when the timeout passed first."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(interval)
+    return condition()
+
+
 def answer_box(caption, answer, timeout_ms=60000):
     """Answers the next message box with that caption; returns its text, or
     None when none appeared."""
@@ -247,6 +274,13 @@ class Installation:
 
     def run(self, *args, timeout=120):
         return wine([self.exe] + list(args), timeout=timeout)
+
+    def start(self, *args):
+        return start([self.exe] + list(args))
+
+    def kill(self):
+        """Ends this installation's updater processes at once."""
+        kill_programs(self.exe.parent.name)
 
     def exit_code(self, *args, timeout=120):
         """The updater's whole 32-bit exit code."""

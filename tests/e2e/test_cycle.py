@@ -62,10 +62,9 @@ class CycleWithFilesTest(unittest.TestCase):
             self.assertIsNone(updater.poll())
             host.command("resume")
             updater.wait(timeout=120)
-            states = host.states()
-            self.assertEqual(states[:5], [0, 1, 3, 4, 6])
-            self.assertEqual(states[-1], 13)
-            self.assertEqual((inst.work_dir / "a.txt_").read_text(), "new a")
+            # Then the whole cycle, to the file in place.
+            self.assertEqual(host.states(), [0, 1, 3, 4, 6, 7, 9, 10, 12, 13])
+            self.assertEqual((inst.app_dir / "a.txt").read_text(), "new a")
         finally:
             host.close()
 
@@ -80,8 +79,9 @@ class CycleWithFilesTest(unittest.TestCase):
         host.close()
         updater.wait(timeout=30)
         self.assertEqual(states_at_close, [0, 1, 3])
-        # Abandoned: nothing was downloaded.
+        # Abandoned: nothing was downloaded or installed.
         self.assertFalse((inst.work_dir / "a.txt_").exists())
+        self.assertFalse((inst.app_dir / "a.txt").exists())
 
     def test_event_programs_start_at_their_states(self):
         record = harness.SCRATCH / ("events-" + harness.new_name()[:8] + ".txt")

@@ -48,5 +48,16 @@ TEST(RunFileRules, PathPiecesAndScriptsAndReport) {
     EXPECT_EQ(RunReport(L"Run file", L"C:\\a\\setup.exe", L"/s"), L"Run file[setup.exe][/s]");
 }
 
+TEST(RunFileRules, WaitWordsOfRunEntriesAndScripts) {
+    // A list's run entry reads "o" as yes, so even no and off wait; a
+    // script's "waitclose" does not.
+    for (const wchar_t* text : {L"yes", L"TRUE", L"on", L"1", L"no", L"off"}) EXPECT_TRUE(RunEntryWaits(text)) << text;
+    for (const wchar_t* text : {L"false", L"n", L""}) EXPECT_FALSE(RunEntryWaits(text)) << text;
+    for (const wchar_t* text : {L"Yes", L"1", L"true"}) EXPECT_TRUE(ScriptRunWaits(text)) << text;
+    for (const wchar_t* text : {L"no", L"off", L""}) EXPECT_FALSE(ScriptRunWaits(text)) << text;
+    EXPECT_EQ(RunEntryReport(L"Run", L"C:\\a\\setup.exe", L"", true), L"Run[C:\\a\\setup.exe][wait]");
+    EXPECT_EQ(RunEntryReport(L"Run", L"C:\\a\\setup.exe", L"/q", false), L"Run[C:\\a\\setup.exe][/q][nowait]");
+}
+
 }  // namespace
 }  // namespace nm::run_file_rules

@@ -107,8 +107,8 @@ TEST_F(RunFileTest, MissingProgramsAndActionScriptsStartNothing) {
     EXPECT_FALSE(RunFile(L"", window.get(), true));
     EXPECT_FALSE(RunFile(L"   ", window.get(), true));
 
-    // A script is never handed to the shell, whatever its letter case; this
-    // build cannot interpret it and says so.
+    // A script is never handed to the shell, whatever its letter case; one
+    // that is no XML does nothing.
     const std::wstring script = folder_ + L"\\actions.XML";
     ASSERT_TRUE(WriteFileBytes(script, ""));
     EXPECT_FALSE(RunFile(script, L"", L"", window.get(), true));

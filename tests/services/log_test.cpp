@@ -89,10 +89,12 @@ TEST_F(LogFile, NothingIsWrittenWithoutASettingOrAPlaceForIt) {
     unique_hfind find(::FindFirstFileW((directory_ + L"*").c_str(), &found));
     std::vector<std::wstring> names;
     do {
-        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..")
-            names.push_back(found.cFileName);
+        const std::wstring name = found.cFileName;
+        // Only the settings the test wrote (and their note) are there.
+        if (name != L"." && name != L".." && name != L"novamend.ini" && name != L"__written.ini")
+            names.push_back(name);
     } while (::FindNextFileW(find.get(), &found));
-    EXPECT_EQ(names, std::vector<std::wstring>{L"novamend.ini"});
+    EXPECT_EQ(names, std::vector<std::wstring>{});
     EXPECT_FALSE(files::Exists(directory_ + L"missing"));
 }
 

@@ -9,6 +9,7 @@
 #include "base/unique_handle.h"
 #include "base/url_text.h"
 #include "scratch_directory.h"
+#include "services/written_settings.h"
 
 namespace nm {
 namespace {
@@ -64,6 +65,28 @@ TEST_F(SettingsTest, WriteKeepsOtherKeysAndUpdatesTheCacheEvenWhenItFails) {
     settings.SetApplicationDirectory(scratch.path() + L"\\no\\such\\folder\\");
     EXPECT_FALSE(settings.Write(L"APPLICATION", L"Ver", L"3.0"));
     EXPECT_EQ(settings.Read(L"APPLICATION", L"Ver"), L"3.0");
+}
+
+TEST_F(SettingsTest, WrittenValuesOutliveTheDefaultWrittenAtEveryStartUntilTheVendorChangesIt) {
+    const std::string shipped = "[APPLICATION]\r\nName=app\r\nVer=1.0\r\n";
+    WriteIni(shipped);
+    ASSERT_TRUE(settings.Write(L"APPLICATION", L"Ver", L"2.0"));
+    ASSERT_TRUE(settings.Write(L"UPDATEINFO", L"ListURL", L"http://sample/novamend.xml"));
+    const std::wstring ini = scratch.path() + L"\\novamend.ini", written = WrittenSettingsFile(scratch.path());
+    auto restart_with = [&](const std::string& default_text) {
+        WriteIni(default_text);
+        ReapplyWrittenSettings(ini, written);
+        VariableTable fresh_variables;
+        Settings fresh{fresh_variables};
+        fresh.SetApplicationDirectory(scratch.path() + L"\\");
+        return std::make_pair(fresh.Read(L"APPLICATION", L"Ver"), fresh.Read(L"UPDATEINFO", L"ListURL"));
+    };
+    EXPECT_EQ(restart_with(shipped), std::make_pair(std::wstring(L"2.0"), std::wstring(L"http://sample/novamend.xml")));
+    EXPECT_EQ(restart_with(shipped).first, L"2.0");
+    // A new build whose default names another version and a list address.
+    const auto rebranded = restart_with("[APPLICATION]\r\nVer=3.0\r\n[UPDATEINFO]\r\nListURL=http://vendor/l.xml\r\n");
+    EXPECT_EQ(rebranded, std::make_pair(std::wstring(L"3.0"), std::wstring(L"http://vendor/l.xml")));
+    EXPECT_EQ(restart_with(shipped).first, L"1.0");  // the note went with it
 }
 
 TEST_F(SettingsTest, ReadFromFileCachesUnderSectionAndKey) {

@@ -14,9 +14,11 @@
 #include "base/url_text.h"
 #include "list/entry_targets.h"
 #include "list/list_compare.h"
+#include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/log.h"
 #include "services/status_report.h"
+#include "services/window_messages.h"
 
 namespace nm {
 
@@ -103,6 +105,16 @@ bool AnyTargetMissing(const updatefileinfo& entry) {
         if (!files::Exists(target)) return true;
     return false;
 }
+// An entry whose path or destination climbs out of its folder by ".." could
+// write anywhere: it is dropped, and said so.
+void RefuseEntriesThatClimbOut(HWND window, std::vector<updatefileinfo>& entries) {
+    std::erase_if(entries, [window](const updatefileinfo& entry) {
+        if (!EntryClimbsOut(entry)) return false;
+        ShowAndLog(window, text::Format(TranslateMain(L"Refused file[%s]: its path leaves its folder"), {entry.path}),
+                   kStatusProblem);
+        return true;
+    });
+}
 }  // namespace
 
 std::wstring ExpandListParameters(const std::wstring& address) {
@@ -157,6 +169,7 @@ bool CheckStep(HWND window) {
                      installed_versions);
     const bool check_lost_files = app.settings.ReadSwitch(L"Novamend", L"CheckLostFile", L"0");
     app.list.entries = MarkChangedEntries(fetched_entries, installed_versions, check_lost_files, AnyTargetMissing);
+    RefuseEntriesThatClimbOut(window, app.list.entries);
     SplitOffDescriptionAndRuns(app.list.entries, app.list.description, app.list.run_commands);
     if (!app.list.description.empty()) app.hosts.NotifyDescription(app.list.description);
     return true;

@@ -20,6 +20,9 @@ void CheckWrapper(HWND window, ProgressDialogView* dialog) {
     if (CheckNeedsAnotherPass() || CurrentUpdateState() == UpdateNone) {
         SetUpdateState(UpdateCheckRemote, window);
         app.settings.LocalListFile();
+        // Kept with the list, so that an elevated copy under another account
+        // finds the downloads where this one put them.
+        app.list.temporary_directory = app.settings.ListWorkDirectory();
         if (EnsureListAddress(window, window != nullptr) && CheckStep(window)) {
             if (window) {
                 HWND parent = ::GetParent(window);

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "app/update_app.h"
-#include "base/path_macros.h"
 #include "base/text.h"
 #include "base/threads.h"
 #include "base/url_text.h"
 #include "download/download_progress.h"
 #include "download/fetch_file.h"
+#include "list/staged_path.h"
 #include "services/log.h"
 #include "services/update_state.h"
 
@@ -67,9 +67,13 @@ void FileWorker(HWND window, long index) {
     }
     NotifyFileFetching(window, index);
     const std::wstring url = EntryUrl(entry);
-    const std::wstring local =
-        MakeLocalPath(app.settings.ListWorkDirectory(), entry.path, app.settings.ApplicationDirectory());
-    if (FetchFile(window, index, url, local, false) != 0) {
+    // Staged inside the work directory whatever the entry's path holds; the
+    // check refuses paths that would climb out of it.
+    const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
+    const std::wstring work_directory =
+        app.list.temporary_directory.empty() ? app.settings.ListWorkDirectory() : app.list.temporary_directory;
+    if (!staged || FetchFile(window, index, url, text::CollapseSeparators(work_directory + L"\\" + *staged),
+                             false) != 0) {
         {
             std::lock_guard guard(error_lock);
             error_list.push_back(index);

@@ -1,10 +1,14 @@
 #pragma once
-// The cycle's last step: new files into place, the list's actions, the
-// comparison copy saved.
+// The cycle's last step: the downloaded files into place, the list's tasks
+// and run entries, the work directory cleared, and the fetched list kept as
+// the comparison copy for the next check.
 #include <windows.h>
 
 namespace nm {
 
-void CopyStep(HWND window);
+// From UpdateCheckLocalOk to UpdateCopyOk, or to UpdateCopyError when any
+// file could not be put in place; the comparison copy then leaves those
+// files out, so the next check finds exactly them again.
+void ReplacementStep(HWND window);
 
 }  // namespace nm

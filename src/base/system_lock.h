@@ -1,0 +1,32 @@
+#pragma once
+// A lock shared by every thread of every updater process of the session,
+// by name. A process that ends while holding it (killed in the middle of an
+// update) does not block the others: the next taker gets it.
+#include <windows.h>
+
+#include <string>
+
+#include "base/unique_handle.h"
+
+namespace nm {
+
+class SystemLock {
+public:
+    explicit SystemLock(const std::wstring& name) : mutex_(::CreateMutexW(nullptr, FALSE, name.c_str())) {}
+    SystemLock(const SystemLock&) = delete;
+    SystemLock& operator=(const SystemLock&) = delete;
+
+    // Waits without limit; an abandoned lock is taken over as it is.
+    void Take() {
+        if (mutex_) ::WaitForSingleObject(mutex_.get(), INFINITE);
+    }
+    // Only the thread that took it may release it.
+    void Release() {
+        if (mutex_) ::ReleaseMutex(mutex_.get());
+    }
+
+private:
+    unique_handle mutex_;
+};
+
+}  // namespace nm

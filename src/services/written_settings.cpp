@@ -1,0 +1,84 @@
+#include "services/written_settings.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "base/text.h"
+
+namespace nm {
+
+namespace {
+// Beside each section of written values, this section holds the defaults
+// they replaced.
+std::wstring DefaultsSection(const std::wstring& section) { return section + L"|default"; }
+constexpr wchar_t kMissing[] = L"\x1F(none)";
+
+std::wstring ReadValue(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                       const wchar_t* fallback = L"") {
+    std::vector<wchar_t> buffer(4096);
+    const DWORD n = ::GetPrivateProfileStringW(section.c_str(), key.c_str(), fallback, buffer.data(),
+                                               static_cast<DWORD>(buffer.size()), file.c_str());
+    return std::wstring(buffer.data(), n);
+}
+
+// The names of a double-zero-terminated list.
+std::vector<std::wstring> Names(const std::vector<wchar_t>& block, DWORD length) {
+    std::vector<std::wstring> names;
+    for (size_t at = 0; at < length && block[at];) {
+        std::wstring name(&block[at]);
+        at += name.size() + 1;
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::wstring> Sections(const std::wstring& file) {
+    std::vector<wchar_t> block(32768);
+    return Names(block, ::GetPrivateProfileSectionNamesW(block.data(), static_cast<DWORD>(block.size()), file.c_str()));
+}
+
+std::vector<std::wstring> Keys(const std::wstring& file, const std::wstring& section) {
+    std::vector<wchar_t> block(32768);
+    return Names(block, ::GetPrivateProfileStringW(section.c_str(), nullptr, L"", block.data(),
+                                                   static_cast<DWORD>(block.size()), file.c_str()));
+}
+}  // namespace
+
+std::wstring WrittenSettingsFile(const std::wstring& application_directory) {
+    return text::CollapseSeparators(application_directory + L"\\__written.ini");
+}
+
+std::wstring ValueBeforeWrite(const std::wstring& settings_file, const std::wstring& section, const std::wstring& key) {
+    return ReadValue(settings_file, section, key, kMissing);
+}
+
+void NoteWrittenSetting(const std::wstring& written_file, const std::wstring& section, const std::wstring& key,
+                        const std::wstring& replaced, const std::wstring& value) {
+    const std::wstring defaults = DefaultsSection(section);
+    // Only the first write's replaced value is the default; later writes
+    // replace the updater's own values.
+    if (ReadValue(written_file, defaults, key, kMissing) == kMissing)
+        ::WritePrivateProfileStringW(defaults.c_str(), key.c_str(), replaced.c_str(), written_file.c_str());
+    ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), written_file.c_str());
+}
+
+void ReapplyWrittenSettings(const std::wstring& settings_file, const std::wstring& written_file) {
+    for (const std::wstring& section : Sections(written_file)) {
+        if (text::EndsWith(section, L"|default")) continue;
+        const std::wstring defaults = DefaultsSection(section);
+        for (const std::wstring& key : Keys(written_file, section)) {
+            const std::wstring noted_default = ReadValue(written_file, defaults, key, kMissing);
+            if (noted_default != ReadValue(settings_file, section, key, kMissing)) {
+                // The vendor's default changed since: it wins, the note goes.
+                ::WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, written_file.c_str());
+                ::WritePrivateProfileStringW(defaults.c_str(), key.c_str(), nullptr, written_file.c_str());
+                continue;
+            }
+            const std::wstring value = ReadValue(written_file, section, key);
+            ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), settings_file.c_str());
+        }
+    }
+}
+
+}  // namespace nm
