@@ -45,11 +45,11 @@ ProgressDialogActions DialogActions() {
     ProgressDialogActions actions;
     actions.full_cycle_worker = DialogWorker;
     actions.check_only_worker = CheckOnlyWorker;
-    actions.files_needing_elevation = [] {
+    actions.any_file_needs_elevation = [] {
         if (theApp().elevation_marker) ClearFilesNeedingElevation();
-        return FilesNeedingElevation();
+        return AnyFileNeedsElevation();
     };
-    actions.restart_elevated = [](HWND owner) { RestartElevated(owner); };
+    actions.restart_elevated = [] { RestartElevated(&theApp().list); };
     actions.start_main_application = [] { StartMainApplication(false); };
     actions.application_entry_question = [] { ApplicationEntryQuestion(); };
     return actions;

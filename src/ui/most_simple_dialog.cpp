@@ -171,10 +171,10 @@ INT_PTR CDlgMostSimple::OnWorkerFinished() {
 
 INT_PTR CDlgMostSimple::OnEndOfWorker() {
     worker_finished_ = true;
-    if (actions_.files_needing_elevation && actions_.files_needing_elevation() > 0) {
+    if (actions_.any_file_needs_elevation && actions_.any_file_needs_elevation()) {
         ::MessageBoxW(Window(), TranslateMain(L"request administrator privileges to continue").c_str(),
                       TranslateMain(L"Novamend").c_str(), MB_OK | MB_ICONINFORMATION);
-        if (actions_.restart_elevated) actions_.restart_elevated(Window());
+        if (actions_.restart_elevated) actions_.restart_elevated();
         Quit();
         return Handled(0);
     }

@@ -27,10 +27,11 @@ struct ProgressDialogActions {
     // sending it the command that says the worker finished.
     LPTHREAD_START_ROUTINE full_cycle_worker = nullptr;
     LPTHREAD_START_ROUTINE check_only_worker = nullptr;
-    // Files that still need raised rights (the program first empties the
-    // list when it already runs with them).
-    std::function<long()> files_needing_elevation;
-    std::function<void(HWND owner)> restart_elevated;
+    // Whether files still need raised rights (the program first empties the
+    // list when it already runs with them), and the restart that gets them,
+    // the pending update saved for the new process.
+    std::function<bool()> any_file_needs_elevation;
+    std::function<void()> restart_elevated;
     // Starts the main application, silent when it is missing.
     std::function<void()> start_main_application;
     std::function<void()> application_entry_question;

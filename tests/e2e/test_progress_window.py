@@ -90,7 +90,7 @@ class ProgressWindowTest(unittest.TestCase):
         self.assertEqual(percents, sorted(percents))
         self.assertTrue(any(10 < p < 100 for p in percents), percents)
         self.assertEqual(percents[-1], 100)
-        self.assertEqual((inst.work_dir / "big.bin_").read_bytes(), self.content)
+        self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
         self.assertEqual((inst.app_dir / "demoapp.log").read_bytes(), b"started, version 1.0\r\n")
 
     def test_application_entry_mode_checks_in_the_window_then_asks(self):
