@@ -93,16 +93,17 @@ class ProgressWindowTest(unittest.TestCase):
         self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
         self.assertEqual((inst.app_dir / "demoapp.log").read_bytes(), b"started, version 1.0\r\n")
 
-    def test_application_entry_mode_checks_in_the_window_then_asks(self):
+    def test_application_entry_mode_checks_in_the_window_asks_and_updates_in_a_second_one(self):
         inst, caption = self.installation()
         updater = harness.start([inst.exe, "/appenter"])
         prober, record = probe(caption, "wait")
-        question = harness.answer_box(inst.name, "cancel")
-        updater.wait(timeout=60)
+        question = harness.answer_box(inst.name, "yes")
+        self.assertEqual(updater.wait(timeout=120), 1)
         prober.wait(timeout=30)
         self.assertIn("window", [line[0] for line in records(record)])
         self.assertEqual(question, "1 updates found at the website,now to upgrade?")
-        self.assertFalse((inst.app_dir / "demoapp.log").exists())
+        self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
+        self.assertEqual((inst.app_dir / "demoapp.log").read_bytes(), b"started, version 1.0\r\n")
 
     def test_check_only_mode_with_a_vendors_pictures_one_of_them_broken(self):
         pictures = harness.SCRATCH / ("pictures-" + uuid.uuid4().hex[:8])
