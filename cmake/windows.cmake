@@ -10,8 +10,8 @@ set(win32_libraries wininet ole32 oleaut32 uuid shell32 shlwapi comctl32 psapi
 
 # minizip, compiled from the sources that scripts/setup fetched.
 set(minizip_dir ${PROJECT_SOURCE_DIR}/build/third_party/minizip)
-if(EXISTS ${minizip_dir}/unzip.c)
-  add_library(minizip STATIC ${minizip_dir}/unzip.c ${minizip_dir}/ioapi.c)
+if(EXISTS ${minizip_dir}/unzip.c AND EXISTS ${minizip_dir}/zip.c)
+  add_library(minizip STATIC ${minizip_dir}/unzip.c ${minizip_dir}/zip.c ${minizip_dir}/ioapi.c)
   target_include_directories(minizip SYSTEM PUBLIC ${minizip_dir})
   target_compile_options(minizip PRIVATE -w)
   target_link_libraries(minizip PUBLIC z)

@@ -1,6 +1,8 @@
-"""The demo: an installed sample application at version 1.0, an update to 2.0
-on a local web server, and novamend.exe with its embedded default settings
-finding, fetching and reporting it."""
+"""The demo: a sample application at version 1.0 is installed and running, an
+update to 2.0 is published on a local web server, and novamend.exe with its
+embedded default settings checks, downloads, closes the application, replaces
+its files, runs the list's action, keeps the new list and starts the
+application again, which says its new version."""
 import re
 import shutil
 import sys
@@ -12,11 +14,20 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import harness  # noqa: E402
 
 PORT = 8917  # the port of ListURL in src/res/default.ini
+STATE_NAMES = ["UpdateNone", "UpdateCheckRemote", "UpdateCheckRemoteError", "UpdateCheckRemoteOk",
+               "UpdateDownload", "UpdateDownloadError", "UpdateDownloadOk", "UpdateCheckLocal",
+               "UpdateCheckLocalError", "UpdateCheckLocalOk", "UpdateCopy", "UpdateCopyError", "UpdateCopyOk",
+               "UpdateEnd"]
 
 
 def default_settings():
     text = (ROOT / "src" / "res" / "default.ini").read_text()
     return {k: v for k, v in re.findall(r"^(\w+)=(.*?)\r?$", text, re.M)}
+
+
+def app_log(app_dir):
+    log = app_dir / "demoapp.log"
+    return log.read_text().splitlines() if log.exists() else []
 
 
 def main():
@@ -38,46 +49,66 @@ def main():
     release_1 = [{"path": "demoapp.exe", "ver": "1.0"}, {"path": "demoapp.ver", "ver": "1.0"}]
     (app_dir / "novamend.xml").write_text(harness.list_xml(release_1))
 
-    # Published: release 2.0 changes the version file and adds a read-me.
+    # Published: release 2.0 changes the version file, adds a read-me and an
+    # action script that notes the release in the application's settings.
     shutil.copyfile(harness.BIN / "demoapp.exe", site / "demoapp.exe")
     (site / "demoapp.ver").write_text("2.0\r\n")
     (site / "readme.txt").write_text("Novamend demo, release 2.0\r\n")
+    (site / "release.xml").write_text(
+        '<actions><ini file="{app}\\demoapp.ini" app="demo" key="release" value="2.0"/></actions>')
     release_2 = [{"path": "demoapp.exe", "ver": "1.0"}, {"path": "demoapp.ver", "ver": "2.0"},
-                 {"path": "readme.txt", "ver": "2.0"}]
+                 {"path": "readme.txt", "ver": "2.0"}, {"path": "release.xml", "ver": "2.0", "oper": "run"}]
     (site / "novamend.xml").write_text(harness.list_xml(release_2, extra="<description>Release 2.0</description>"))
 
     exe = harness.BIN / "novamend.exe"
     print(f"Update list published at {settings['ListURL']}")
-    print(f"Installed application in {harness.windows_path(app_dir)} (version 1.0)\n")
+    print(f"Installed application in {harness.windows_path(app_dir)} (version 1.0)")
+    application = harness.start([app_dir / "demoapp.exe", "/stay"])
+    harness.wait_for(lambda: app_log(app_dir))
+    print(f"The application is running: {app_log(app_dir)[-1]}\n")
+
     with harness.Nginx(site, port=PORT) as nginx:
         print("novamend.exe /checkforupdates")
         code = harness.wine([exe, "/checkforupdates"], timeout=120).returncode
         print(f"  exit code {code}: {code} files need an update\n")
 
-        print("novamend.exe /silence  (the whole cycle without a window)")
-        harness.wine([exe, "/silence"], timeout=300)
+        # A host window follows the update: its states and log lines.
+        host = harness.TestHost("--needmsg")
+        try:
+            print("novamend.exe /silence  (the whole cycle without a window, followed by a host window)")
+            harness.wine([exe, "/silence", host.handle], timeout=300)
+            time.sleep(0.5)
+            print("  states: " + " > ".join(STATE_NAMES[s] if s < len(STATE_NAMES) else str(s)
+                                             for s in host.states()))
+            # The embedded default chooses the built-in simplified Chinese texts.
+            print("  log lines the host received (in the language the default settings choose):")
+            for line in host.texts(1975):
+                print(f"    {line}")
+        finally:
+            host.close()
         served = [line.split('"')[1] for line in nginx.access_log().splitlines()]
         print("  requests the web server answered:")
         for request in served:
             print(f"    {request}")
 
-    work = next((p for p in temp.glob(work_name)), None)
-    if work:
-        print(f"  downloaded and marked finished in {harness.windows_path(work)}:")
-        for f in sorted(work.rglob("*")):
-            print(f"    {f.relative_to(work)}  ({f.stat().st_size} bytes)")
-    log = app_dir / "demoapp.log"
-    for _ in range(50):  # the updater starts it without waiting
-        if log.exists():
-            break
-        time.sleep(0.1)
-    if log.exists():
-        print("  the main application was started again:", log.read_text().strip().splitlines()[-1])
+    application.wait(timeout=30)
+    harness.wait_for(lambda: any("version 2.0" in line for line in app_log(app_dir)))
+    print("\nWhat the application noted:")
+    for line in app_log(app_dir):
+        print(f"  {line}")
+    print("\nThe application directory now:")
+    for f in sorted(app_dir.rglob("*")):
+        if f.is_file():
+            print(f"  {f.relative_to(app_dir)}  ({f.stat().st_size} bytes)")
+    ini = app_dir / "demoapp.ini"
+    written = " ".join(ini.read_text().split()) if ini.exists() else "(nothing)"
+    print(f"\nWritten by the list's action script into demoapp.ini: {written}")
+    kept = (app_dir / "novamend.xml").read_text()
+    print(f"The comparison copy is the new list: {'release.xml' in kept}")
     version = (app_dir / "demoapp.ver").read_text().strip()
     print(f"\nInstalled version now: {version}")
     if version != "2.0":
-        print("Installing the downloaded files (local check and copy steps) is not part of this build yet;\n"
-              "the cycle stops after the download (the local check logs that it is not available yet).")
+        sys.exit("The update did not complete.")
 
 
 if __name__ == "__main__":

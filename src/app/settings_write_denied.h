@@ -4,8 +4,9 @@
 
 namespace nm {
 
-// Asks whether to restart with raised rights; on Yes starts the elevated copy
-// and asks the main window to end.
+// While the updater shows a window: asks whether to restart with raised
+// rights, and on Yes starts the elevated copy and asks the window to end.
+// Without a window, the refusal is written to the log.
 void OfferRestartForDeniedWrite(const std::wstring& settings_file);
 
 }  // namespace nm

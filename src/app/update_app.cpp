@@ -15,7 +15,7 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "install/elevation.h"
-#include "install/offline_package.h"
+#include "download/offline_package.h"
 #include "install/old_files.h"
 #include "install/run_file.h"
 #include "services/embedded_settings.h"
@@ -71,8 +71,19 @@ bool CUpdateApp::InitInstance() {
     const std::wstring executable_path = ExecutablePath();
     executable_base_name = BaseName(executable_path);
 
-    // 5. An executable with an appended package does that and nothing else.
-    if (ProcessOfflinePackage(executable_path)) return true;
+    // 5. An offline update package appended to the executable is unpacked. A
+    // restart with raised rights finds its files unpacked already.
+    OfflinePackageResult package = OfflinePackageResult::None;
+    if (!command_line::HasElevationMarker(text::Lower(::GetCommandLineW())))
+        package = ProcessOfflinePackage({executable_path, settings.TemporaryDirectory(), settings.ListWorkDirectory(),
+                                         settings.LocalListFile(), application_directory},
+                                        list);
+    if (package == OfflinePackageResult::Damaged) {
+        // Nothing of it was kept; the application stays as it is.
+        ::MessageBoxW(nullptr, L"Find some wrong in this update package!",
+                      settings.Read(L"APPLICATION", L"Name").c_str(), MB_OK | MB_ICONWARNING);
+        return false;
+    }
 
     // 6.
     RunEventPrograms(L"UpdateStartup", nullptr);
@@ -101,7 +112,7 @@ bool CUpdateApp::InitInstance() {
 
     // 12-13.
     if (auto version = command_line::DotNetSwitch(processed)) {
-        OfferDotNetDownload(*version);
+        OfferDotNetDownload(nullptr, *version);
         return false;
     }
     CheckDotNetFromSettings();
@@ -120,8 +131,17 @@ bool CUpdateApp::InitInstance() {
     // 16.
     SetUpdateState(UpdateNone, nullptr);
 
-    // 17. Resume after a restart with raised rights: the downloads are done.
+    // An offline package's files are downloaded already: its cycle goes on
+    // at the local check without asking any server, in the dialog cycle
+    // unless the unattended one was asked for, since only those two install.
     std::wstring effective_mode = run_mode;
+    if (package == OfflinePackageResult::Loaded && list.FileCount() > 0) {
+        SetUpdateState(UpdateDownloadOk, nullptr);
+        if (effective_mode != L"silence" && effective_mode != L"uninstall" && effective_mode != L"emptytemp")
+            effective_mode = L"mostsimple";
+    }
+
+    // 17. Resume after a restart with raised rights: the downloads are done.
     if (elevation_marker) {
         const std::wstring pending = settings.SavedPendingList();
         if (list.LoadFrom(pending) && list.FileCount() > 0) SetUpdateState(UpdateDownloadOk, nullptr);

@@ -226,7 +226,7 @@ void StartMainApplication(bool report_missing) {
         }
         return;
     }
-    if (!DotNetGateAllowsStart(report_missing)) return;
+    if (!DotNetGateAllowsStart(nullptr, report_missing)) return;
     RunFile(path, app.settings.ApplicationDirectory(), L"", nullptr, false);
 }
 

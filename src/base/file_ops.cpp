@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "base/unique_handle.h"
 
 namespace nm::files {
@@ -54,6 +56,19 @@ bool WriteAll(const std::wstring& path, std::string_view bytes) {
     DWORD written = 0;
     return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
+}
+
+bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string_view block)>& sink) {
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return false;
+        if (read == 0) return true;
+        if (!sink(std::string_view(block.data(), read))) return false;
+    }
 }
 
 void CreateDirectoryLevels(const std::wstring& directory) {

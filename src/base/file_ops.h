@@ -2,6 +2,7 @@
 // File operations several steps share, including the patient ones that wait
 // for another process (a virus scanner, an indexer) to let go of a file.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ std::int64_t Size(const std::wstring& path);
 bool ReadAll(const std::wstring& path, std::string& bytes, std::int64_t max_bytes);
 // Creates or replaces the file with exactly these bytes; false on any failure.
 bool WriteAll(const std::wstring& path, std::string_view bytes);
+// Hands the whole file to sink in blocks, in order, so that files of any size
+// can be copied; false when the file cannot be read or sink refused a block.
+bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string_view block)>& sink);
 // Creates every missing level of a directory path.
 void CreateDirectoryLevels(const std::wstring& directory);
 // Creates every missing folder above a file path.

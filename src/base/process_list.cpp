@@ -61,11 +61,12 @@ std::wstring ProcessExecutable(DWORD process_id) {
 }
 
 std::vector<RunningProcess> RunningProcesses() {
-    // The first entry is the idle process on Windows (id 0); under Wine it is
-    // the prefix's first service process. Neither is ever a main program.
-    const std::vector<DWORD> ids = AllProcessIds();
+    // The idle process (id 0, first in the list on Windows) is never a main
+    // program. Whatever else comes first is examined: under Wine the first
+    // entry is simply the first program started, which may be the main one.
     std::vector<RunningProcess> processes;
-    for (std::size_t i = 1; i < ids.size(); ++i) processes.push_back({ids[i], ProcessExecutable(ids[i])});
+    for (DWORD id : AllProcessIds())
+        if (id != kIdleProcessId) processes.push_back({id, ProcessExecutable(id)});
     return processes;
 }
 

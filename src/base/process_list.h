@@ -19,7 +19,8 @@ std::vector<DWORD> AllProcessIds();
 std::vector<HMODULE> ProcessModules(HANDLE process);
 // The full path of a process's executable, empty when it cannot be read.
 std::wstring ProcessExecutable(DWORD process_id);
-// Every process but the first of the platform's list (the idle process).
+// Every process but the idle process.
+constexpr DWORD kIdleProcessId = 0;
 std::vector<RunningProcess> RunningProcesses();
 
 }  // namespace nm

@@ -1,7 +1,11 @@
 #pragma once
 // Zip packages: the first entry of an archive extracted to a path the caller
-// chooses. The only user of the zip reading layer.
+// chooses, every entry of an offline package walked, and the archives the
+// vendor tool writes. The only user of the zip layer.
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace nm {
 
@@ -20,5 +24,33 @@ int ExtractEntry(void* archive, int index, const std::wstring& destination);
 // its release.
 void* OpenZipArchive(const std::wstring& path);
 void CloseZipArchive(void* archive);
+
+// Every entry of an archive in order: destination_for(name) gives where to
+// extract it, or "" to leave it. 0 when the whole archive was read and every
+// chosen entry extracted (checksums included); otherwise a non-zero code and
+// the walk stops.
+int ForEachZipEntry(const std::wstring& archive,
+                    const std::function<std::wstring(const std::wstring& name)>& destination_for);
+
+// A new archive, written entry by entry: names stored as UTF-8, data deflated.
+class ZipWriter {
+public:
+    explicit ZipWriter(const std::wstring& path);
+    ~ZipWriter();
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+
+    // Hands the entry's data to the archive; false when it could not take them.
+    using AppendBytes = std::function<bool(std::string_view bytes)>;
+    // One entry whose data produce() appends; dos_time is the entry's time in
+    // DOS form (date in the high word). False when anything failed.
+    bool Add(const std::wstring& name, const std::function<bool(const AppendBytes&)>& produce,
+             std::uint32_t dos_time);
+    // Writes the archive's directory; false when the archive is not complete.
+    bool Close();
+
+private:
+    void* zip_ = nullptr;
+};
 
 }  // namespace nm

@@ -28,4 +28,9 @@ inline bool IsRunEntry(const updatefileinfo& e) { return e.flags == kRunEntryMar
 inline bool IsDescriptionEntry(const updatefileinfo& e) { return e.flags == kDescriptionEntryMarker; }
 inline bool IsFileEntry(const updatefileinfo& e) { return (e.flags & kNotAFileMask) == 0; }
 
+// Entries with none of these bits bring a file with them: deletions (2),
+// 0x10, 0x20 and the non-file entries bring none.
+constexpr std::uint32_t kNoFileFlags = kEntryDelete | 0x10 | 0x20 | kNotAFileMask;
+inline bool CarriesFile(const updatefileinfo& e) { return (e.flags & kNoFileFlags) == 0; }
+
 }  // namespace nm

@@ -12,7 +12,10 @@ namespace {
 // Beside each section of written values, this section holds the defaults
 // they replaced.
 std::wstring DefaultsSection(const std::wstring& section) { return section + L"|default"; }
+// Stands for "absent" in a value; and what a read falls back to when the
+// note itself is absent.
 constexpr wchar_t kMissing[] = L"\x1F(none)";
+constexpr wchar_t kNotNoted[] = L"\x1E(not noted)";
 
 std::wstring ReadValue(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                        const wchar_t* fallback = L"") {
@@ -58,7 +61,7 @@ void NoteWrittenSetting(const std::wstring& written_file, const std::wstring& se
     const std::wstring defaults = DefaultsSection(section);
     // Only the first write's replaced value is the default; later writes
     // replace the updater's own values.
-    if (ReadValue(written_file, defaults, key, kMissing) == kMissing)
+    if (ReadValue(written_file, defaults, key, kNotNoted) == kNotNoted)
         ::WritePrivateProfileStringW(defaults.c_str(), key.c_str(), replaced.c_str(), written_file.c_str());
     ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), written_file.c_str());
 }

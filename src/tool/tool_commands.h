@@ -13,6 +13,12 @@ using Arguments = std::vector<std::wstring>;
 // a copy of the updater (or of the updater itself when OUT is left out).
 int Brand(const Arguments& args);
 
+// pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]: a copy of
+// the updater that carries the release's files named by LIST (with
+// --against, only the entries that differ from that copy) and installs them
+// without asking a server.
+int Pack(const Arguments& args);
+
 // Says what failed, with the system's reason, on the error output; returns 1.
 int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path);
 

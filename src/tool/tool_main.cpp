@@ -1,5 +1,6 @@
 // novamend-tool: what a vendor does to ship the updater, without a compiler.
 //   novamend-tool brand UPDATER SETTINGS [OUT]
+//   novamend-tool pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]
 #include <windows.h>
 
 #include <cstdio>
@@ -25,7 +26,15 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {L"brand", L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]   embed SETTINGS as the default of a copy of UPDATER, with the progress window's caption and pictures", Brand},
+    {L"brand",
+     L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]\n"
+     L"      embed SETTINGS as the default of a copy of UPDATER, with the progress window's caption and pictures",
+     Brand},
+    {L"pack",
+     L"pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]\n"
+     L"      an offline update package: UPDATER carrying the files of LIST from RELEASE_DIR\n"
+     L"      (with --against, only the entries that differ from that copy)",
+     Pack},
 };
 
 int Usage() {

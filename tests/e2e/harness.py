@@ -296,18 +296,71 @@ class Installation:
         return p.read_bytes().decode("cp1252", errors="replace") if p.exists() else ""
 
 
+USER = "novamend-user"
+
+
+class UserLane:
+    """Wine run by an ordinary user (made by scripts/setup) in a prefix of its
+    own, for what root cannot show: files and folders it may not write."""
+
+    def __init__(self):
+        self.build = BUILD / "user-lane"
+        self.build.mkdir(parents=True, exist_ok=True)
+        shutil.chown(self.build, USER, USER)
+        self.drive_c = self.build / "wineprefix" / "drive_c"
+        subprocess.run(self.command(["--prepare"]), check=True, timeout=300, capture_output=True)
+        self.scratch = self.drive_c / "novamend-tests"
+        self.owned_folder(self.scratch)
+
+    @staticmethod
+    def available():
+        return os.geteuid() == 0 and subprocess.run(["id", USER], capture_output=True).returncode == 0
+
+    def command(self, args):
+        return ["setpriv", f"--reuid={USER}", f"--regid={USER}", "--init-groups", "env", f"HOME=/home/{USER}",
+                f"USER={USER}", f"NOVAMEND_BUILD={self.build}", str(WINE_RUN)] + [str(a) for a in args]
+
+    def owned_folder(self, folder):
+        """A folder of the prefix the user may write."""
+        folder.mkdir(parents=True, exist_ok=True)
+        shutil.chown(folder, USER, USER)
+        return folder
+
+    def wine(self, args, timeout=120):
+        return subprocess.run(self.command(args), capture_output=True, timeout=timeout)
+
+    def start(self, args):
+        return subprocess.Popen(self.command(args), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def windows_path(self, path):
+        full = Path(path).resolve()
+        try:
+            return "C:\\" + str(full.relative_to(self.drive_c.resolve())).replace("/", "\\")
+        except ValueError:
+            return windows_path(full)
+
+    def stop(self):
+        subprocess.run(self.command(["--stop"]), capture_output=True, timeout=60)
+
+
 class TestHost:
     """tests/tools/test_host.exe: a host window that records the updater's
-    messages; commands go through its control file."""
+    messages; commands go through its control file. With a user lane, the
+    host runs there."""
 
-    def __init__(self, *options):
-        self.dir = SCRATCH / ("host-" + uuid.uuid4().hex[:10])
+    def __init__(self, *options, lane=None):
+        scratch = lane.owned_folder(lane.scratch) if lane else SCRATCH
+        to_windows = lane.windows_path if lane else windows_path
+        self.dir = scratch / ("host-" + uuid.uuid4().hex[:10])
         self.dir.mkdir(parents=True)
+        if lane:
+            lane.owned_folder(self.dir)
         self.record = self.dir / "record.txt"
         handle_file = self.dir / "handle.txt"
         self.control = self.dir / "control.txt"
-        self.process = start([BIN / "test_host.exe", windows_path(self.record), windows_path(handle_file),
-                              "--control", windows_path(self.control)] + list(options))
+        self.process = (lane.start if lane else start)(
+            [BIN / "test_host.exe", to_windows(self.record), to_windows(handle_file),
+             "--control", to_windows(self.control)] + list(options))
         deadline = time.time() + 30
         while not handle_file.exists():
             if time.time() > deadline:

@@ -46,16 +46,22 @@ class DownloadStepTest(unittest.TestCase):
         (self.site / name).write_bytes(data)
         return data
 
-    def run_step(self, files, calls=1, **novamend):
-        """Runs the step `calls` times over a list of files; returns the record."""
+    def run_step(self, files, calls=1, next_files=None, **novamend):
+        """Runs the step `calls` times over a list of files, then once over
+        next_files as a new cycle when given; returns the record."""
         list_url = self.server.url("novamend.xml")
         (self.app_dir / "novamend.ini").write_text(harness.ini_text({
             "Novamend": {"TempAppPath": "1", **novamend}, "UPDATEINFO": {"ListURL": list_url}}))
         listing = self.app_dir / "list.xml"
         listing.write_text(harness.list_xml(files))
         record = self.app_dir / "record.txt"
+        next_cycle = []
+        if next_files is not None:
+            (self.app_dir / "next.xml").write_text(harness.list_xml(next_files))
+            next_cycle = [harness.windows_path(self.app_dir / "next.xml"), 1]
         harness.wine([PROBE, harness.windows_path(self.app_dir), harness.windows_path(record),
-                      harness.windows_path(listing), self.server.url("").rstrip("/"), calls], check=True, timeout=300)
+                      harness.windows_path(listing), self.server.url("").rstrip("/"), calls] + next_cycle,
+                     check=True, timeout=300)
         return record.read_text(encoding="utf-8")
 
     @property
@@ -141,6 +147,18 @@ class DownloadStepTest(unittest.TestCase):
             self.assertEqual(self.finished(f"g{i}.bin"), good[i])
         for i in range(2):
             self.assertEqual(self.finished(f"b{i}.bin"), bad[i])
+
+    def test_a_new_cycle_in_the_same_process_starts_afresh(self):
+        self.serve("a.bin", self.rng.randbytes(5_000))
+        later = self.serve("b.bin", self.rng.randbytes(50_000))
+        self.server.set_fault("/b.bin", latency=0.5)
+        # The first cycle ends with row 1 failed; the next list has no row 1,
+        # and its one file must be waited for rather than counted done at once.
+        record = self.run_step([{"path": "a.bin", "ver": "1"}, {"path": "gone.bin", "ver": "1"}],
+                               next_files=[{"path": "b.bin", "ver": "1"}], ConnectTryCount="1")
+        self.assertIn("call 1 state=5 done=1", record)
+        self.assertIn("call 2 state=6 done=1", record)
+        self.assertEqual(self.finished("b.bin"), later)
 
     def test_a_later_process_counts_finished_files_without_fetching(self):
         data = self.serve("done.bin", self.rng.randbytes(5_000))

@@ -329,5 +329,82 @@ class KilledUpdateTest(unittest.TestCase):
         self.assert_at_new_version(inst)
 
 
+@unittest.skipUnless(harness.UserLane.available(), "needs root and the ordinary user scripts/setup makes")
+class ElevationTest(unittest.TestCase):
+    """An ordinary user's updater meets an application directory it may not
+    write. (Under Wine the "runas" verb starts the copy as the same user, so
+    the elevated copy has no more rights: it can show that it resumes, not
+    that it writes.)"""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.lane = harness.UserLane()
+        cls.site = site_with({"data.txt": ("new data", {"ver": "2"})})
+        cls.nginx = harness.Nginx(cls.site)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.nginx.stop()
+        cls.lane.stop()
+        shutil.rmtree(cls.site, ignore_errors=True)
+
+    def installation(self, **sections):
+        """A branded updater in the lane, and an application directory of
+        root's that the user may read but not write."""
+        name = harness.new_name()
+        settings = {"Novamend": {"ShowWhenCheck": "false", "QuickCheck": "false"},
+                    "UPDATEINFO": {"ListURL": self.nginx.url("novamend.xml")},
+                    "APPLICATION": {"Application": "app.exe", "Name": name}, **sections}
+        branded = harness.branded_updater(settings)
+        folder = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12])
+        exe = folder / "novamend.exe"
+        shutil.copyfile(branded, exe)
+        app_dir = self.lane.drive_c / "Marwenti" / "lumdex" / name
+        app_dir.mkdir(parents=True)
+        # The updater cannot write its settings out here: they are there already.
+        (app_dir / "novamend.ini").write_text(harness.ini_text(settings))
+        (app_dir / "data.txt").write_text("old data")
+        (app_dir / "novamend.xml").write_text(harness.list_xml([{"path": "data.txt", "ver": "1"}]))
+        return exe, app_dir
+
+    def test_missing_rights_restart_the_updater_which_resumes_at_the_local_check(self):
+        exe, app_dir = self.installation()
+        host = harness.TestHost("--needmsg", lane=self.lane)
+        try:
+            self.lane.wine([exe, "/silence", host.handle], timeout=300)
+            served_to_the_first = self.nginx.access_log()
+            # The first run ends asking for the restart; the copy it started
+            # finishes on its own.
+            self.assertTrue(harness.wait_for(lambda: 13 in host.states(), timeout=120), host.states())
+            states = host.states()
+            self.assertEqual(states, [0, 1, 3, 4, 6, 7, 8, 0, 6, 7, 9, 10, 11, 13])
+            logs = host.texts(1975)
+            self.assertIn("continue update as administrator", logs)
+            # The settings file could not be written: said in the log, no box.
+            self.assertTrue(any(line.startswith("Can't write to file") and "error 5" in line for line in logs))
+            # The resumed copy neither checked nor downloaded again.
+            self.assertEqual(self.nginx.access_log(), served_to_the_first)
+            self.assertEqual((app_dir / "data.txt").read_text(), "old data")
+        finally:
+            host.close()
+
+    def test_when_the_elevated_copy_cannot_start_the_cycle_ends(self):
+        record = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12]) / "record.txt"
+        waiting = f'"{RECORD_START}" {self.lane.windows_path(record)} --sleep=4000 local'
+        exe, app_dir = self.installation(UpdateEventWaitClose={"UpdateCheckLocal": waiting})
+        host = harness.TestHost("--needmsg", lane=self.lane)
+        try:
+            updater = self.lane.start([exe, "/silence", host.handle])
+            self.assertTrue(harness.wait_for(lambda: record.exists(), timeout=120))
+            # Renamed while it runs: the restart finds no program to start.
+            exe.rename(exe.with_name("moved.exe"))
+            updater.wait(timeout=120)
+            time.sleep(1)
+            self.assertEqual(host.states(), [0, 1, 3, 4, 6, 7, 8])
+            self.assertIn("continue update as administrator", host.texts(1975))
+        finally:
+            host.close()
+
+
 if __name__ == "__main__":
     unittest.main()

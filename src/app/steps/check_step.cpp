@@ -133,6 +133,8 @@ bool CheckStep(HWND window) {
     }
     app.list.RemoveAll();
     app.list.description.clear();
+    // The split below appends: a process that checks again must not run the old commands twice.
+    app.list.run_commands.clear();
     ShowAndLog(window, TranslateMain(L"try to download the list file..."));
 
     std::wstring list_file = app.settings.LocalListFile();

@@ -18,10 +18,6 @@
 namespace nm {
 
 namespace {
-// Entries that are never fetched: deletions (2), 0x10, 0x20, and the run and
-// description markers.
-constexpr unsigned long kNotFetchedFlags = 0x2 | 0x10 | 0x20 | 0x7F000000;
-
 // Process-wide counters shared by the file threads.
 std::atomic<long> done_count{0};
 std::atomic<long> running_count{0};
@@ -61,7 +57,7 @@ std::wstring EntryUrl(const updatefileinfo& entry) {
 void FileWorker(HWND window, long index) {
     CUpdateApp& app = theApp();
     const updatefileinfo entry = TakeEntryForFetch(app.list, index);
-    if (entry.flags & kNotFetchedFlags) {
+    if (!CarriesFile(entry)) {
         ++done_count;
         return;
     }
@@ -92,6 +88,11 @@ long DownloadStepFinishedCount() { return done_count; }
 
 void DownloadStep(HWND window) {
     CUpdateApp& app = theApp();
+    // Only a call that follows a failed call of the same cycle continues its
+    // counts and failed rows; any other call starts a new cycle, so a process
+    // that runs many cycles (the tray) never ends a wait early on old counts
+    // or fetches rows of a list that is gone.
+    const bool continues_failed_call = CurrentUpdateState() == UpdateDownloadError;
     if (CurrentUpdateState() != UpdateDownload) SetUpdateState(UpdateDownload, window);
     app.list.progress_window = window;
     running_count = 0;
@@ -99,11 +100,16 @@ void DownloadStep(HWND window) {
     std::vector<long> work;
     {
         std::lock_guard guard(error_lock);
-        work.swap(error_list);
+        if (continues_failed_call) work.swap(error_list);
+        error_list.clear();
     }
+    // A row the list no longer has would end the process in its file thread.
+    std::erase_if(work, [&](long row) { return row < 0 || row >= app.list.FileCount(); });
     const bool retrying = !work.empty();
-    if (!retrying)
+    if (!retrying) {
+        done_count = 0;
         for (long i = 0; i < app.list.FileCount(); ++i) work.push_back(i);
+    }
     ShowAndLogDownloadStatus(window, TranslateMain(retrying ? L"Downloading error files..." : L"Downloading to temporary directory..."));
 
     const long start_count = done_count;
