@@ -104,7 +104,7 @@ bool CDlgMostSimple::PaintBackground(HDC dc) {
 INT_PTR CDlgMostSimple::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case UM_HOST_STATE:
-        percent_.SetState(static_cast<int>(wparam));
+        ShowPercent(percent_.OnState(static_cast<int>(wparam)));
         return Handled(0);
     case UM_HOST_LOG:
         return Handled(0);

@@ -10,8 +10,13 @@ namespace nm {
 
 class ProgressPercent {
 public:
-    // The update state (message 1974) and the download counts (1976).
-    void SetState(int state) { state_ = state; }
+    // The update state (message 1974): the label follows it at once, since
+    // a step's last status text may come before its final state.
+    std::optional<std::wstring> OnState(int state) {
+        state_ = state;
+        return OnStatusText();
+    }
+    // The download counts (1976).
     void SetCounts(long done, long entries) {
         done_ = done;
         entries_ = entries;

@@ -10,23 +10,22 @@ TEST(ProgressPercent, DownloadBytesMakeOnePercentThatNeverGoesBack) {
     ProgressPercent percent;
     // The list itself is fetched before any file is counted: nothing to show.
     EXPECT_FALSE(percent.OnFileBytes(1000, 500));
-    percent.SetState(3);  // the check succeeded
-    EXPECT_EQ(percent.OnStatusText(), L"10%" + std::wstring(32, L' '));
+    EXPECT_EQ(percent.OnState(3), L"10%" + std::wstring(32, L' '));  // the check succeeded
     percent.SetCounts(1, 4);
     EXPECT_EQ(percent.OnFileBytes(1000, 500), L"43%" + std::wstring(32, L' '));  // 43.75
     EXPECT_FALSE(percent.OnFileBytes(1000, 100));  // another file, further behind
     EXPECT_EQ(percent.Shown(), 43);
     EXPECT_EQ(percent.StatusText(), L"34%" + std::wstring(32, L' '));
     EXPECT_FALSE(percent.OnFileBytes(0, 0));
-    percent.SetState(5);  // a download error
+    EXPECT_FALSE(percent.OnState(5));  // a download error
     EXPECT_FALSE(percent.OnStatusText());
-    percent.SetState(6);
-    EXPECT_FALSE(percent.OnStatusText());  // 34 again: lower than shown
+    EXPECT_FALSE(percent.OnState(6));  // 34 again: lower than shown
     EXPECT_EQ(percent.Shown(), 43);
-    percent.SetState(13);
+    // The copy step's last status text comes before its final state.
+    EXPECT_FALSE(percent.OnState(10));
+    EXPECT_EQ(percent.OnState(12), L"100%");
     EXPECT_EQ(percent.OnStatusText(), L"100%");
-    percent.SetState(14);
-    EXPECT_FALSE(percent.OnStatusText());
+    EXPECT_FALSE(percent.OnState(14));
 }
 
 TEST(ProgressPercent, LastFileCompleteIsHundredAndMoreIsCut) {
