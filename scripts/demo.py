@@ -2,7 +2,9 @@
 update to 2.0 is published on a local web server, and novamend.exe with its
 embedded default settings checks, downloads, closes the application, replaces
 its files, runs the list's action, keeps the new list and starts the
-application again, which says its new version."""
+application again, which says its new version. The update runs in the
+default mode, in the progress window on the virtual display, of which a
+screenshot is saved."""
 import re
 import shutil
 import sys
@@ -23,6 +25,26 @@ STATE_NAMES = ["UpdateNone", "UpdateCheckRemote", "UpdateCheckRemoteError", "Upd
 def default_settings():
     text = (ROOT / "src" / "res" / "default.ini").read_text()
     return {k: v for k, v in re.findall(r"^(\w+)=(.*?)\r?$", text, re.M)}
+
+
+def language_text(table, key):
+    """A text of the [MAIN] section of a built-in language table, as in the sources."""
+    lines = (ROOT / "src" / "res" / "lang" / table).read_text(encoding="utf-8").splitlines()
+    return next(line.split("=", 1)[1] for line in lines if line.startswith(key + "="))
+
+
+def screenshot_of_window(caption, path):
+    """Saves the progress window as it is now; False when it is not shown."""
+    record = harness.SCRATCH / "demo-window.txt"
+    record.unlink(missing_ok=True)
+    found = harness.wine([harness.BIN / "progress_probe.exe", caption, harness.windows_path(record), "wait"],
+                         timeout=180, env={"LC_ALL": "C.UTF-8"})
+    if found.returncode != 0:
+        return False
+    box = next(line.split("\t")[1:] for line in record.read_text(encoding="utf-8").splitlines()
+               if line.startswith("window"))
+    harness.screenshot(path, [int(v) for v in box])
+    return True
 
 
 def app_log(app_dir):
@@ -75,12 +97,18 @@ def main():
         # A host window follows the update: its states and log lines.
         host = harness.TestHost("--needmsg")
         try:
-            print("novamend.exe /silence  (the whole cycle without a window, followed by a host window)")
-            harness.wine([exe, "/silence", host.handle], timeout=300)
-            time.sleep(0.5)
+            print("novamend.exe /mostsimple  (the default mode: the whole cycle in the progress window,\n"
+                  "followed by a host window)")
+            updater = harness.start([exe, "/mostsimple", host.handle])
+            # The window stays two seconds at 100% after starting the application again.
+            harness.wait_for(lambda: 12 in host.states() or updater.poll() is not None, timeout=300)
+            # The embedded default chooses the built-in simplified Chinese texts, caption included.
+            shot = harness.BUILD / "demo" / "progress-window.png"
+            if screenshot_of_window(language_text("novamendcn.lan", "Novamend"), shot):
+                print(f"  the progress window on display {harness.display()}, saved as {shot}")
+            updater.wait(timeout=120)
             print("  states: " + " > ".join(STATE_NAMES[s] if s < len(STATE_NAMES) else str(s)
                                              for s in host.states()))
-            # The embedded default chooses the built-in simplified Chinese texts.
             print("  log lines the host received (in the language the default settings choose):")
             for line in host.texts(1975):
                 print(f"    {line}")

@@ -40,6 +40,21 @@ void DownloadWithRetries(HWND window) {
 
 bool FilesPending() { return theApp().list.FileCount() > 0; }
 
+// What the progress dialog runs, and does at its end, through the program.
+ProgressDialogActions DialogActions() {
+    ProgressDialogActions actions;
+    actions.full_cycle_worker = DialogWorker;
+    actions.check_only_worker = CheckOnlyWorker;
+    actions.any_file_needs_elevation = [] {
+        if (theApp().elevation_marker) ClearFilesNeedingElevation();
+        return AnyFileNeedsElevation();
+    };
+    actions.restart_elevated = [] { RestartElevated(&theApp().list); };
+    actions.start_main_application = [] { StartMainApplication(false); };
+    actions.application_entry_question = [] { ApplicationEntryQuestion(); };
+    return actions;
+}
+
 // Between steps of the unattended cycle: holds while the host pauses it;
 // false when a host that asked for it has closed its window.
 bool WaitForHost(HWND host) {
@@ -55,7 +70,7 @@ bool WaitForHost(HWND host) {
 
 long RunCheckOnlyCycle(HWND owner) {
     if (theApp().settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1"))
-        RunProgressDialog(ProgressDialogMode::CheckOnly, owner);
+        RunProgressDialog(ProgressDialogMode::CheckOnly, owner, DialogActions());
     else
         CheckByVersion(nullptr);
     return theApp().list.FileCount();
@@ -68,7 +83,7 @@ void RunDialogCycle(HWND owner) {
     app.variables.Set(L"updateskin", app.settings.Read(L"Novamend", L"Skin"));
     app.variables.Set(L"updateskin", L"mostsimple");
     app.variables.Append(L"updatetm", L"8");
-    RunProgressDialog(ProgressDialogMode::FullCycle, owner);
+    RunProgressDialog(ProgressDialogMode::FullCycle, owner, DialogActions());
 }
 
 DWORD WINAPI DialogWorker(void* dialog_window) {
@@ -158,7 +173,7 @@ bool RunApplicationEntryCycle(const std::wstring&) {
         return false;
     }
     if (app.settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1")) {
-        RunProgressDialog(ProgressDialogMode::ApplicationEntry, app.host_window);
+        RunProgressDialog(ProgressDialogMode::ApplicationEntry, app.host_window, DialogActions());
         return true;
     }
     CheckByVersion(nullptr);

@@ -20,7 +20,8 @@ std::vector<std::wstring> needing_elevation;
 constexpr wchar_t kMarkerArgument[] = L"/___runas_admin___";
 
 bool SystemHasRightsControl() {
-    OSVERSIONINFOW version{sizeof(version)};
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof(version);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     if (!::GetVersionExW(&version)) return true;

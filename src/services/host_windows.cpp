@@ -62,6 +62,17 @@ void HostRegistry::Register(HWND window) {
     hosts_.push_back(std::move(host));
 }
 
+void HostRegistry::Unregister(HWND window) {
+    std::shared_ptr<Host> released;  // a sender still holding it finishes first
+    std::lock_guard guard(lock_);
+    for (auto it = hosts_.begin(); it != hosts_.end(); ++it)
+        if ((*it)->window == window) {
+            released = std::move(*it);
+            hosts_.erase(it);
+            return;
+        }
+}
+
 void HostRegistry::ReleaseAll() {
     std::vector<std::shared_ptr<Host>> released;
     {

@@ -39,6 +39,8 @@ public:
     // Opens the window's process and commits its text buffer there; the
     // window is registered even when that fails (its texts then carry 0).
     void Register(HWND window);
+    // The updater's own window stops following the update before it closes.
+    void Unregister(HWND window);
     void ReleaseAll();
     std::vector<HWND> Windows() const;
     bool IsRegistered(HWND window) const;

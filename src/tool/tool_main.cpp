@@ -35,7 +35,10 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {L"brand", L"brand UPDATER SETTINGS [OUT]   embed SETTINGS as the default of a copy of UPDATER", Brand},
+    {L"brand",
+     L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]\n"
+     L"      embed SETTINGS as the default of a copy of UPDATER, with the progress window's caption and pictures",
+     Brand},
     {L"pack",
      L"pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]\n"
      L"      an offline update package: UPDATER carrying the files of LIST from RELEASE_DIR\n"

@@ -2,6 +2,8 @@
 // The minimal progress dialog as the cycle drivers see it.
 #include <windows.h>
 
+#include <functional>
+
 #include "list/download_list.h"
 
 namespace nm {
@@ -19,7 +21,23 @@ public:
     virtual void HideFileList() = 0;
 };
 
+// What the dialog runs and decides through the program that shows it.
+struct ProgressDialogActions {
+    // Thread bodies; the parameter is the dialog's window, and each ends by
+    // sending it the command that says the worker finished.
+    LPTHREAD_START_ROUTINE full_cycle_worker = nullptr;
+    LPTHREAD_START_ROUTINE check_only_worker = nullptr;
+    // Whether files still need raised rights (the program first empties the
+    // list when it already runs with them), and the restart that gets them,
+    // the pending update saved for the new process.
+    std::function<bool()> any_file_needs_elevation;
+    std::function<void()> restart_elevated;
+    // Starts the main application, silent when it is missing.
+    std::function<void()> start_main_application;
+    std::function<void()> application_entry_question;
+};
+
 // Runs the dialog modally; false when it could not be shown.
-bool RunProgressDialog(ProgressDialogMode mode, HWND owner);
+bool RunProgressDialog(ProgressDialogMode mode, HWND owner, const ProgressDialogActions& actions);
 
 }  // namespace nm

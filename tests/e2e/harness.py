@@ -34,6 +34,20 @@ def windows_path(path):
         return "Z:" + str(full).replace("/", "\\")
 
 
+def display():
+    """The X display that wine-run gives this prefix (the same derivation)."""
+    if os.environ.get("NOVAMEND_DISPLAY"):
+        return os.environ["NOVAMEND_DISPLAY"]
+    checksum = subprocess.run(["cksum"], input=str(PREFIX).encode(), capture_output=True, check=True).stdout
+    return f":{90 + int(checksum.split()[0]) % 400}"
+
+
+def screenshot(path, box=None):
+    """The virtual display, or the box (left, top, width, height) of it, as a PNG."""
+    crop = ["-crop", "{2}x{3}+{0}+{1}".format(*box), "+repage"] if box else []
+    subprocess.run(["import", "-display", display(), "-window", "root"] + crop + [str(path)], check=True)
+
+
 def new_name():
     """A fresh 32-digit application name, so scenarios never share a directory."""
     return uuid.uuid4().hex
@@ -59,9 +73,10 @@ def wine(args, timeout=120, env=None, check=False):
                           timeout=timeout, env=full_env, check=check)
 
 
-def branded_updater(settings, directory=None, exe_name="novamend.exe"):
+def branded_updater(settings, directory=None, exe_name="novamend.exe", brand_options=()):
     """A copy of novamend.exe whose embedded default is `settings` (a dict
-    or raw text), placed in a fresh folder of the prefix. Returns its Linux path."""
+    or raw text), placed in a fresh folder of the prefix, branded with the
+    tool's further options (--caption ...). Returns its Linux path."""
     folder = Path(directory) if directory else SCRATCH / uuid.uuid4().hex[:12]
     folder.mkdir(parents=True, exist_ok=True)
     text = settings if isinstance(settings, (str, bytes)) else ini_text(settings)
@@ -69,7 +84,8 @@ def branded_updater(settings, directory=None, exe_name="novamend.exe"):
     ini.write_bytes(text if isinstance(text, bytes) else text.encode("ascii"))
     target = folder / exe_name
     shutil.copyfile(BIN / "novamend.exe", target)
-    wine([BIN / "novamend-tool.exe", "brand", windows_path(target), windows_path(ini)], check=True)
+    wine([BIN / "novamend-tool.exe", "brand", windows_path(target), windows_path(ini)] + list(brand_options),
+         check=True)
     ini.unlink()
     return target
 
@@ -236,7 +252,7 @@ class Installation:
     """An installed application with its own branded updater: the
     application directory, the comparison copy and the served site."""
 
-    def __init__(self, list_url, novamend=None, application=None, **sections):
+    def __init__(self, list_url, novamend=None, application=None, brand_options=(), **sections):
         self.name = new_name()
         self.app_dir = application_directory(self.name)
         self.app_dir.mkdir(parents=True, exist_ok=True)
@@ -246,7 +262,7 @@ class Installation:
                     "APPLICATION": {"Application": "app.exe", "Name": self.name, **(application or {})}}
         settings.update(sections)
         self.settings = settings
-        self.exe = branded_updater(settings)
+        self.exe = branded_updater(settings, brand_options=brand_options)
 
     @property
     def work_dir(self):

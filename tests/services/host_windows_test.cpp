@@ -193,12 +193,19 @@ TEST_F(HostWindows, PauseFollowsTheHostsProperty) {
     EXPECT_FALSE(HostAskedToExitAndIsGone());
 }
 
-TEST_F(HostWindows, ReleaseForgetsEveryWindow) {
-    RecordingWindow window;
+TEST_F(HostWindows, UnregisterAndReleaseForgetWindows) {
+    RecordingWindow window, closing;
     HostRegistry hosts;
     hosts.Register(window.get());
     hosts.Register(nullptr);
-    EXPECT_EQ(hosts.Windows().size(), 1u);
+    hosts.Register(closing.get());
+    // A window that closes is forgotten at once: nothing reaches it afterwards.
+    hosts.Unregister(closing.get());
+    hosts.NotifyLog(L"after closing");
+    hosts.SendStatusText(closing.get(), L"late", 0);
+    EXPECT_TRUE(closing.received.empty());
+    EXPECT_EQ(hosts.Windows(), std::vector<HWND>{window.get()});
+    window.received.clear();
     hosts.ReleaseAll();
     EXPECT_TRUE(hosts.Windows().empty());
     hosts.NotifyLog(L"after release");

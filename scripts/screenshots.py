@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Screenshots of the progress window for docs/screenshots/: the real
+novamend.exe under Wine on the virtual display, updating from a slow local
+nginx, captured at the start, in the middle and at the end of the download,
+at 150% display scaling, and with a vendor's own pictures.
+
+    scripts/wine-run --prepare && python3 scripts/screenshots.py
+
+Needs a build (scripts/build) and, for the vendor's pictures, a python3 with
+Pillow (Debian's python3-pil)."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import uuid
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+import harness  # noqa: E402
+
+OUT = ROOT / "docs" / "screenshots"
+
+# A vendor's look made with the same drawing script: graphite instead of wine
+# red. The label's red panel stays: the window writes the percent on that red.
+VENDOR_COLOURS = {
+    "WINE_TOP": (46, 49, 56), "WINE_BOTTOM": (22, 24, 28), "WINE_GLOW": (84, 90, 104),
+    "WINDOW_EDGE": (92, 96, 106), "WINE_TRACK": (16, 17, 20), "WINE_TRACK_EDGE": (74, 78, 88),
+    "MARK_LIGHT": (214, 38, 46), "MARK_DARK": (146, 12, 24), "ROSE": (222, 228, 240),
+    "GLYPH": (226, 230, 238), "BUTTON_HOVER": (84, 90, 104),
+}
+
+
+def vendor_pictures(folder):
+    script = ROOT / "src" / "res" / "pictures" / "make_pictures.py"
+    code = ("import importlib.util, sys\n"
+            f"spec = importlib.util.spec_from_file_location('pictures', {str(script)!r})\n"
+            "m = importlib.util.module_from_spec(spec); spec.loader.exec_module(m)\n"
+            f"for k, v in {VENDOR_COLOURS!r}.items(): setattr(m, k, v)\n"
+            f"m.main(['make_pictures.py', {str(folder)!r}])\n")
+    for python in [sys.executable, "/usr/bin/python3"]:
+        if subprocess.run([python, "-c", "import PIL"], capture_output=True).returncode == 0:
+            subprocess.run([python, "-c", code], check=True)
+            return
+    sys.exit("screenshots: no python3 with Pillow for the vendor's pictures")
+
+
+def set_display_scaling(dpi):
+    harness.wine(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                  "/d", str(dpi), "/f"], check=True)
+
+
+def capture(site_url, shots, brand_options=()):
+    """Runs a default-mode update and takes a screenshot at each (name, low, high):
+    once the window's label shows a percent above low and below high."""
+    caption = "Screenshot " + uuid.uuid4().hex[:8]
+    inst = harness.Installation(site_url, novamend={"filethread": "1", "threadcount": "1"},
+                                brand_options=["--caption", caption] + list(brand_options))
+    updater = harness.start([inst.exe])
+    try:
+        for name, low, high in shots:
+            record = harness.SCRATCH / f"shot-{uuid.uuid4().hex[:8]}.txt"
+            harness.wine([harness.BIN / "progress_probe.exe", caption, harness.windows_path(record), "wait",
+                          "until", str(low), str(high)], timeout=180, check=True)
+            lines = [line.split("\t") for line in record.read_text(encoding="utf-8").splitlines()]
+            box = [int(v) for v in next(line for line in lines if line[0] == "window")[1:]]
+            harness.screenshot(OUT / name, box)
+            print(f"{OUT / name}: {lines[-1][1]}")
+    finally:
+        updater.wait(timeout=120)
+
+
+def main():
+    OUT.mkdir(parents=True, exist_ok=True)
+    site = Path(tempfile.mkdtemp(prefix="screenshot-site-"))
+    pictures = Path(tempfile.mkdtemp(prefix="screenshot-pictures-"))
+    try:
+        (site / "program.bin").write_bytes(os.urandom(600_000))
+        (site / "novamend.xml").write_text(harness.list_xml([{"path": "program.bin", "ver": "2"}]))
+        with harness.Nginx(site, extra="limit_rate 60k;") as nginx:
+            url = nginx.url("novamend.xml")
+            capture(url, [("progress-start.png", 0, 12), ("progress-middle.png", 45, 60),
+                          ("progress-end.png", 99, 101)])
+            set_display_scaling(144)
+            try:
+                capture(url, [("progress-150-percent-scaling.png", 45, 60)])
+            finally:
+                set_display_scaling(96)
+            vendor_pictures(pictures)
+            capture(url, [("progress-vendor-pictures.png", 45, 60)], ["--pictures", harness.windows_path(pictures)])
+    finally:
+        shutil.rmtree(site, ignore_errors=True)
+        shutil.rmtree(pictures, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

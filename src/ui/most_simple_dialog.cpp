@@ -1,0 +1,219 @@
+#include "ui/most_simple_dialog.h"
+
+#include <utility>
+
+#include "base/unique_handle.h"
+#include "services/host_windows.h"
+#include "services/log.h"
+#include "services/process_services.h"
+#include "services/window_messages.h"
+#include "ui/product_caption.h"
+
+namespace nm {
+
+namespace {
+constexpr int kTemplateId = 171;
+constexpr int kPercentLabelId = 165, kBackgroundId = 166, kBarId = 167, kButton160Id = 160, kButton170Id = 170;
+constexpr int kBackgroundGif = 188, kBarGif = 189;
+constexpr int kIconId = 141;
+constexpr COLORREF kLabelText = RGB(255, 255, 255);
+constexpr COLORREF kLabelBackground = 0x0000B1;  // the red of the label's panel in the background picture
+
+// Posted to itself when the worker has finished, so that the end, which may
+// ask questions and open another window, runs after the worker let go.
+constexpr UINT kEndOfWorkerMessage = WM_APP + 1;
+constexpr UINT_PTR kQuitTimer = 1;
+constexpr UINT kWaitAfterStartingApplication = 2000;  // ms
+
+void Hide(HWND window) {
+    if (window) ::ShowWindow(window, SW_HIDE);
+}
+}  // namespace
+
+CDlgMostSimple::CDlgMostSimple(int mode, ProgressDialogActions actions)
+    : CDialogSK(kTemplateId), mode_(mode), actions_(std::move(actions)) {}
+
+bool CDlgMostSimple::OnInitDialog() {
+    CDialogSK::OnInitDialog();
+    percent_label_ = ::GetDlgItem(Window(), kPercentLabelId);
+    LoadPictures();
+    ::SetWindowTextW(Window(), ProductCaption().c_str());
+    HINSTANCE program = ::GetModuleHandleW(nullptr);
+    for (const auto& [kind, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+        const int side = ::GetSystemMetrics(metric);
+        if (HANDLE icon = ::LoadImageW(program, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, side, side, LR_SHARED))
+            ::SendMessageW(Window(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
+    }
+    RegisterAsHost();
+    StartWorker();
+    ::RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return true;
+}
+
+void CDlgMostSimple::LoadPictures() {
+    // A picture that cannot be loaded is left out; the update runs all the same.
+    background_.Attach(Window(), kBackgroundId);
+    bar_.Attach(Window(), kBarId);
+    button170_.Attach(Window(), kButton170Id);
+    button160_.Attach(Window(), kButton160Id);
+    if (background_.Load(kBackgroundGif)) {
+        background_.Draw();
+        FitToBackground();
+    } else {
+        WriteLog(L"The progress window's background picture could not be loaded.");
+        Hide(background_.Window());
+    }
+    if (bar_.Load(kBarGif)) bar_.Draw();
+    else Hide(bar_.Window());
+    if (!button170_.SetPictures(190, 191, 192, 193)) Hide(button170_.Window());
+    if (!button160_.SetPictures(194, 195, 196, 197)) Hide(button160_.Window());
+}
+
+// The window is exactly as large as its background picture.
+void CDlgMostSimple::FitToBackground() {
+    RECT picture{};
+    ::GetWindowRect(background_.Window(), &picture);
+    ResizeClient(picture.right - picture.left, picture.bottom - picture.top);
+}
+
+void CDlgMostSimple::RegisterAsHost() {
+    // Status texts, states and download progress then reach the window the
+    // same way they reach a host application.
+    ::SetPropW(Window(), kNeedMessagesProperty, reinterpret_cast<HANDLE>(kPropertyOn));
+    Services().hosts.Register(Window());
+}
+
+void CDlgMostSimple::StartWorker() {
+    const bool check_only = mode_ == static_cast<int>(ProgressDialogMode::CheckOnly) ||
+                            mode_ == static_cast<int>(ProgressDialogMode::ApplicationEntry);
+    LPTHREAD_START_ROUTINE worker = check_only ? actions_.check_only_worker : actions_.full_cycle_worker;
+    unique_handle thread(worker ? ::CreateThread(nullptr, 0, worker, Window(), 0, nullptr) : nullptr);
+    if (thread) return;  // it reports through messages alone
+    WriteLog(L"The progress window could not start its worker.");
+    ::PostMessageW(Window(), WM_COMMAND, kCommandWorkerFinished, 0);
+}
+
+bool CDlgMostSimple::PaintBackground(HDC dc) {
+    if (!::IsWindowVisible(background_.Window())) return false;
+    RECT where{};
+    ::GetWindowRect(background_.Window(), &where);
+    ::MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&where), 2);
+    return background_.PaintTo(dc, where);
+}
+
+INT_PTR CDlgMostSimple::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case UM_HOST_STATE:
+        ShowPercent(percent_.OnState(static_cast<int>(wparam)));
+        return Handled(0);
+    case UM_HOST_LOG:
+        return Handled(0);
+    case UM_HOST_DOWNLOADED:
+        percent_.SetCounts(static_cast<long>(wparam), static_cast<long>(lparam));
+        return Handled(0);
+    case UM_HOST_FILEBYTES:
+        return OnFileBytes(wparam, lparam);
+    case WM_COMMAND:
+        return OnCommand(wparam);
+    case UM_STATUSTEXT:
+        return OnStatusText();
+    case kEndOfWorkerMessage:
+        return OnEndOfWorker();
+    case WM_TIMER:
+        return OnTimer(wparam);
+    case WM_CTLCOLORSTATIC:
+        return OnStaticColour(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+    }
+    return CDialogSK::HandleMessage(message, wparam, lparam);
+}
+
+INT_PTR CDlgMostSimple::OnCommand(WPARAM wparam) {
+    switch (LOWORD(wparam)) {
+    case kCommandWorkerFinished:
+        return OnWorkerFinished();
+    case kButton170Id:
+    case kButton160Id:
+        ::ShowWindow(Window(), SW_SHOWMINIMIZED);
+        return TRUE;
+    case IDCANCEL:
+        // Escape and Alt+F4 close the window only once the worker is done:
+        // it sends its progress here until its very end.
+        if (worker_finished_) Quit();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR CDlgMostSimple::OnFileBytes(WPARAM file_size, LPARAM received) {
+    ShowPercent(percent_.OnFileBytes(file_size, received > 0 ? static_cast<std::uint64_t>(received) : 0));
+    return Handled(0);
+}
+
+INT_PTR CDlgMostSimple::OnStatusText() {
+    ShowPercent(percent_.OnStatusText());
+    return Handled(0);
+}
+
+void CDlgMostSimple::ShowPercent(const std::optional<std::wstring>& label) {
+    if (!label || !percent_label_) return;
+    ::SetWindowTextW(percent_label_, label->c_str());
+    ::UpdateWindow(percent_label_);
+}
+
+INT_PTR CDlgMostSimple::OnWorkerFinished() {
+    // Nothing of the update reaches the window from here on, so no text can
+    // arrive while it closes.
+    ::RemovePropW(Window(), kNeedMessagesProperty);
+    Services().hosts.Unregister(Window());
+    ::PostMessageW(Window(), kEndOfWorkerMessage, 0, 0);
+    return Handled(0);
+}
+
+INT_PTR CDlgMostSimple::OnEndOfWorker() {
+    worker_finished_ = true;
+    if (actions_.any_file_needs_elevation && actions_.any_file_needs_elevation()) {
+        ::MessageBoxW(Window(), TranslateMain(L"request administrator privileges to continue").c_str(),
+                      TranslateMain(L"Novamend").c_str(), MB_OK | MB_ICONINFORMATION);
+        if (actions_.restart_elevated) actions_.restart_elevated();
+        Quit();
+        return Handled(0);
+    }
+    switch (mode_) {
+    case static_cast<int>(ProgressDialogMode::FullCycle):
+        if (actions_.start_main_application) actions_.start_main_application();
+        ::SetTimer(Window(), kQuitTimer, kWaitAfterStartingApplication, nullptr);
+        break;
+    case static_cast<int>(ProgressDialogMode::CheckOnly):
+        Quit();
+        break;
+    case static_cast<int>(ProgressDialogMode::ApplicationEntry):
+        ::ShowWindow(Window(), SW_HIDE);
+        if (actions_.application_entry_question) actions_.application_entry_question();
+        Quit();
+        break;
+    default:
+        break;  // stays open until closed
+    }
+    return Handled(0);
+}
+
+INT_PTR CDlgMostSimple::OnTimer(WPARAM timer) {
+    if (timer != kQuitTimer) return FALSE;
+    Quit();
+    return Handled(0);
+}
+
+INT_PTR CDlgMostSimple::OnStaticColour(HDC dc, HWND control) {
+    // White on the label's red; around the text the background shows through.
+    PaintParentBackground(control, dc);
+    ::SetTextColor(dc, kLabelText);
+    ::SetBkColor(dc, kLabelBackground);
+    return reinterpret_cast<INT_PTR>(::GetStockObject(HOLLOW_BRUSH));
+}
+
+void CDlgMostSimple::Quit() {
+    ::KillTimer(Window(), kQuitTimer);
+    End(IDOK);
+}
+
+}  // namespace nm
