@@ -17,6 +17,14 @@ long ClampedSetting(const wchar_t* key, long low, long high) {
 }
 
 std::wstring Note(const wchar_t* format, const std::wstring& what) { return text::Format(TranslateMain(format), {what}); }
+
+// The finished name is the mark that a later pass or run trusts: a file
+// that could not take it is not finished, and is not left half-marked.
+bool MarkFinished(const std::wstring& local, const std::wstring& finished) {
+    if (files::ReplaceWithRetries(local, finished)) return true;
+    ::DeleteFileW(local.c_str());
+    return false;
+}
 }  // namespace
 
 long FilesAtOnce() { return ClampedSetting(L"threadcount", 1, 50); }
@@ -32,9 +40,9 @@ int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, co
         Services().hosts.NotifyFileBytes(size, received);
     };
     // A failed download leaves no target behind.
-    const bool ok = downloader.DownloadFile(url, target, no_retry, row, window);
+    if (!downloader.DownloadFile(url, target, no_retry, row, window)) return 1;
     ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return ok ? 0 : 1;
+    return 0;
 }
 
 int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local,
@@ -62,20 +70,16 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         }
         if (row < 0) settings.Write(L"Novamend", L"ListFileZip", archive ? L"1" : L"0");
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
-        if (!archive) {
-            if (row >= 0) files::ReplaceWithRetries(local, finished);
-            return 0;
-        }
+        if (!archive) return row >= 0 && !MarkFinished(local, finished) ? 1 : 0;
         if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
             // The archive stays as it is; there is no plain file to mark.
-            if (files::Exists(local)) files::ReplaceWithRetries(local, finished);
-            return 0;
+            return files::Exists(local) && !MarkFinished(local, finished) ? 1 : 0;
         }
         if (ExtractArchive(archive_path, local)) {
-            if (row >= 0) files::ReplaceWithRetries(local, finished);
+            const bool marked = row < 0 || MarkFinished(local, finished);
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
             ::DeleteFileW(archive_path.c_str());
-            return 0;
+            return marked ? 0 : 1;
         }
         AppendEntryMessage(list_, row, Note(L"unzip error[%s]", archive_path));
         ::DeleteFileW(archive_path.c_str());

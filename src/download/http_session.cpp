@@ -86,6 +86,36 @@ unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const s
 std::wstring NextDownloadAgent() { return L"down" + std::to_wstring(++download_counter); }
 
 namespace {
+// Idle download handles. Each is used by one connection at a time.
+std::mutex idle_sessions_lock;
+std::vector<unique_hinternet>& IdleSessions() {
+    static std::vector<unique_hinternet> idle;
+    return idle;
+}
+constexpr size_t kMostIdleSessions = 16;
+}  // namespace
+
+unique_hinternet TakeDownloadSession() {
+    {
+        std::lock_guard guard(idle_sessions_lock);
+        auto& idle = IdleSessions();
+        if (!idle.empty()) {
+            unique_hinternet session = std::move(idle.back());
+            idle.pop_back();
+            return session;
+        }
+    }
+    return OpenSession(NextDownloadAgent());
+}
+
+void ReturnDownloadSession(unique_hinternet session) {
+    if (!session) return;
+    std::lock_guard guard(idle_sessions_lock);
+    auto& idle = IdleSessions();
+    if (idle.size() < kMostIdleSessions) idle.push_back(std::move(session));
+}
+
+namespace {
 // A header's text; false when the server did not send it. A fresh, zeroed
 // buffer every time: a header that is absent leaves no trace of an earlier value.
 bool QueryText(HINTERNET request, DWORD info, wchar_t (&buffer)[transfer::kBlockSize]) {

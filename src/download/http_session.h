@@ -29,6 +29,14 @@ unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const s
 // The agent name of the next segment connection: "down%d".
 std::wstring NextDownloadAgent();
 
+// An Internet handle for a download connection: one that an earlier
+// connection gave back, else a new one (agent "down%d"). Opening one reads
+// the proxy configuration each time, which costs more than many requests.
+unique_hinternet TakeDownloadSession();
+// Gives a download connection's handle back for the next one; only a
+// handle whose connection ended without a failure is given back.
+void ReturnDownloadSession(unique_hinternet session);
+
 // The Content-Length of the URL, -1 when there is none to be had (no
 // session, no request, a status other than 200 or 206). A response without
 // Content-Length gives 0: no size.

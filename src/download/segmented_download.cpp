@@ -62,7 +62,8 @@ struct FileTransfer {
     std::mutex plan_lock;
     mutable std::mutex report_lock;
     std::unique_ptr<transfer::SegmentPlan> plan;
-    unique_handle connection_ended{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    // Set as each connection thread ends; made only when there are threads.
+    unique_handle connection_ended;
 
     std::int64_t SegmentOf(std::int64_t offset) const { return single ? 0 : offset / segment_size; }
     std::wstring PartOf(std::int64_t index) const { return single ? target : PartPath(target, index); }
@@ -118,12 +119,21 @@ private:
 };
 
 // One connection: its Internet handle serves all its requests, so WinINet
-// can keep the socket between them; one request is open at a time.
+// can keep the socket between them; one request is open at a time. A handle
+// that saw no failure goes on to the process's next connection.
 class Connection {
 public:
+    Connection() = default;
+    Connection(Connection&&) = default;
+    Connection& operator=(Connection&&) = default;
+    ~Connection() {
+        request_.reset();
+        ReturnDownloadSession(std::move(session_));
+    }
+
     bool Open(const std::wstring& url, const std::wstring& headers) {
         request_.reset();
-        if (!session_) session_ = OpenSession(NextDownloadAgent());
+        if (!session_) session_ = TakeDownloadSession();
         if (session_) request_ = OpenRequest(session_.get(), url, headers);
         if (!request_) session_.reset();
         return static_cast<bool>(request_);
@@ -320,7 +330,7 @@ DWORD WINAPI ConnectionThread(LPVOID parameter) {
     RunConnection(*job->file, job->number, std::move(job->connection));
     // The starter counted this thread before creating it.
     tv::Add(tv::kRunningThreads, job->file->file_id, -1);
-    ::SetEvent(job->file->connection_ended.get());
+    if (job->file->connection_ended) ::SetEvent(job->file->connection_ended.get());
     return 0;
 }
 
@@ -365,8 +375,10 @@ std::int64_t JoinParts(const FileTransfer& file) {
 transfer::FirstAnswer AskFirst(Connection& connection, const std::wstring& url) {
     if (!connection.Open(url, transfer::RangeHeader(0, transfer::kFirstRequestLength, INT64_MAX))) return {};
     const transfer::FirstAnswer answer = transfer::JudgeFirstAnswer(connection.Answer());
+    // An answer that brings nothing to read (a missing file, an error) still
+    // leaves the connection good for the next request.
     if (answer.kind != transfer::FirstAnswerKind::Ranged && answer.kind != transfer::FirstAnswerKind::WholeBody)
-        connection.Drop();
+        connection.Close();
     return answer;
 }
 
@@ -428,7 +440,6 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     url_ = url;
     target_ = target;
     if (connections < 2 || no_retry) return DownloadSingle(no_retry, row, window);
-    remove_unless_kept written(target_);
 
     // The first request asks for the file's first bytes and learns its size
     // from the answer. A missing file is not asked for again; the
@@ -453,7 +464,10 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         }
         if (missing && encoded_answer.kind == transfer::FirstAnswerKind::NotFound) break;
     }
+    // Nothing was made for a file that is not there. (Under Wine every look
+    // for a name that does not exist reads the whole folder.)
     if (!Found(answer)) return false;
+    remove_unless_kept written(target_);
     size_ = answer.size;
     if (answer.kind == transfer::FirstAnswerKind::Empty) {
         Send(window, UM_FILESIZE, RowParameter(row), 0);
@@ -483,8 +497,10 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(file->segment_size));
 
+    // Part 0 becomes the target when the join works.
+    std::int64_t first_part_left = 0;
     auto delete_parts = scope_exit([&] {
-        for (std::int64_t i = 0; i < segment_count_; ++i) ::DeleteFileW(PartPath(target_, i).c_str());
+        for (std::int64_t i = first_part_left; i < segment_count_; ++i) ::DeleteFileW(PartPath(target_, i).c_str());
     });
     for (std::int64_t i = 0; i < segment_count_; ++i)
         if (!CreateEmptyFile(PartPath(target_, i))) return false;
@@ -504,6 +520,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         RunConnection(*file, 0, std::move(first));
         report_threads(tv::Add(tv::kRunningThreads, id_, -1));
     } else {
+        file->connection_ended.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
         for (std::int64_t lane = 0; lane < lanes && !file->Aborted(); ++lane) {
             auto job = std::make_unique<ConnectionJob>();
             job->file = file;
@@ -530,17 +547,19 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
             const std::int64_t running = tv::Get(tv::kRunningThreads, id_);
             report_threads(running);
             if (running < 1) break;
-            ::WaitForSingleObject(file->connection_ended.get(), 50);
+            if (file->connection_ended) ::WaitForSingleObject(file->connection_ended.get(), 50);
+            else ::Sleep(50);
         }
     }
 
     std::int64_t joined = -1;
     if (!file->Aborted()) joined = JoinParts(*file);
-    ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (joined >= 0) first_part_left = 1;
     if (joined != size_) {
         file->TakeBackProgress();
         return false;
     }
+    ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
     Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size_));
     written.keep();
     return true;
