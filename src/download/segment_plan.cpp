@@ -46,11 +46,15 @@ ByteRange SegmentPlan::NextRequest(int connection, std::int64_t wanted) {
     Piece& piece = connections_[connection];
     if (piece.position < piece.requested) return {piece.position, piece.requested};
     if (piece.position >= piece.end && !TakeWork(piece)) return {};
-    // A request keeps to whole blocks of the file, so no block is split
-    // between two connections when the rest is taken over.
+    // At most half of what is left (but not less than a first request), so
+    // a free connection always finds a rest to take over, even where a server
+    // answers the first bytes of each request at once and so looks faster
+    // than it is. Whole blocks of the file, so no block is split between two
+    // connections when the rest is taken over.
+    const std::int64_t rest = piece.end - piece.position;
+    const std::int64_t length = std::min(wanted, std::max(kFirstRequestLength, rest / 2));
     std::int64_t end = piece.end;
-    if (wanted < end - piece.position)
-        end = std::max(piece.position + 1, (piece.position + wanted) / kBlockSize * kBlockSize);
+    if (length < rest) end = std::max(piece.position + 1, (piece.position + length) / kBlockSize * kBlockSize);
     piece.requested = end;
     return {piece.position, end};
 }

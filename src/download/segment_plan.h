@@ -29,8 +29,9 @@ public:
     // A connection with no piece yet; its number.
     int AddConnection();
     // The next request of a connection: what it asked for and has not had
-    // yet, else at most `wanted` bytes from where it stands. When its piece
-    // is done it takes another first; empty when nothing is left for it.
+    // yet, else at most `wanted` bytes from where it stands, and no more than
+    // half of its piece's rest beyond the first MiB. When its piece is done
+    // it takes another first; empty when nothing is left for it.
     ByteRange NextRequest(int connection, std::int64_t wanted);
     // Bytes the connection received, in order from where it stands.
     void Advance(int connection, std::int64_t bytes);
