@@ -86,11 +86,13 @@ unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const s
 std::wstring NextDownloadAgent() { return L"down" + std::to_wstring(++download_counter); }
 
 namespace {
-// Idle download handles. Each is used by one connection at a time.
+// Idle download handles. Each is used by one connection at a time. Never
+// destroyed: closing Internet handles while the process exits (WinINet's own
+// threads already stopped) is not safe, and the exit frees them anyway.
 std::mutex idle_sessions_lock;
 std::vector<unique_hinternet>& IdleSessions() {
-    static std::vector<unique_hinternet> idle;
-    return idle;
+    static auto* idle = new std::vector<unique_hinternet>;
+    return *idle;
 }
 constexpr size_t kMostIdleSessions = 16;
 }  // namespace
