@@ -382,6 +382,18 @@ transfer::FirstAnswer AskFirst(Connection& connection, const std::wstring& url) 
     return answer;
 }
 
+std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader, int row, HWND window) {
+    auto file = std::make_shared<FileTransfer>();
+    file->url = downloader.url();
+    file->target = downloader.target();
+    file->file_id = downloader.id();
+    file->row = row;
+    file->window = window;
+    file->connect_tries = downloader.connect_tries;
+    file->on_file_bytes = downloader.on_file_bytes;
+    return file;
+}
+
 bool Found(const transfer::FirstAnswer& answer) {
     return answer.kind != transfer::FirstAnswerKind::NotFound && answer.kind != transfer::FirstAnswerKind::Failed;
 }
@@ -393,16 +405,9 @@ CSegmentedDownloader::CSegmentedDownloader()
 bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
     remove_unless_kept written(target_);
     if (!CreateEmptyFile(target_)) return false;
-    auto file = std::make_shared<FileTransfer>();
-    file->url = url_;
-    file->target = target_;
-    file->file_id = id_;
-    file->row = row;
-    file->window = window;
+    auto file = NewTransfer(*this, row, window);
     file->single = true;
     file->no_retry = no_retry;
-    file->connect_tries = connect_tries;
-    file->on_file_bytes = on_file_bytes;
     segment_count_ = 1;
 
     // The first answer names the length; a later one only has to match it.
@@ -478,15 +483,8 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         return true;
     }
 
-    auto file = std::make_shared<FileTransfer>();
-    file->url = url_;
-    file->target = target_;
-    file->file_id = id_;
-    file->row = row;
-    file->window = window;
+    auto file = NewTransfer(*this, row, window);
     file->size = size_;
-    file->connect_tries = connect_tries;
-    file->on_file_bytes = on_file_bytes;
     // A file that the first answer holds whole is one segment; a larger one
     // is cut by the segment rule.
     const bool one_answer = answer.kind == transfer::FirstAnswerKind::WholeBody || size_ <= transfer::kFirstRequestLength;

@@ -4,10 +4,8 @@
 //   download_probe size URL RESULT [trycount=N]
 //   download_probe fetch URL OUTPUT RESULT
 //   download_probe extract ARCHIVE DESTINATION RESULT [hold]
-//   download_probe version RESULT WAIT_MS
-// "version" runs the check by version number as the settings file beside the
-// result names it, waits WAIT_MS more, and then writes what the list and the
-// update state hold.
+//   download_probe version RESULT WAIT_MS   (the check by version number; what
+//       the list and the state hold at its end and WAIT_MS later)
 // A download is watched by a window of this process: every progress message
 // it receives is written as "message=NUMBER,WPARAM,LPARAM" in arrival order.
 // Proxy error reports are written as "proxy_error=TEXT" lines.
@@ -172,7 +170,6 @@ int Version(const std::vector<std::wstring>& args) {
     nm::CUpdateApp& app = nm::theApp();
     nm::CheckByVersion(nullptr);
     const int state = nm::CurrentUpdateState();
-    // Whatever the probe thread might still do, it has had the time to.
     ::Sleep(static_cast<DWORD>(nm::text::ToLong(args[3])));
     Result result;
     result.Add("state", state);
