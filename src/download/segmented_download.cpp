@@ -287,8 +287,6 @@ public:
         return true;
     }
 
-    Connection& connection() { return connection_; }
-
 private:
     FileTransfer& file_;
     Connection connection_;
