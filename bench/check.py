@@ -6,8 +6,9 @@ same size, 1% of its versions different), nginx serves the list and
 check_bench.exe runs the whole check under Wine: the fetch through FetchFile,
 the read of both lists with MSXML, the comparison and the split. Beside it:
 the fetch alone, the check without its fetch (as quick mode runs it, on the
-list fetched beforehand), and MSXML's load alone of each of the two files
-(list_read_bench.exe load). Our own work is the check without its fetch less
+list fetched beforehand), MSXML's load alone of each of the two files
+(list_read_bench.exe load), and curl fetching the same list (its whole
+process, start included). Our own work is the check without its fetch less
 the two loads. Each figure is the fastest of several runs (peak memory: the
 largest); every run is a fresh process.
 
@@ -19,6 +20,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
@@ -39,6 +41,13 @@ def run(exe, mode, argument):
         out.seek(0)
         _, count, wall, cpu, peak = out.read().decode().split()[-5:]
     return int(count), float(wall), float(cpu), int(peak)
+
+
+def curl_fetch(url, target):
+    """(0, wall ms, 0, 0) of curl fetching the list, as a sample like run()'s."""
+    start = time.monotonic()
+    subprocess.run(["curl", "-s", "-f", "-o", str(target), url], check=True)
+    return 0, (time.monotonic() - start) * 1000, 0, 0
 
 
 def comparison_copy(data, every=100):
@@ -82,11 +91,12 @@ def main():
             (site / "list.xml").write_bytes(fetched)
             (app / "novamend.ini").write_text(harness.ini_text({
                 "UPDATEINFO": {"ListURL": nginx.url("list.xml")}, "Novamend": {"TempAppPath": "1"}}))
-            samples = {"check": [], "fetch": [], "local": [], "load list": [], "load copy": []}
+            samples = {"check": [], "fetch": [], "local": [], "load list": [], "load copy": [], "curl": []}
             for _ in range(args.runs):
                 (app / "novamend.xml").write_bytes(installed)
                 samples["check"].append(run(CHECK_BENCH, "check", harness.windows_path(app)))
                 samples["fetch"].append(run(CHECK_BENCH, "fetch", harness.windows_path(app)))
+                samples["curl"].append(curl_fetch(nginx.url("list.xml"), work / "curl.xml"))
                 (app / "novamend.xml").write_bytes(installed)
                 samples["local"].append(run(CHECK_BENCH, "local", harness.windows_path(app)))
                 # The same bytes the check reads: the served list and the copy.
@@ -100,14 +110,14 @@ def main():
             print(count, {k: v[1:] for k, v in b.items()}, flush=True)
     shutil.rmtree(work, ignore_errors=True)
 
-    lines = ["| entries | list file | whole check | fetch alone | check without fetch | MSXML load (list + copy) "
-             "| our work | our work / load | peak memory: check / one load |",
-             "|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    lines = ["| entries | list file | whole check | fetch alone | curl's fetch | fetch / curl | check without fetch "
+             "| MSXML load (list + copy) | our work | our work / load | peak memory: check / one load |",
+             "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for count, size, b in rows:
         load = b["load list"][1] + b["load copy"][1]
         ours = b["local"][1] - load
         lines.append(f"| {count:,} | {size / 1048576:.1f} MiB | {b['check'][1]:.0f} ms | {b['fetch'][1]:.0f} ms | "
-                     f"{b['local'][1]:.0f} ms | {b['load list'][1]:.0f} + {b['load copy'][1]:.0f} ms | {ours:.0f} ms | "
+                     f"{b['curl'][1]:.0f} ms | {b['fetch'][1] / b['curl'][1]:.1f} | {b['local'][1]:.0f} ms | {b['load list'][1]:.0f} + {b['load copy'][1]:.0f} ms | {ours:.0f} ms | "
                      f"{ours / load:.0%} | {b['check'][3] / 1048576:.0f} / {b['load list'][3] / 1048576:.0f} MiB |")
     print("\n".join(lines))
 

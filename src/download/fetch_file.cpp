@@ -41,9 +41,9 @@ int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, co
         Services().hosts.NotifyFileBytes(size, received);
     };
     // A failed download leaves no target behind.
-    const bool ok = downloader.DownloadFile(url, target, no_retry, row, window);
+    if (!downloader.DownloadFile(url, target, no_retry, row, window)) return 1;
     ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return ok ? 0 : 1;
+    return 0;
 }
 
 int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local,

@@ -26,8 +26,11 @@ bool MarkFinished(const std::wstring& local_path, const std::wstring& version) {
     // An older note goes first, the new one last: a finished file without a
     // note counts as unknown and is fetched again.
     files::Delete(FinishedVersionNote(local_path));
-    if (!files::Exists(local_path) || !files::ReplaceWithRetries(local_path, FinishedPath(local_path)))
+    // A file that could not take the finished name is not left half-marked.
+    if (!files::Exists(local_path) || !files::ReplaceWithRetries(local_path, FinishedPath(local_path))) {
+        files::Delete(local_path);
         return false;
+    }
     return files::WriteAll(FinishedVersionNote(local_path), text::ToUtf8(version));
 }
 

@@ -4,7 +4,8 @@
 #include <mutex>
 
 #include "base/text.h"
-#include "download/transfer_rules.h"
+#include "base/window_iterator.h"
+#include "services/log.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -20,6 +21,8 @@ ProxyErrorReporter& Reporter() {
     return reporter;
 }
 
+std::atomic<bool> proxy_error_told{false};
+
 void ReportProxyError() {
     const std::wstring text = TranslateMain(L"The proxy set error!");
     ProxyErrorReporter reporter;
@@ -31,7 +34,13 @@ void ReportProxyError() {
         reporter(text);
         return;
     }
-    ::MessageBoxW(nullptr, text.c_str(), L"", MB_OK);
+    // Every connection attempt of every file fails the same way: telling it
+    // once is enough.
+    if (proxy_error_told.exchange(true)) return;
+    if (CMainWindowIterator(::GetCurrentProcessId()).First())
+        ::MessageBoxW(nullptr, text.c_str(), L"", MB_OK);
+    else
+        WriteLog(text);
 }
 
 void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& value) {
@@ -76,15 +85,64 @@ unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const s
 
 std::wstring NextDownloadAgent() { return L"down" + std::to_wstring(++download_counter); }
 
+namespace {
+// Idle download handles. Each is used by one connection at a time. Never
+// destroyed: closing Internet handles while the process exits (WinINet's own
+// threads already stopped) is not safe, and the exit frees them anyway.
+std::mutex idle_sessions_lock;
+std::vector<unique_hinternet>& IdleSessions() {
+    static auto* idle = new std::vector<unique_hinternet>;
+    return *idle;
+}
+constexpr size_t kMostIdleSessions = 16;
+}  // namespace
+
+unique_hinternet TakeDownloadSession() {
+    {
+        std::lock_guard guard(idle_sessions_lock);
+        auto& idle = IdleSessions();
+        if (!idle.empty()) {
+            unique_hinternet session = std::move(idle.back());
+            idle.pop_back();
+            return session;
+        }
+    }
+    return OpenSession(NextDownloadAgent());
+}
+
+void ReturnDownloadSession(unique_hinternet session) {
+    if (!session) return;
+    std::lock_guard guard(idle_sessions_lock);
+    auto& idle = IdleSessions();
+    if (idle.size() < kMostIdleSessions) idle.push_back(std::move(session));
+}
+
+namespace {
+// A header's text; false when the server did not send it. A fresh, zeroed
+// buffer every time: a header that is absent leaves no trace of an earlier value.
+bool QueryText(HINTERNET request, DWORD info, wchar_t (&buffer)[transfer::kBlockSize]) {
+    std::fill(std::begin(buffer), std::end(buffer), L'\0');
+    DWORD length = transfer::kBlockSize;  // bytes, as every header query here passes
+    return ::HttpQueryInfoW(request, info, buffer, &length, nullptr) != FALSE;
+}
+}  // namespace
+
 std::int64_t QueryNumber(HINTERNET request, DWORD info, bool* present) {
-    // A fresh, zeroed buffer every time: a header that is absent leaves no
-    // trace of an earlier value.
-    wchar_t buffer[transfer::kBlockSize] = {};
-    DWORD length = transfer::kBlockSize;
-    const BOOL ok = ::HttpQueryInfoW(request, info, buffer, &length, nullptr);
-    if (present) *present = ok != FALSE;
+    wchar_t buffer[transfer::kBlockSize];
+    const bool ok = QueryText(request, info, buffer);
+    if (present) *present = ok;
     if (!ok) return 0;
     return transfer::ParseDecimal(buffer);
+}
+
+transfer::Answer ReadAnswer(HINTERNET request) {
+    transfer::Answer answer;
+    answer.status = QueryNumber(request, HTTP_QUERY_STATUS_CODE);
+    answer.length = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &answer.has_length);
+    wchar_t range[transfer::kBlockSize];
+    answer.has_range = QueryText(request, HTTP_QUERY_CONTENT_RANGE, range) &&
+                       transfer::ParseContentRange(range, &answer.range);
+    return answer;
 }
 
 // A plain GET whose body is never read. (Wine's WinINet reads the unread
@@ -114,9 +172,14 @@ bool FetchToMemory(const std::wstring& url, std::vector<char>& sink) {
                                                 INTERNET_FLAG_NO_CACHE_WRITE, 0));
     if (!request) return false;
     char block[transfer::kBlockSize];
+    size_t total = 0;
     for (;;) {
         DWORD read = 0;
         if (!::InternetReadFile(request.get(), block, sizeof(block), &read)) return false;
+        // A page that is not what this reads (a version page is small) is
+        // not taken into memory whole.
+        total += read;
+        if (total > kMemoryFetchLimit) return false;
         if (read > 0) sink.insert(sink.end(), block, block + read);
         if (read < sizeof(block)) break;
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/unique_handle.h"
+#include "download/transfer_rules.h"
 
 namespace nm {
 
@@ -18,7 +19,9 @@ namespace nm {
 constexpr DWORD kRequestFlags = 0x84000100;
 
 // An Internet handle for the agent name, through [Novamend] Proxy when it is
-// set. A Proxy value without ":" shows "The proxy set error!" and gives none.
+// set. A Proxy value without ":" gives none and reports "The proxy set
+// error!" once per process: in a box while the process shows a window,
+// otherwise in the log (a box nobody answers would hold an unattended run).
 unique_hinternet OpenSession(const std::wstring& agent);
 // One GET of the URL on the session; the header text may be empty.
 unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers);
@@ -26,18 +29,30 @@ unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const s
 // The agent name of the next segment connection: "down%d".
 std::wstring NextDownloadAgent();
 
+// An Internet handle for a download connection: one that an earlier
+// connection gave back, else a new one (agent "down%d"). Opening one reads
+// the proxy configuration each time, which costs more than many requests.
+unique_hinternet TakeDownloadSession();
+// Gives a download connection's handle back for the next one; only a
+// handle whose connection ended without a failure is given back.
+void ReturnDownloadSession(unique_hinternet session);
+
 // The Content-Length of the URL, -1 when there is none to be had (no
 // session, no request, a status other than 200 or 206). A response without
 // Content-Length gives 0: no size.
 std::int64_t QueryRemoteSize(const std::wstring& url);
 
 // The whole body of the URL appended to the sink; false on an open or read
-// failure (the sink then holds what arrived before).
+// failure, or when the body is longer than kMemoryFetchLimit (the sink then
+// holds what arrived before).
+constexpr size_t kMemoryFetchLimit = 1024 * 1024;
 bool FetchToMemory(const std::wstring& url, std::vector<char>& sink);
 
 // Header values of a request, read as decimal text (non-numbers give 0).
 // `present` tells whether the server sent the header at all.
 std::int64_t QueryNumber(HINTERNET request, DWORD info, bool* present = nullptr);
+// Status, Content-Length and Content-Range of an answer.
+transfer::Answer ReadAnswer(HINTERNET request);
 
 // Where the proxy error goes: a modal OK box by default. Tests replace it.
 using ProxyErrorReporter = std::function<void(const std::wstring& text)>;

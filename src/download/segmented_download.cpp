@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <vector>
 
+#include "base/file_ops.h"
 #include "base/scope_guard.h"
 #include "base/unique_handle.h"
 #include "base/url_text.h"
 #include "download/http_session.h"
+#include "download/segment_plan.h"
 #include "download/thread_values.h"
 #include "download/transfer_rules.h"
 
@@ -15,30 +18,12 @@ namespace nm {
 
 namespace {
 namespace tv = thread_values;
+using transfer::ByteRange;
 
 // WinINet is read in large pieces (a 1 KiB read costs about as much as a
-// 64 KiB one), but every rule below still sees 1 KiB blocks: one judgement
-// and one progress report per block.
-constexpr std::int64_t kNetworkBuffer = 64 * 1024;
+// 64 KiB one); progress is still counted per 1024-byte block.
+constexpr DWORD kNetworkBuffer = 64 * 1024;
 constexpr int kEmptyReadsBeforeReconnect = 4;
-
-struct SegmentJob {
-    std::wstring url;
-    std::wstring part_path;
-    std::int64_t offset = 0;
-    std::int64_t length = 0;  // 0 or less: the response gives it
-    int index = 0;
-    int file_id = 0;
-    std::int64_t file_size = 0;
-    bool no_retry = false;
-    int row = -1;
-    HWND window = nullptr;
-    long connect_tries = 3;
-    std::function<void(std::int64_t, std::int64_t)> on_file_bytes;
-    // Set when the segment thread ends, so the starter wakes at once instead
-    // of at its next poll. Shared: a thread may end after the starter is gone.
-    std::shared_ptr<unique_handle> ended;
-};
 
 void Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (window) ::SendMessageW(window, message, wparam, lparam);
@@ -46,73 +31,306 @@ void Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 WPARAM RowParameter(int row) { return static_cast<WPARAM>(static_cast<INT_PTR>(row)); }
 
-bool Aborted(int file_id) { return tv::AbortMarked(file_id); }
+double Seconds() {
+    LARGE_INTEGER frequency, counter;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
 
-// Progress of one segment, one report per block: the file's and the
-// segment's counters, each kept within 0 and the file size, go to the window
-// and to host windows. The counters of all the blocks of one network read
-// are added under one hold of the table's lock.
-void ReportProgress(const SegmentJob& job, const std::vector<std::int64_t>& deltas) {
-    if (deltas.empty()) return;
-    std::vector<std::int64_t> file_bytes(deltas.size()), segment_bytes(deltas.size());
-    tv::AddSeries(tv::kFileReceived, tv::kSegmentReceived | static_cast<std::uint32_t>(job.index), job.file_id,
-                  deltas.data(), deltas.size(), job.file_size, file_bytes.data(), segment_bytes.data());
-    const WPARAM segment_parameter =
-        (static_cast<WPARAM>(job.index) << 16) | (static_cast<WPARAM>(job.row) & 0xFFFF);
-    for (size_t i = 0; i < deltas.size(); ++i) {
-        Send(job.window, UM_FILEDONE, RowParameter(job.row), static_cast<LPARAM>(file_bytes[i]));
-        if (job.on_file_bytes) job.on_file_bytes(job.file_size, file_bytes[i]);
-        Send(job.window, UM_SEGDONE, segment_parameter, static_cast<LPARAM>(segment_bytes[i]));
+std::wstring PartPath(const std::wstring& target, std::int64_t index) {
+    return target + L".part" + std::to_wstring(index);
+}
+
+// What all connections of one file share. Lives until the last of them has
+// ended: a connection thread may still be signalling its end after the
+// starter has returned.
+struct FileTransfer {
+    std::wstring url;
+    std::wstring target;
+    int file_id = 0;
+    int row = -1;
+    HWND window = nullptr;
+    std::int64_t size = 0;
+    std::int64_t segment_size = 0;
+    std::int64_t segment_count = 1;
+    bool single = false;  // one connection straight into the target
+    bool no_retry = false;
+    long connect_tries = 3;
+    std::function<void(std::int64_t, std::int64_t)> on_file_bytes;
+
+    std::mutex plan_lock;
+    mutable std::mutex report_lock;
+    std::unique_ptr<transfer::SegmentPlan> plan;
+    // Set as each connection thread ends; made only when there are threads.
+    unique_handle connection_ended;
+
+    std::int64_t SegmentOf(std::int64_t offset) const { return single ? 0 : offset / segment_size; }
+    std::wstring PartOf(std::int64_t index) const { return single ? target : PartPath(target, index); }
+
+    // The blocks [from, to) of the file are complete: the file's and each
+    // segment's counters, then one report per block to the window and the
+    // host windows. Counters of many blocks are added under one lock.
+    void CountBlocks(std::int64_t from, std::int64_t to) const {
+        std::vector<std::int64_t> deltas, file_bytes, segment_bytes;
+        while (from < to) {
+            const std::int64_t segment = SegmentOf(from);
+            const std::int64_t segment_end = single ? to : std::min(to, (segment + 1) * segment_size);
+            deltas.clear();
+            for (std::int64_t block = from; block < segment_end; block += transfer::kBlockSize)
+                deltas.push_back(std::min<std::int64_t>(transfer::kBlockSize, segment_end - block));
+            Report(segment, deltas, file_bytes, segment_bytes);
+            from = segment_end;
+        }
     }
-}
 
-void ReportProgress(const SegmentJob& job, std::int64_t delta) {
-    ReportProgress(job, std::vector<std::int64_t>{delta});
-}
+    // On failure every segment gives back what it had counted.
+    void TakeBackProgress() const {
+        std::vector<std::int64_t> delta(1), file_bytes, segment_bytes;
+        for (std::int64_t segment = 0; segment < segment_count; ++segment) {
+            delta[0] = -tv::Get(tv::kSegmentReceived | static_cast<std::uint32_t>(segment), file_id);
+            if (delta[0] != 0) Report(segment, delta, file_bytes, segment_bytes);
+        }
+    }
 
-// Hands out the body in 1024-byte steps from larger network reads. Asks the
-// network only for whole blocks of what is still expected, so the steps are
-// the reads that block-by-block reading would have made.
-class BlockReader {
+    bool Aborted() const { return tv::AbortMarked(file_id); }
+    void Abort() const { tv::Set(tv::kAbortMark, file_id, tv::kAbortValue); }
+
+private:
+    void Report(std::int64_t segment, const std::vector<std::int64_t>& deltas, std::vector<std::int64_t>& file_bytes,
+                std::vector<std::int64_t>& segment_bytes) const {
+        file_bytes.resize(deltas.size());
+        segment_bytes.resize(deltas.size());
+        const bool watched = window || on_file_bytes;
+        // Connections sharing a segment report one after another, so a
+        // window never sees a counter go back to an older value.
+        std::unique_lock<std::mutex> in_order(report_lock, std::defer_lock);
+        if (watched) in_order.lock();
+        tv::AddSeries(tv::kFileReceived, tv::kSegmentReceived | static_cast<std::uint32_t>(segment), file_id,
+                      deltas.data(), deltas.size(), size, file_bytes.data(), segment_bytes.data());
+        if (!watched) return;
+        const WPARAM segment_parameter = (static_cast<WPARAM>(segment) << 16) | (static_cast<WPARAM>(row) & 0xFFFF);
+        for (size_t i = 0; i < deltas.size(); ++i) {
+            Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(file_bytes[i]));
+            if (on_file_bytes) on_file_bytes(size, file_bytes[i]);
+            Send(window, UM_SEGDONE, segment_parameter, static_cast<LPARAM>(segment_bytes[i]));
+        }
+    }
+};
+
+// One connection: its Internet handle serves all its requests, so WinINet
+// can keep the socket between them; one request is open at a time. A handle
+// that saw no failure goes on to the process's next connection.
+class Connection {
 public:
-    explicit BlockReader(HINTERNET request) : request_(request), buffer_(kNetworkBuffer) {}
-
-    // The next read of up to 1024 bytes, left in the buffer (valid until
-    // the buffer runs empty); a count of 0 for an empty or failed read.
-    const char* Read(std::int64_t remaining, DWORD* count) {
-        if (position_ == end_) {
-            position_ = end_ = 0;
-            const DWORD want = static_cast<DWORD>(transfer::NetworkReadSize(remaining, kNetworkBuffer));
-            DWORD got = 0;
-            if (!::InternetReadFile(request_, buffer_.data(), want, &got)) got = 0;
-            end_ = got;
-        }
-        *count = std::min<DWORD>(transfer::kBlockSize, end_ - position_);
-        const char* data = buffer_.data() + position_;
-        position_ += *count;
-        return data;
+    Connection() = default;
+    Connection(Connection&&) = default;
+    Connection& operator=(Connection&&) = default;
+    ~Connection() {
+        request_.reset();
+        ReturnDownloadSession(std::move(session_));
     }
 
-    // Whether the next Read goes to the network.
-    bool Empty() const { return position_ == end_; }
-
+    bool Open(const std::wstring& url, const std::wstring& headers) {
+        request_.reset();
+        if (!session_) session_ = TakeDownloadSession();
+        if (session_) request_ = OpenRequest(session_.get(), url, headers);
+        if (!request_) session_.reset();
+        return static_cast<bool>(request_);
+    }
+    bool HasRequest() const { return static_cast<bool>(request_); }
+    transfer::Answer Answer() const { return ReadAnswer(request_.get()); }
+    // Up to `count` bytes of the body; 0 at its end or when the connection broke.
+    DWORD Read(char* buffer, DWORD count) {
+        DWORD got = 0;
+        if (!::InternetReadFile(request_.get(), buffer, count, &got)) got = 0;
+        return got;
+    }
     // Skips the first `count` bytes of a body that ignored the range.
-    void Discard(std::int64_t count) {
+    bool Discard(std::int64_t count, std::vector<char>& buffer) {
         while (count > 0) {
-            const DWORD want = static_cast<DWORD>(std::min(count, kNetworkBuffer));
-            DWORD got = 0;
-            ::InternetReadFile(request_, buffer_.data(), want, &got);
-            // The count drops by what was asked, so a dead connection cannot loop forever.
-            count -= want;
+            const DWORD got = Read(buffer.data(), static_cast<DWORD>(std::min<std::int64_t>(count, buffer.size())));
+            if (got == 0) return false;
+            count -= got;
         }
+        return true;
+    }
+    // The request is done with; the session stays for the next one.
+    void Close() { request_.reset(); }
+    // After a failure both go: the next attempt starts afresh.
+    void Drop() {
+        request_.reset();
+        session_.reset();
     }
 
 private:
-    HINTERNET request_;
-    std::vector<char> buffer_;
-    DWORD position_ = 0;
-    DWORD end_ = 0;
+    unique_hinternet session_;
+    unique_hinternet request_;
 };
+
+// Writes a connection's bytes where they belong: into the part file of the
+// segment that holds them, at their place in it (two connections may share
+// a segment), or straight into the target for a single connection.
+class PartWriter {
+public:
+    explicit PartWriter(const FileTransfer& file) : file_(file) {}
+
+    bool Write(std::int64_t position, const char* data, DWORD count) {
+        while (count > 0) {
+            const std::int64_t segment = file_.SegmentOf(position);
+            if (segment != open_segment_) {
+                part_.reset(::CreateFileW(file_.PartOf(segment).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+                open_segment_ = segment;
+                if (!part_) return false;
+            }
+            const std::int64_t offset = file_.single ? position : position - segment * file_.segment_size;
+            const DWORD piece = file_.single ? count
+                                             : static_cast<DWORD>(std::min<std::int64_t>(
+                                                   count, file_.segment_size - offset));
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset);
+            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+            DWORD written = 0;
+            if (!::WriteFile(part_.get(), data, piece, &written, &at) || written != piece) return false;
+            position += piece;
+            data += piece;
+            count -= piece;
+        }
+        return true;
+    }
+
+private:
+    const FileTransfer& file_;
+    unique_hfile part_;
+    std::int64_t open_segment_ = -1;
+};
+
+// One connection working through requests of its piece of the file.
+class Fetcher {
+public:
+    Fetcher(FileTransfer& file, Connection connection)
+        : file_(file), connection_(std::move(connection)), writer_(file), buffer_(kNetworkBuffer) {}
+
+    // The bytes [range.first, range.end) of the file, reconnecting at the
+    // byte where a connection broke; an open request is taken to be the one
+    // for them. False, with the file's abort mark set, when they cannot be
+    // had.
+    bool Fetch(ByteRange range) {
+        std::int64_t position = range.first;
+        std::int64_t counted = position / transfer::kBlockSize * transfer::kBlockSize;
+        const long allowed_attempts = transfer::ConnectionAttempts(file_.connect_tries);
+        long attempts = 0;
+        int empty_reads = 0;
+        bool whole_body = false;
+        auto fail = [&] {
+            file_.Abort();
+            connection_.Drop();
+            return false;
+        };
+        while (position < range.end) {
+            if (file_.Aborted()) return fail();
+            if (!connection_.HasRequest()) {
+                if (++attempts > allowed_attempts) return fail();
+                // A request from the start of the whole file keeps the plain form.
+                const std::wstring headers =
+                    position == 0 && range.end >= file_.size ? L"" : transfer::RangeHeader(position, range.end, file_.size);
+                if (!connection_.Open(file_.url, headers)) {
+                    if (file_.no_retry) return fail();
+                    ::Sleep(10);
+                    continue;
+                }
+                switch (transfer::JudgeRangeAnswer(connection_.Answer(), position, range.end, file_.size)) {
+                case transfer::RangeAnswerKind::Ranged:
+                    whole_body = false;
+                    break;
+                case transfer::RangeAnswerKind::WholeBody:
+                    whole_body = true;
+                    if (!connection_.Discard(position, buffer_)) connection_.Drop();
+                    continue;
+                case transfer::RangeAnswerKind::FileChanged:
+                    return fail();
+                case transfer::RangeAnswerKind::Failed:
+                    if (file_.no_retry) return fail();
+                    connection_.Drop();
+                    continue;
+                }
+            }
+            const DWORD want = static_cast<DWORD>(std::min<std::int64_t>(buffer_.size(), range.end - position));
+            const DWORD got = connection_.Read(buffer_.data(), want);
+            if (got == 0) {
+                // The connection ended early: what arrived is kept, and a new
+                // one goes on from the byte after it.
+                if (file_.no_retry) return fail();
+                if (++empty_reads >= kEmptyReadsBeforeReconnect) {
+                    empty_reads = 0;
+                    connection_.Drop();
+                }
+                continue;
+            }
+            attempts = 0;
+            empty_reads = 0;
+            if (!writer_.Write(position, buffer_.data(), got)) return fail();
+            position += got;
+            const std::int64_t complete = transfer::CompletedBlocksEnd(counted, position, file_.size);
+            if (complete > counted) {
+                file_.CountBlocks(counted, complete);
+                counted = complete;
+            }
+        }
+        // A body read to its end gives its socket back for the next request;
+        // one that ignored the range has more to it, which the next request
+        // does not want either.
+        if (whole_body) connection_.Drop();
+        else connection_.Close();
+        return true;
+    }
+
+private:
+    FileTransfer& file_;
+    Connection connection_;
+    PartWriter writer_;
+    std::vector<char> buffer_;
+};
+
+// A connection of a segmented file: requests from the plan until nothing is
+// left for it or the file failed.
+void RunConnection(FileTransfer& file, int connection_number, Connection connection) {
+    Fetcher fetcher(file, std::move(connection));
+    std::int64_t wanted = transfer::kFirstRequestLength;
+    for (;;) {
+        if (file.Aborted()) return;
+        ByteRange range;
+        {
+            std::lock_guard guard(file.plan_lock);
+            range = file.plan->NextRequest(connection_number, wanted);
+        }
+        if (range.empty()) return;
+        const double started = Seconds();
+        if (!fetcher.Fetch(range)) return;
+        {
+            std::lock_guard guard(file.plan_lock);
+            file.plan->Advance(connection_number, range.end - range.first);
+        }
+        wanted = transfer::NextRequestLength(range.end - range.first, Seconds() - started);
+    }
+}
+
+struct ConnectionJob {
+    std::shared_ptr<FileTransfer> file;
+    int number = 0;
+    Connection connection;
+};
+
+DWORD WINAPI ConnectionThread(LPVOID parameter) {
+    std::unique_ptr<ConnectionJob> job(static_cast<ConnectionJob*>(parameter));
+    RunConnection(*job->file, job->number, std::move(job->connection));
+    // The starter counted this thread before creating it.
+    tv::Add(tv::kRunningThreads, job->file->file_id, -1);
+    if (job->file->connection_ended) ::SetEvent(job->file->connection_ended.get());
+    return 0;
+}
 
 std::int64_t FileLength(HANDLE file) {
     LARGE_INTEGER size{};
@@ -120,161 +338,62 @@ std::int64_t FileLength(HANDLE file) {
     return size.QuadPart;
 }
 
-bool WriteAll(HANDLE file, const char* data, DWORD count) {
-    DWORD written = 0;
-    return ::WriteFile(file, data, count, &written, nullptr) && written == count;
+bool CreateEmptyFile(const std::wstring& path) {
+    return static_cast<bool>(unique_hfile(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
-// One segment (or a whole single-connection transfer) into `output`.
-bool DownloadSegment(SegmentJob& job, HANDLE output) {
-    std::int64_t received = 0;
-    long attempts = 0;
-    std::int64_t expected = job.length;
-    std::int64_t remaining = expected;
-    bool length_known = job.length > 0;
-    const long allowed_attempts = transfer::ConnectionAttempts(job.connect_tries);
-    unique_hinternet session;
-    unique_hinternet request;
-    std::unique_ptr<BlockReader> reader;
-
-    auto fail = [&] {
-        tv::Set(tv::kAbortMark, job.file_id, tv::kAbortValue);
-        ReportProgress(job, -received);
-        reader.reset();
-        request.reset();
-        session.reset();
-        return false;
-    };
-
-    for (;;) {
-        if (!request) {
-            // Connect phase.
-            if (++attempts > allowed_attempts) return fail();
-            const std::int64_t position = job.offset + received;
-            const std::wstring headers = transfer::RangeHeader(position);
-            reader.reset();
-            request.reset();
-            session = OpenSession(NextDownloadAgent());
-            if (session) request = OpenRequest(session.get(), job.url, headers);
-            if (!request) {
-                session.reset();
-                if (job.no_retry) return fail();
-                ::Sleep(10);
-                continue;
-            }
-            reader = std::make_unique<BlockReader>(request.get());
-            const std::int64_t status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE);
-            // A server that ignored the range sends the body from its start.
-            if (position > 0 && status != 206 && status != 0) reader->Discard(position);
-            if (!length_known) {
-                if (status == 404 || (status != 200 && status != 206)) return fail();
-                bool has_length = false;
-                const std::int64_t length = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, &has_length);
-                // Without a length the end of the file cannot be told from a
-                // broken connection: no size, as for the size query.
-                if (!has_length || length < 0) return fail();
-                expected = remaining = job.file_size = length;
-                length_known = true;
-                Send(job.window, UM_FILESIZE, RowParameter(job.row), static_cast<LPARAM>(length));
-                Send(job.window, UM_SEGSIZE, RowParameter(job.row), static_cast<LPARAM>(length));
-                Send(job.window, UM_FILETHREADS, RowParameter(job.row), 1);
-                if (length == 0) return true;
-            }
-        }
-
-        // Read phase. Good blocks are kept back while they lie one after
-        // another in the reader's buffer, then written and reported together.
-        int empty_reads = 0;
-        bool reconnect = false;
-        const char* pending = nullptr;
-        DWORD pending_bytes = 0;
-        std::vector<std::int64_t> pending_blocks;
-        auto flush = [&] {
-            if (pending_bytes && !WriteAll(output, pending, pending_bytes)) return false;
-            received += pending_bytes;
-            ReportProgress(job, pending_blocks);
-            pending = nullptr;
-            pending_bytes = 0;
-            pending_blocks.clear();
-            return true;
-        };
-        while (!Aborted(job.file_id) && remaining > 0) {
-            DWORD count = 0;
-            const char* data = reader->Read(remaining, &count);
-            const transfer::ReadOutcome outcome = transfer::JudgeRead(count, remaining);
-            if (outcome != transfer::ReadOutcome::Good) {
-                if (!flush()) return fail();
-                if (outcome == transfer::ReadOutcome::Short) return fail();
-                if (job.no_retry) return fail();
-                if (++empty_reads >= kEmptyReadsBeforeReconnect) {
-                    reconnect = true;
-                    break;
-                }
-                continue;
-            }
-            attempts = 0;
-            empty_reads = 0;
-            const DWORD keep = static_cast<DWORD>(std::min<std::int64_t>(count, remaining));
-            if (!pending) pending = data;
-            pending_bytes += keep;
-            pending_blocks.push_back(keep);
-            remaining -= count;
-            if ((reader->Empty() || remaining <= 0) && !flush()) return fail();
-        }
-        if (!flush()) return fail();
-        if (reconnect) {
-            reader.reset();
-            request.reset();
-            session.reset();
-            continue;
-        }
-        break;
-    }
-
-    // Check.
-    ::FlushFileBuffers(output);
-    if (expected != 0 && FileLength(output) == expected) return true;
-    return fail();
-}
-
-DWORD WINAPI SegmentThread(LPVOID parameter) {
-    std::unique_ptr<SegmentJob> job(static_cast<SegmentJob*>(parameter));
-    {
-        unique_hfile part(::CreateFileW(job->part_path.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (part) DownloadSegment(*job, part.get());
-    }
-    // The starter counted this thread before creating it.
-    tv::Add(tv::kRunningThreads, job->file_id, -1);
-    if (job->ended) ::SetEvent(job->ended->get());
-    return 0;
-}
-
-std::wstring PartPath(const std::wstring& target, std::int64_t index) {
-    return target + L".part" + std::to_wstring(index);
-}
-
-// Appends the part files in order; stops at the first that cannot be
-// opened. Returns the target's length, or -1 when it cannot be created.
-std::int64_t JoinParts(const std::wstring& target, std::int64_t count) {
-    unique_hfile out(::CreateFileW(target.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_ALWAYS,
+// The parts in order into the target: the first part becomes the target,
+// the others are appended to it. A part that does not hold exactly its
+// segment fails the join. Returns the target's length, -1 on failure.
+std::int64_t JoinParts(const FileTransfer& file) {
+    for (std::int64_t i = 0; i < file.segment_count; ++i)
+        if (files::Size(PartPath(file.target, i)) != transfer::SegmentLength(file.size, file.segment_size, i))
+            return -1;
+    if (!::MoveFileExW(PartPath(file.target, 0).c_str(), file.target.c_str(), MOVEFILE_REPLACE_EXISTING)) return -1;
+    if (file.segment_count == 1) return files::Size(file.target);
+    unique_hfile out(::CreateFileW(file.target.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return -1;
-    std::vector<char> buffer(kNetworkBuffer);
-    for (std::int64_t i = 0; i < count; ++i) {
-        unique_hfile part(::CreateFileW(PartPath(target, i).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    if (!out || !::SetFilePointerEx(out.get(), LARGE_INTEGER{}, nullptr, FILE_END)) return -1;
+    std::vector<char> buffer(1024 * 1024);
+    for (std::int64_t i = 1; i < file.segment_count; ++i) {
+        unique_hfile part(::CreateFileW(PartPath(file.target, i).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!part) break;
-        for (;;) {
-            DWORD read = 0;
-            if (!::ReadFile(part.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) ||
-                read == 0)
-                break;
-            if (!WriteAll(out.get(), buffer.data(), read)) return -1;
+        if (!part) return -1;
+        for (DWORD read = 0; ::ReadFile(part.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) &&
+                             read > 0;) {
+            DWORD written = 0;
+            if (!::WriteFile(out.get(), buffer.data(), read, &written, nullptr) || written != read) return -1;
         }
     }
-    ::FlushFileBuffers(out.get());
     return FileLength(out.get());
+}
+
+// The first request of a segmented transfer, with its answer judged.
+transfer::FirstAnswer AskFirst(Connection& connection, const std::wstring& url) {
+    if (!connection.Open(url, transfer::RangeHeader(0, transfer::kFirstRequestLength, INT64_MAX))) return {};
+    const transfer::FirstAnswer answer = transfer::JudgeFirstAnswer(connection.Answer());
+    // An answer that brings nothing to read (a missing file, an error) still
+    // leaves the connection good for the next request.
+    if (answer.kind != transfer::FirstAnswerKind::Ranged && answer.kind != transfer::FirstAnswerKind::WholeBody)
+        connection.Close();
+    return answer;
+}
+
+std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader, int row, HWND window) {
+    auto file = std::make_shared<FileTransfer>();
+    file->url = downloader.url();
+    file->target = downloader.target();
+    file->file_id = downloader.id();
+    file->row = row;
+    file->window = window;
+    file->connect_tries = downloader.connect_tries;
+    file->on_file_bytes = downloader.on_file_bytes;
+    return file;
+}
+
+bool Found(const transfer::FirstAnswer& answer) {
+    return answer.kind != transfer::FirstAnswerKind::NotFound && answer.kind != transfer::FirstAnswerKind::Failed;
 }
 }  // namespace
 
@@ -283,27 +402,40 @@ CSegmentedDownloader::CSegmentedDownloader()
 
 bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
     remove_unless_kept written(target_);
-    bool ok = false;
-    {
-        unique_hfile out(::CreateFileW(target_.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (out) {
-            SegmentJob job;
-            job.url = url_;
-            job.index = 0;
-            job.file_id = id_;
-            job.no_retry = no_retry;
-            job.row = row;
-            job.window = window;
-            job.connect_tries = connect_tries;
-            job.on_file_bytes = on_file_bytes;
-            ok = DownloadSegment(job, out.get());
-            size_ = job.file_size;
-            segment_count_ = 1;
-        }
+    if (!CreateEmptyFile(target_)) return false;
+    auto file = NewTransfer(*this, row, window);
+    file->single = true;
+    file->no_retry = no_retry;
+    segment_count_ = 1;
+
+    // The first answer names the length; a later one only has to match it.
+    Connection connection;
+    for (long attempt = 1;; ++attempt) {
+        if (attempt > transfer::ConnectionAttempts(connect_tries)) return false;
+        if (connection.Open(url_, L"")) break;
+        if (no_retry) return false;
+        ::Sleep(10);
     }
-    if (ok) written.keep();
-    return ok;
+    const transfer::Answer answer = connection.Answer();
+    if (answer.status != 200 && answer.status != 206) return false;
+    // Without a length the end of the file cannot be told from a broken
+    // connection: no size, no file.
+    if (!answer.has_length || answer.length < 0) return false;
+    size_ = file->size = file->segment_size = answer.length;
+    Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
+    Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(size_));
+    Send(window, UM_FILETHREADS, RowParameter(row), 1);
+    if (size_ == 0) {
+        written.keep();
+        return true;
+    }
+    Fetcher fetcher(*file, std::move(connection));
+    if (!fetcher.Fetch({0, size_})) {
+        file->TakeBackProgress();
+        return false;
+    }
+    written.keep();
+    return true;
 }
 
 bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstring& target, bool no_retry,
@@ -312,101 +444,119 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     target_ = target;
     if (connections < 2 || no_retry) return DownloadSingle(no_retry, row, window);
 
-    // Size, with the percent-encoded address as the second chance.
-    std::int64_t size = -1;
+    // The first request asks for the file's first bytes and learns its size
+    // from the answer. A missing file is not asked for again; the
+    // percent-encoded address is the second chance.
+    Connection first;
+    transfer::FirstAnswer answer;
     const long tries = transfer::ConnectionAttempts(connect_tries);
-    for (long attempt = 0; attempt < tries && size < 0; ++attempt) {
-        size = QueryRemoteSize(url_);
-        if (size >= 0) break;
+    for (long attempt = 0; attempt < tries && !Found(answer); ++attempt) {
+        answer = AskFirst(first, url_);
+        if (Found(answer)) break;
+        const bool missing = answer.kind == transfer::FirstAnswerKind::NotFound;
         const std::wstring encoded = PercentEncode(url_);
-        if (encoded != url_) {
-            const std::int64_t encoded_size = QueryRemoteSize(encoded);
-            if (encoded_size >= 0) {
-                url_ = encoded;
-                size = encoded_size;
-            }
+        if (encoded == url_) {
+            if (missing) break;
+            continue;
         }
+        const transfer::FirstAnswer encoded_answer = AskFirst(first, encoded);
+        if (Found(encoded_answer)) {
+            url_ = encoded;
+            answer = encoded_answer;
+            break;
+        }
+        if (missing && encoded_answer.kind == transfer::FirstAnswerKind::NotFound) break;
     }
-    size_ = size;
-    // A server that answers but names no size (an empty file, or no
-    // Content-Length) cannot be cut into ranges; one connection reads the
-    // body to its end instead of failing a file that is really there.
-    if (size == 0) return DownloadSingle(no_retry, row, window);
+    // Nothing was made for a file that is not there. (Under Wine every look
+    // for a name that does not exist reads the whole folder.)
+    if (!Found(answer)) return false;
     remove_unless_kept written(target_);
-    if (size < 1) return false;
+    size_ = answer.size;
+    if (answer.kind == transfer::FirstAnswerKind::Empty) {
+        Send(window, UM_FILESIZE, RowParameter(row), 0);
+        Send(window, UM_SEGSIZE, RowParameter(row), 0);
+        if (!CreateEmptyFile(target_)) return false;
+        segment_count_ = 1;
+        written.keep();
+        return true;
+    }
 
-    const std::int64_t segment_size = transfer::SegmentSize(size, connections);
-    segment_count_ = transfer::SegmentCount(size, segment_size);
-    Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size));
-    Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(segment_size));
+    auto file = NewTransfer(*this, row, window);
+    file->size = size_;
+    // A file that the first answer holds whole is one segment; a larger one
+    // is cut by the segment rule.
+    const bool one_answer = answer.kind == transfer::FirstAnswerKind::WholeBody || size_ <= transfer::kFirstRequestLength;
+    file->segment_size = one_answer ? size_ : transfer::SegmentSize(size_, connections);
+    file->segment_count = segment_count_ = transfer::SegmentCount(size_, file->segment_size);
+    file->plan = std::make_unique<transfer::SegmentPlan>(
+        size_, file->segment_size, one_answer ? size_ : transfer::kFirstRequestLength);
+    Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
+    Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(file->segment_size));
 
-    // Polls wait on the segments' end instead of sleeping their whole period.
-    auto segment_ended = std::make_shared<unique_handle>(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    auto pause = [&](DWORD milliseconds) {
-        if (*segment_ended) ::WaitForSingleObject(segment_ended->get(), milliseconds);
-        else ::Sleep(milliseconds);
-    };
+    // Part 0 becomes the target when the join works.
+    std::int64_t first_part_left = 0;
+    auto delete_parts = scope_exit([&] {
+        for (std::int64_t i = first_part_left; i < segment_count_; ++i) ::DeleteFileW(PartPath(target_, i).c_str());
+    });
+    for (std::int64_t i = 0; i < segment_count_; ++i)
+        if (!CreateEmptyFile(PartPath(target_, i))) return false;
+
     std::int64_t reported_threads = -1;  // the first count is always reported
     auto report_threads = [&](std::int64_t running) {
         if (running == reported_threads) return;
         reported_threads = running;
         Send(window, UM_FILETHREADS, RowParameter(row), static_cast<LPARAM>(running));
     };
-
-    for (std::int64_t i = 0; i < segment_count_; ++i) {
-        if (Aborted(id_)) break;
-        auto job = std::make_unique<SegmentJob>();
-        job->url = url_;
-        job->part_path = PartPath(target_, i);
-        job->offset = segment_size * i;
-        job->length = transfer::SegmentLength(size, segment_size, i);
-        job->index = static_cast<int>(i);
-        job->file_id = id_;
-        job->file_size = size;
-        job->row = row;
-        job->window = window;
-        job->connect_tries = connect_tries;
-        job->on_file_bytes = on_file_bytes;
-        job->ended = segment_ended;
-        // Counted here rather than in the thread, so the throttle below never
-        // depends on how soon the new thread gets to run.
+    // At most the connection count plus one at once, and no more than the segments.
+    const std::int64_t lanes = std::min<std::int64_t>(connections + 1, segment_count_);
+    if (lanes <= 1) {
+        // One connection does it all, on this thread.
         tv::Add(tv::kRunningThreads, id_, 1);
-        // Detached: the handle goes at once, the thread reports through the table.
-        unique_handle thread(::CreateThread(nullptr, 0, SegmentThread, job.get(), 0, nullptr));
-        if (!thread) {
-            tv::Add(tv::kRunningThreads, id_, -1);
-            tv::Set(tv::kAbortMark, id_, tv::kAbortValue);
-            break;
+        report_threads(1);
+        RunConnection(*file, 0, std::move(first));
+        report_threads(tv::Add(tv::kRunningThreads, id_, -1));
+    } else {
+        file->connection_ended.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        for (std::int64_t lane = 0; lane < lanes && !file->Aborted(); ++lane) {
+            auto job = std::make_unique<ConnectionJob>();
+            job->file = file;
+            {
+                std::lock_guard guard(file->plan_lock);
+                job->number = lane == 0 ? 0 : file->plan->AddConnection();
+            }
+            if (lane == 0) job->connection = std::move(first);
+            // Counted here rather than in the thread, so the count never
+            // depends on how soon the new thread gets to run.
+            tv::Add(tv::kRunningThreads, id_, 1);
+            // Detached: the handle goes at once, the thread reports through the table.
+            unique_handle thread(::CreateThread(nullptr, 0, ConnectionThread, job.get(), 0, nullptr));
+            if (!thread) {
+                tv::Add(tv::kRunningThreads, id_, -1);
+                // Without its first connection nobody reads what it asked for.
+                if (lane == 0) file->Abort();
+                break;
+            }
+            job.release();
         }
-        job.release();
-        if (Aborted(id_)) break;
-        // (The new thread is already counted: no pause is needed for it to count itself.)
-        // At most the connection count plus one run at once.
+        // Wait for the last connection, woken as each one ends.
         for (;;) {
             const std::int64_t running = tv::Get(tv::kRunningThreads, id_);
             report_threads(running);
-            if (running <= connections || running < 0) break;
-            pause(10);
+            if (running < 1) break;
+            if (file->connection_ended) ::WaitForSingleObject(file->connection_ended.get(), 50);
+            else ::Sleep(50);
         }
     }
 
-    // Wait for the last segment thread.
-    bool aborted = false;
-    for (;;) {
-        aborted = aborted || Aborted(id_);
-        const std::int64_t running = tv::Get(tv::kRunningThreads, id_);
-        report_threads(running);
-        if (running < 1) break;
-        pause(50);
-    }
-    aborted = aborted || Aborted(id_);
-
     std::int64_t joined = -1;
-    if (!aborted) joined = JoinParts(target_, segment_count_);
-    for (std::int64_t i = 0; i < segment_count_; ++i) ::DeleteFileW(PartPath(target_, i).c_str());
+    if (!file->Aborted()) joined = JoinParts(*file);
+    if (joined >= 0) first_part_left = 1;
+    if (joined != size_) {
+        file->TakeBackProgress();
+        return false;
+    }
     ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (joined != size) return false;
-    Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size));
+    Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size_));
     written.keep();
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// One URL into one local file over several ranged HTTP connections: the
-// size query, one thread per segment with a throttle, ".part%d" files joined
-// in order, and progress messages to a window. Shared counters live in the
+// One URL into one local file over several ranged HTTP connections: a first
+// request that also names the size, connections that work through the
+// segments and take over each other's rest, ".part%d" files joined in
+// order, and progress messages to a window. Shared counters live in the
 // thread value table under the file's id.
 #include <windows.h>
 

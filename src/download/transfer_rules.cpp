@@ -31,6 +31,96 @@ std::wstring RangeHeader(std::int64_t position) {
     return text;
 }
 
+std::wstring RangeHeader(std::int64_t first, std::int64_t end, std::int64_t file_size) {
+    wchar_t text[80];
+    if (end >= file_size)
+        std::swprintf(text, std::size(text), L"Range:bytes=%lld-", static_cast<long long>(first));
+    else
+        std::swprintf(text, std::size(text), L"Range:bytes=%lld-%lld", static_cast<long long>(first),
+                      static_cast<long long>(end - 1));
+    return text;
+}
+
+bool ParseContentRange(std::wstring_view text, ContentRange* range) {
+    // "bytes" and at least one space, then the range or "*", "/", the total.
+    constexpr std::wstring_view unit = L"bytes";
+    if (text.substr(0, unit.size()) != unit) return false;
+    size_t i = unit.size();
+    if (i >= text.size() || text[i] != L' ') return false;
+    while (i < text.size() && text[i] == L' ') ++i;
+    auto number = [&](std::int64_t* value) {
+        const size_t start = i;
+        std::int64_t n = 0;
+        for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+            if (n > (INT64_MAX - 9) / 10) return false;
+            n = n * 10 + (text[i] - L'0');
+        }
+        *value = n;
+        return i > start;
+    };
+    ContentRange parsed;
+    if (i < text.size() && text[i] == L'*') {
+        ++i;
+    } else {
+        if (!number(&parsed.first) || i >= text.size() || text[i++] != L'-' || !number(&parsed.last) ||
+            parsed.last < parsed.first)
+            return false;
+    }
+    if (i >= text.size() || text[i++] != L'/' || !number(&parsed.total)) return false;
+    while (i < text.size() && (text[i] == L' ' || text[i] == L'\r' || text[i] == L'\n')) ++i;
+    if (i != text.size() || (parsed.last >= 0 && parsed.last >= parsed.total)) return false;
+    *range = parsed;
+    return true;
+}
+
+FirstAnswer JudgeFirstAnswer(const Answer& answer) {
+    switch (answer.status) {
+    case 206:
+        if (!answer.has_range || answer.range.first != 0) return {};
+        if (answer.range.last != std::min(answer.range.total, kFirstRequestLength) - 1) return {};
+        return {FirstAnswerKind::Ranged, answer.range.total};
+    case 200:
+        // Without a length the end of the body cannot be told from a broken connection.
+        if (!answer.has_length || answer.length < 0) return {};
+        return {answer.length == 0 ? FirstAnswerKind::Empty : FirstAnswerKind::WholeBody, answer.length};
+    case 416:
+        // Nothing to give from byte 0: an empty file.
+        if (answer.has_range && answer.range.first < 0 && answer.range.total == 0) return {FirstAnswerKind::Empty, 0};
+        return {};
+    case 404:
+    case 410:
+        return {FirstAnswerKind::NotFound, 0};
+    default:
+        return {};
+    }
+}
+
+RangeAnswerKind JudgeRangeAnswer(const Answer& answer, std::int64_t first, std::int64_t end, std::int64_t file_size) {
+    if (answer.status == 206) {
+        if (!answer.has_range) return RangeAnswerKind::Failed;
+        if (answer.range.total != file_size) return RangeAnswerKind::FileChanged;
+        if (answer.range.first != first || answer.range.last != end - 1) return RangeAnswerKind::Failed;
+        return RangeAnswerKind::Ranged;
+    }
+    if (answer.status == 200) {
+        if (!answer.has_length) return RangeAnswerKind::Failed;
+        return answer.length == file_size ? RangeAnswerKind::WholeBody : RangeAnswerKind::FileChanged;
+    }
+    // Nothing satisfies the range any more: the file got shorter.
+    if (answer.status == 416) return RangeAnswerKind::FileChanged;
+    return RangeAnswerKind::Failed;
+}
+
+std::int64_t NextRequestLength(std::int64_t last_bytes, double last_seconds) {
+    if (last_bytes <= 0) return kFirstRequestLength;
+    // A request that took no measurable time: as much as the piece holds.
+    if (last_seconds <= 0) return INT64_MAX / 2;
+    const double wanted = static_cast<double>(last_bytes) / last_seconds * 0.5;
+    if (wanted >= static_cast<double>(INT64_MAX / 2)) return INT64_MAX / 2;
+    const std::int64_t length = static_cast<std::int64_t>(wanted) / kBlockSize * kBlockSize;
+    return std::max(length, kMinimumRequest);
+}
+
 std::int64_t ClampProgress(std::int64_t current, std::int64_t delta, std::int64_t file_size) {
     std::int64_t value = current + delta;
     if (value > file_size) value = file_size;
@@ -38,16 +128,9 @@ std::int64_t ClampProgress(std::int64_t current, std::int64_t delta, std::int64_
     return value;
 }
 
-ReadOutcome JudgeRead(std::int64_t count, std::int64_t remaining) {
-    if (count <= 0) return ReadOutcome::Empty;
-    if (count == kBlockSize || count == remaining) return ReadOutcome::Good;
-    return ReadOutcome::Short;
-}
-
-std::int64_t NetworkReadSize(std::int64_t remaining, std::int64_t buffer_size) {
-    const std::int64_t blocks = std::max<std::int64_t>((remaining + kBlockSize - 1) / kBlockSize, 1);
-    const std::int64_t buffer_blocks = std::max<std::int64_t>(buffer_size / kBlockSize, 1);
-    return std::min(blocks, buffer_blocks) * kBlockSize;
+std::int64_t CompletedBlocksEnd(std::int64_t counted, std::int64_t position, std::int64_t file_size) {
+    if (position >= file_size) return file_size;
+    return std::max(counted, position / kBlockSize * kBlockSize);
 }
 
 long ConnectionAttempts(long connect_try_count) { return std::max(connect_try_count, 1L); }

@@ -26,19 +26,74 @@ std::int64_t SegmentLength(std::int64_t file_size, std::int64_t segment_size, st
 
 // "Range:bytes=%lld-" for a position above 0, empty otherwise.
 std::wstring RangeHeader(std::int64_t position);
+// The header for the bytes [first, end) of a file of `file_size` bytes:
+// bounded ("Range:bytes=N-M") unless it runs to the end of the file, which
+// keeps the open form ("Range:bytes=N-").
+std::wstring RangeHeader(std::int64_t first, std::int64_t end, std::int64_t file_size);
+
+// The first request of a segmented transfer asks for this many bytes from
+// the start; its Content-Range names the file's size, and a file that fits
+// in it costs that one request and is one segment.
+constexpr std::int64_t kFirstRequestLength = 1024 * 1024;
+
+// A "Content-Range" value, "bytes FIRST-LAST/TOTAL" or "bytes */TOTAL"
+// (first and last -1). False for anything else, an unknown total included.
+struct ContentRange {
+    std::int64_t first = -1;
+    std::int64_t last = -1;
+    std::int64_t total = -1;
+};
+bool ParseContentRange(std::wstring_view text, ContentRange* range);
+
+// What the headers of one answer say. A header that was not sent is absent.
+struct Answer {
+    std::int64_t status = 0;
+    bool has_length = false;
+    std::int64_t length = 0;
+    bool has_range = false;
+    ContentRange range;
+};
+
+// The first answer of a segmented transfer, to a request for the bytes
+// [0, kFirstRequestLength).
+enum class FirstAnswerKind {
+    Ranged,     // 206 for what was asked: the file's size is `size`
+    WholeBody,  // 200 with a length: the whole file, `size` bytes, on this connection
+    Empty,      // the file has no bytes
+    NotFound,   // 404 or 410: final, not asked again
+    Failed      // anything else: worth another attempt
+};
+struct FirstAnswer {
+    FirstAnswerKind kind = FirstAnswerKind::Failed;
+    std::int64_t size = 0;
+};
+FirstAnswer JudgeFirstAnswer(const Answer& answer);
+
+// An answer to a request for the bytes [first, end) of a file of
+// `file_size` bytes.
+enum class RangeAnswerKind {
+    Ranged,       // 206 with exactly what was asked
+    WholeBody,    // 200 with the whole file: skip `first` bytes of it
+    FileChanged,  // the server's file is not the one being fetched any more
+    Failed        // anything else: worth another attempt
+};
+RangeAnswerKind JudgeRangeAnswer(const Answer& answer, std::int64_t first, std::int64_t end, std::int64_t file_size);
+
+// How many bytes a connection asks for next: about half a second's worth
+// at the rate its last request ran (`last_bytes` in `last_seconds`), whole
+// blocks, at least kMinimumRequest; kFirstRequestLength when nothing was
+// measured yet. A slow connection so asks in small steps that a free
+// connection can take over the rest; a fast one asks for its whole piece.
+constexpr std::int64_t kMinimumRequest = 64 * 1024;
+std::int64_t NextRequestLength(std::int64_t last_bytes, double last_seconds);
 
 // A progress counter after adding delta: kept within 0 and the file size.
 std::int64_t ClampProgress(std::int64_t current, std::int64_t delta, std::int64_t file_size);
 
-// How a body read of `count` bytes is judged when `remaining` bytes of the
-// segment are still expected.
-enum class ReadOutcome { Good, Short, Empty };
-ReadOutcome JudgeRead(std::int64_t count, std::int64_t remaining);
-
-// The number of bytes to ask the network for when `remaining` bytes are
-// expected: whole 1024-byte blocks up to `buffer_size`, so that cutting the
-// answer into 1024-byte steps gives the same reads as reading block by block.
-std::int64_t NetworkReadSize(std::int64_t remaining, std::int64_t buffer_size);
+// Progress is counted in 1024-byte blocks of the file: a connection at
+// `position` that had counted up to `counted` has completed the blocks up
+// to the returned offset (the file's end closes its last, shorter block).
+std::int64_t CompletedBlocksEnd(std::int64_t counted, std::int64_t position, std::int64_t file_size);
 
 // Connection attempts allowed by a ConnectTryCount value: the value itself,
 // at least one.

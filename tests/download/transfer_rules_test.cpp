@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "download/segment_plan.h"
+
 namespace nm::transfer {
 namespace {
 
@@ -81,26 +86,127 @@ TEST(ClampProgress, StaysWithinZeroAndTheFileSize) {
     EXPECT_EQ(ClampProgress(4000000000LL, 1024, 5000000000LL), 4000001024LL);
 }
 
-TEST(JudgeRead, FullBlocksAndTheExactRestAreGood) {
-    EXPECT_EQ(JudgeRead(1024, 51200), ReadOutcome::Good);
-    EXPECT_EQ(JudgeRead(1024, 100), ReadOutcome::Good);  // only the remaining bytes are kept
-    EXPECT_EQ(JudgeRead(576, 576), ReadOutcome::Good);
+TEST(RangeHeader, BoundedUnlessItRunsToTheEnd) {
+    EXPECT_EQ(RangeHeader(0, kFirstRequestLength, INT64_MAX), L"Range:bytes=0-1048575");
+    EXPECT_EQ(RangeHeader(51200, 102400, 100000000), L"Range:bytes=51200-102399");
+    EXPECT_EQ(RangeHeader(6442450944LL, 6442451968LL, 6442451968LL), L"Range:bytes=6442450944-");
 }
 
-TEST(JudgeRead, AShortBlockInTheMiddleIsShort) {
-    EXPECT_EQ(JudgeRead(700, 51200), ReadOutcome::Short);
-    EXPECT_EQ(JudgeRead(1, 2), ReadOutcome::Short);
+TEST(ParseContentRange, RangesTotalsAndRubbish) {
+    ContentRange range;
+    ASSERT_TRUE(ParseContentRange(L"bytes 0-1048575/268435456", &range));
+    EXPECT_EQ((std::vector<std::int64_t>{range.first, range.last, range.total}),
+              (std::vector<std::int64_t>{0, 1048575, 268435456}));
+    ASSERT_TRUE(ParseContentRange(L"bytes */0", &range));
+    EXPECT_EQ((std::vector<std::int64_t>{range.first, range.total}), (std::vector<std::int64_t>{-1, 0}));
+    for (const wchar_t* bad : {L"bytes 0-99/*", L"bytes 5-4/10", L"bytes 0-10/10", L"items 0-1/2", L"bytes 0-1/2x",
+                               L"bytes=0-1/2", L"", L"bytes 99999999999999999999-1/2"})
+        EXPECT_FALSE(ParseContentRange(bad, &range)) << bad;
 }
 
-TEST(JudgeRead, NothingIsEmpty) { EXPECT_EQ(JudgeRead(0, 51200), ReadOutcome::Empty); }
+Answer Ranged(std::int64_t first, std::int64_t last, std::int64_t total) {
+    Answer answer;
+    answer.status = 206;
+    answer.has_range = true;
+    answer.range = {first, last, total};
+    return answer;
+}
 
-TEST(NetworkReadSize, WholeBlocksOfWhatIsExpected) {
-    EXPECT_EQ(NetworkReadSize(51200, 65536), 51200);
-    EXPECT_EQ(NetworkReadSize(48800, 65536), 48 * 1024);
-    EXPECT_EQ(NetworkReadSize(1, 65536), 1024);
-    EXPECT_EQ(NetworkReadSize(0, 65536), 1024);
-    EXPECT_EQ(NetworkReadSize(10000000, 65536), 65536);
-    EXPECT_EQ(NetworkReadSize(6000000000LL, 65536), 65536);
+Answer Whole(std::int64_t status, std::int64_t length) {
+    Answer answer;
+    answer.status = status;
+    answer.has_length = true;
+    answer.length = length;
+    return answer;
+}
+
+TEST(JudgeFirstAnswer, SizeFromTheRangeOrTheWholeBody) {
+    EXPECT_EQ(JudgeFirstAnswer(Ranged(0, 1048575, 5000000)).size, 5000000);
+    EXPECT_EQ(JudgeFirstAnswer(Ranged(0, 29998, 30000)).kind, FirstAnswerKind::Failed);  // not what was asked
+    EXPECT_EQ(JudgeFirstAnswer(Ranged(1, 1048576, 5000000)).kind, FirstAnswerKind::Failed);
+    EXPECT_EQ(JudgeFirstAnswer(Whole(200, 12)).kind, FirstAnswerKind::WholeBody);
+    EXPECT_EQ(JudgeFirstAnswer(Whole(200, 0)).kind, FirstAnswerKind::Empty);
+    Answer no_length;
+    no_length.status = 200;
+    EXPECT_EQ(JudgeFirstAnswer(no_length).kind, FirstAnswerKind::Failed);
+    EXPECT_EQ(JudgeFirstAnswer(Ranged(-1, -1, 0)).kind, FirstAnswerKind::Failed);  // 206 with no range
+    Answer unsatisfiable = Ranged(-1, -1, 0);
+    unsatisfiable.status = 416;
+    EXPECT_EQ(JudgeFirstAnswer(unsatisfiable).kind, FirstAnswerKind::Empty);
+    unsatisfiable.range.total = 7;
+    EXPECT_EQ(JudgeFirstAnswer(unsatisfiable).kind, FirstAnswerKind::Failed);
+    EXPECT_EQ(JudgeFirstAnswer(Whole(404, 9)).kind, FirstAnswerKind::NotFound);
+    EXPECT_EQ(JudgeFirstAnswer(Whole(500, 9)).kind, FirstAnswerKind::Failed);
+}
+
+TEST(JudgeRangeAnswer, ExactRangesWholeBodiesAndChangedFiles) {
+    EXPECT_EQ(JudgeRangeAnswer(Ranged(100, 199, 1000), 100, 200, 1000), RangeAnswerKind::Ranged);
+    EXPECT_EQ(JudgeRangeAnswer(Ranged(100, 198, 1000), 100, 200, 1000), RangeAnswerKind::Failed);
+    EXPECT_EQ(JudgeRangeAnswer(Ranged(100, 199, 1001), 100, 200, 1000), RangeAnswerKind::FileChanged);
+    EXPECT_EQ(JudgeRangeAnswer(Whole(200, 1000), 100, 200, 1000), RangeAnswerKind::WholeBody);
+    EXPECT_EQ(JudgeRangeAnswer(Whole(200, 999), 100, 200, 1000), RangeAnswerKind::FileChanged);
+    EXPECT_EQ(JudgeRangeAnswer(Whole(416, 0), 100, 200, 1000), RangeAnswerKind::FileChanged);
+    EXPECT_EQ(JudgeRangeAnswer(Whole(503, 1000), 100, 200, 1000), RangeAnswerKind::Failed);
+}
+
+TEST(NextRequestLength, HalfASecondAtTheLastRate) {
+    EXPECT_EQ(NextRequestLength(0, 0), kFirstRequestLength);
+    EXPECT_EQ(NextRequestLength(1 << 20, 1.0), 512 * 1024);                // 1 MiB/s
+    EXPECT_EQ(NextRequestLength(1000, 1.0), kMinimumRequest);
+    EXPECT_GE(NextRequestLength(1 << 20, 0.0), 1LL << 40);                // too fast to measure
+}
+
+TEST(SegmentPlan, FirstConnectionKeepsItsSegmentsOthersTakeTheRestThenHalves) {
+    // 10 MiB in segments of 983040: the first request's 1 MiB ends in segment 1.
+    const std::int64_t size = 10485760, segment = 983040;
+    SegmentPlan plan(size, segment, kFirstRequestLength);
+    EXPECT_EQ(plan.UnstartedSegments(), 9u);
+    ByteRange first = plan.NextRequest(0, 1 << 30);
+    EXPECT_EQ(first.first, 0);
+    EXPECT_EQ(first.end, kFirstRequestLength);  // what it asked for already
+    plan.Advance(0, first.end);
+    first = plan.NextRequest(0, 1 << 30);
+    EXPECT_EQ(first.first, kFirstRequestLength);
+    EXPECT_EQ(first.end, 2 * segment);
+    const int other = plan.AddConnection();
+    std::int64_t covered = 2 * segment;
+    for (int i = 0; i < 9; ++i) {
+        const ByteRange range = plan.NextRequest(other, 1 << 30);
+        EXPECT_EQ(range.first, covered);
+        covered = range.end;
+        plan.Advance(other, range.end - range.first);
+    }
+    EXPECT_EQ(covered, size);
+    // Nothing is unstarted and connection 0 asked for all of its piece.
+    EXPECT_TRUE(plan.NextRequest(other, 1 << 30).empty());
+}
+
+TEST(SegmentPlan, AFreeConnectionTakesTheUpperHalfOfWhatWasNotAskedFor) {
+    SegmentPlan plan(4 << 20, 4 << 20, kFirstRequestLength);  // one segment of 4 MiB
+    ByteRange first = plan.NextRequest(0, 1 << 30);
+    plan.Advance(0, first.end - first.first);
+    first = plan.NextRequest(0, 256 * 1024 + 100);  // asks in small steps, whole blocks
+    EXPECT_EQ(first.first, 1 << 20);
+    EXPECT_EQ(first.end, (1 << 20) + 256 * 1024);
+    const int helper = plan.AddConnection();
+    const ByteRange taken = plan.NextRequest(helper, 1 << 30);
+    EXPECT_LE(taken.end, 4 << 20);
+    EXPECT_EQ(taken.first, first.end + ((4 << 20) - first.end) / 2);
+    EXPECT_EQ(taken.first % kBlockSize, 0);
+    plan.Advance(0, first.end - first.first);
+    // Never more than half the rest at once, beyond the first MiB; and no
+    // byte is asked for twice.
+    for (std::int64_t covered = first.end; covered < taken.first;) {
+        const ByteRange rest = plan.NextRequest(0, 1 << 30);
+        ASSERT_EQ(rest.first, covered);
+        EXPECT_LE(rest.end, taken.first);
+        EXPECT_LE(rest.end - rest.first, std::max<std::int64_t>(kFirstRequestLength, (taken.first - covered) / 2));
+        plan.Advance(0, rest.end - rest.first);
+        covered = rest.end;
+    }
+    // A rest below the minimum stays where it is.
+    SegmentPlan small(100000, 100000, 100000);
+    EXPECT_TRUE(small.NextRequest(small.AddConnection(), 1 << 30).empty());
 }
 
 TEST(ConnectionAttempts, TheValueIsTheNumberOfAttempts) {

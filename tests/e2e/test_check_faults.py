@@ -1,10 +1,13 @@
 """The check against a server that misbehaves: each ends the check in its
-error state with the list address in the log, within the check's budget."""
+error state with the list address in the log, within the check's budget.
+Also the check by version number against a page that comes too late, and a
+proxy setting that cannot work in a run nobody watches."""
 import shutil
 import sys
 import tempfile
 import time
 import unittest
+import uuid
 from pathlib import Path
 
 import harness
@@ -18,6 +21,7 @@ class CheckAgainstFaultsTest(unittest.TestCase):
     def setUpClass(cls):
         cls.site = Path(tempfile.mkdtemp(prefix="check-faults-"))
         (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "a.txt", "ver": "1"}]))
+        (cls.site / "version.htm").write_text("<ver>2.1.0</ver><url>http://mirror.example/list.xml</url>")
         cls.server = fault_server.FaultServer(str(cls.site)).start()
 
     @classmethod
@@ -48,6 +52,47 @@ class CheckAgainstFaultsTest(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertIn("error when download the list file.", log)
         self.assertLess(elapsed, 45)
+
+    def version_check(self, time_out, wait_ms):
+        """The probe's check by version number; what the list and the state
+        held at its end and wait_ms later."""
+        folder = harness.SCRATCH / ("version-" + uuid.uuid4().hex[:10])
+        folder.mkdir(parents=True)
+        try:
+            (folder / "novamend.ini").write_text(harness.ini_text({
+                "Novamend": {"TimeOut": time_out}, "APPLICATION": {"CheckVerNumber": "1"},
+                "UPDATEINFO": {"ListURL": self.server.url("version.htm")}}))
+            result = folder / "result.txt"
+            harness.wine([harness.BIN / "download_probe.exe", "version", harness.windows_path(result), wait_ms],
+                         timeout=120, check=True)
+            return dict(line.split("=", 1) for line in result.read_text().splitlines())
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_version_page_after_the_budget_changes_nothing(self):
+        # TimeOut 1 is about 100 ms of polls; the page comes after 3 s. The
+        # probe thread gets 4 s more, and must leave the list and the state
+        # as the spent budget left them (error 2, no version, no mirrors).
+        self.server.reset()
+        self.server.set_fault("/version.htm", stall={"after": 0, "seconds": 3})
+        outcome = self.version_check("1", 4000)
+        self.assertEqual((outcome["state"], outcome["state_later"]), ("2", "2"))
+        self.assertEqual((outcome["version"], outcome["mirrors"]), ("", "0"))
+        # A TimeOut whose poll count does not fit 32 bits is a long budget,
+        # not an empty one.
+        self.server.reset()
+        outcome = self.version_check("30000000", 0)
+        self.assertEqual((outcome["state"], outcome["version"], outcome["mirrors"]), ("3", "2.1.0", "1"))
+
+    def test_proxy_without_port_in_an_unattended_run_is_logged_once(self):
+        # A message box would hold the run forever: nobody is there to answer it.
+        self.server.reset()
+        inst = harness.Installation(self.server.url("novamend.xml"), novamend={"Proxy": "127.0.0.1"})
+        self.assertEqual(inst.run("/silence", timeout=60).returncode, 0)
+        log = inst.log()
+        self.assertEqual(log.count("The proxy set error!"), 1, log)
+        self.assertIn("error when download the list file.", log)
+        self.assertEqual(self.server.requests("/novamend.xml"), [])
 
 
 if __name__ == "__main__":

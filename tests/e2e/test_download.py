@@ -21,8 +21,14 @@ PROBE = harness.BIN / "download_probe.exe"
 UM_FILESIZE, UM_FILEDONE, UM_FILETHREADS, UM_SEGDONE, UM_SEGSIZE = 1044, 1045, 1046, 1068, 1069
 
 
+FIRST_REQUEST = 1024 * 1024
+
+
 def segment_size(size, connections):
-    """The sizing rule, written out independently of the program."""
+    """The sizing rule, written out independently of the program: a file that
+    the first request (its first MiB) holds whole is one segment."""
+    if size <= FIRST_REQUEST:
+        return size
     s = (size // connections) * 3 // 4
     s -= s % 1024
     return max(s, 51200)
@@ -41,6 +47,12 @@ def segment_lengths(size, connections):
 def range_start(header):
     """N of a "bytes=N-" request header; without one a request starts at 0."""
     return int(header.partition("=")[2].partition("-")[0]) if header else 0
+
+
+def range_length(header, size):
+    """Bytes asked for by a "bytes=N-M" or "bytes=N-" header."""
+    last = header.partition("=")[2].partition("-")[2] if header else ""
+    return (int(last) + 1 if last else size) - range_start(header)
 
 
 def run_probe(*args, timeout=180):
@@ -239,26 +251,31 @@ class FaultDownloadTest(DownloadTestBase):
         return segment_size(self.size(), connections)
 
     def test_server_that_ignores_range(self):
+        # The whole file comes over the first connection, as one segment.
         self.faults.set_fault("/" + self.NAME, ignore_range=True)
         target, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
         self.assertEqual(outcome["result"], "1")
         self.assert_same_file(target, self.NAME)
         requests = self.faults.requests("/" + self.NAME)
-        ranged = [r for r in requests if r["range"]]
-        self.assertEqual(len(ranged), len(segment_lengths(self.size(), 4)) - 1)
-        self.assertTrue(all(r["status"] == 200 for r in requests))
-        self.check_progress(outcome, self.size(), 4)
+        self.assertEqual([(r["range"], r["status"]) for r in requests], [(f"bytes=0-{FIRST_REQUEST - 1}", 200)])
+        self.assertEqual(int(outcome["segments"]), 1)
+        self.assertIn((UM_SEGSIZE, 0, self.size()), outcome["message"])
+        self.assertEqual([m[2] for m in outcome["message"] if m[0] == UM_FILEDONE][-1], self.size())
 
-    def test_connection_dropped_mid_segment_reconnects_at_its_position(self):
+    def test_connection_dropped_at_any_byte_goes_on_from_that_byte(self):
+        # Segment 2 (the first beyond the first request) breaks inside a block.
         seg = self.seg()
-        self.faults.set_fault("/" + self.NAME, drop_after=20 * 1024, when_range=seg, times=1)
+        broken = 2 * seg + 20 * 1024 + 700
+        self.faults.set_fault("/" + self.NAME, drop_after=20 * 1024 + 700, when_range=2 * seg, times=1)
         target, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
         self.assertEqual(outcome["result"], "1")
         self.assert_same_file(target, self.NAME)
         ranges = [r["range"] for r in self.faults.requests("/" + self.NAME)]
-        self.assertIn(f"bytes={seg}-", ranges)
-        self.assertIn(f"bytes={seg + 20 * 1024}-", ranges, "the segment went on from where it broke")
+        self.assertIn(f"bytes={2 * seg}-{3 * seg - 1}", ranges, "segments but the last ask for bounded ranges")
+        self.assertIn(f"bytes={broken}-{3 * seg - 1}", ranges, "the rest of its own segment, from where it broke")
         self.assertEqual(self.leftovers(), ["target.bin"])
+        # Still one report per block: the broken block is counted once it is whole.
+        self.check_progress(outcome, self.size(), 4)
 
     def test_dropped_connections_in_single_connection_mode_resume(self):
         self.faults.set_fault("/" + self.NAME, drop_after=100 * 1024, when_range="none", times=1)
@@ -272,12 +289,12 @@ class FaultDownloadTest(DownloadTestBase):
         # Segment 1 gets headers and no body, every time: each connection
         # ends in empty reads, and the segment gives up after its attempts.
         seg = self.seg()
-        self.faults.set_fault("/" + self.NAME, drop_after=0, when_range=seg)
+        self.faults.set_fault("/" + self.NAME, drop_after=0, when_range=2 * seg)
         _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4", "trycount=2")
         self.assertEqual(outcome["result"], "0")
         self.assertEqual(self.leftovers(), [])
         ranges = [r["range"] for r in self.faults.requests("/" + self.NAME)]
-        self.assertEqual(ranges.count(f"bytes={seg}-"), 2)
+        self.assertEqual(ranges.count(f"bytes={2 * seg}-{3 * seg - 1}"), 2)
 
     def test_target_folder_that_does_not_exist_fails_cleanly(self):
         _, outcome = self.download(self.faults.url(self.NAME), "missing\\target.bin", "connections=4")
@@ -293,24 +310,46 @@ class FaultDownloadTest(DownloadTestBase):
         self.assertEqual(outcome["result"], "1")
         self.assert_same_file(target, self.NAME)
 
-    def test_short_read_inside_a_segment_fails_the_whole_file(self):
+    def test_answers_that_do_not_fit_what_was_asked(self):
         seg = self.seg()
-        self.faults.set_fault("/" + self.NAME, drop_after=10 * 1024 + 700, when_range=seg)
-        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
-        self.assertEqual(outcome["result"], "0")
-        self.assertEqual(self.leftovers(), [], "target and part files are deleted")
-        ranges = [r["range"] for r in self.faults.requests("/" + self.NAME)]
-        self.assertNotIn(f"bytes={seg + 10 * 1024}-", ranges, "a short read is not retried")
-        # The failed segment took its progress back, from the file's too.
-        segment_one = [m[2] for m in outcome["message"] if m[0] == UM_SEGDONE and m[1] >> 16 == 1]
-        self.assertGreaterEqual(max(segment_one), 10 * 1024, "it had counted its good blocks")
-        self.assertEqual(segment_one[-1], 0)
-        done = [m[2] for m in outcome["message"] if m[0] == UM_FILEDONE]
-        self.assertLess(done[-1], self.size())
-
-    def test_wrong_content_length_fails_and_leaves_nothing(self):
-        self.faults.set_fault("/" + self.NAME, content_length=self.size() + 3000, when_range="none")
+        asked = f"bytes={2 * seg}-{3 * seg - 1}"
+        # Put right by asking again: the whole body for a bounded range, and
+        # once a range that is not the one asked for.
+        for fault in ({"ignore_range": True}, {"range_shift": 1024, "times": 1}):
+            self.faults.reset()
+            self.faults.set_fault("/" + self.NAME, when_range=2 * seg, **fault)
+            target, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
+            self.assertEqual(outcome["result"], "1", fault)
+            self.assert_same_file(target, self.NAME)
+            self.assertEqual(self.leftovers(), ["target.bin"], fault)
+            target.unlink()
+        self.assertEqual([r["range"] for r in self.faults.requests("/" + self.NAME)].count(asked), 2)
+        # The file is not the one whose first bytes were had: it shrank (416),
+        # it grew, or it never ends (a wrong length with no range). The file
+        # fails at once, its progress taken back, nothing mixed kept.
+        for fault in ({"status": 416, "when_range": 2 * seg}, {"size_delta": 5000, "when_range": 2 * seg},
+                      {"content_length": self.size() + 3000, "ignore_range": True}):
+            self.faults.reset()
+            self.faults.set_fault("/" + self.NAME, **fault)
+            _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
+            self.assertEqual(outcome["result"], "0", fault)
+            self.assertEqual(self.leftovers(), [], fault)
+            if "when_range" in fault:
+                ranges = [r["range"] for r in self.faults.requests("/" + self.NAME)]
+                self.assertEqual(ranges.count(asked), 1, "a changed file is not asked again")
+                last = {}
+                for number, wparam, lparam in outcome["message"]:
+                    if number in (UM_SEGDONE, UM_FILEDONE):
+                        last[(number, wparam)] = lparam
+                self.assertEqual(set(last.values()), {0}, "every counter went back to 0")
         self.assert_fails_leaving_nothing(self.faults.url(self.NAME))
+
+    def test_server_closing_every_connection_after_its_answer(self):
+        self.faults.set_fault("/ten.bin", close_each=True)
+        target, outcome = self.download(self.faults.url("ten.bin"), "target.bin", "connections=4")
+        self.assertEqual(outcome["result"], "1")
+        self.assert_same_file(target, "ten.bin")
+        self.assertGreater(len(self.faults.requests("/ten.bin")), 4)
 
     def test_latency_on_every_request(self):
         self.faults.set_fault("/" + self.NAME, latency=0.3)
@@ -319,26 +358,23 @@ class FaultDownloadTest(DownloadTestBase):
         self.assert_same_file(target, self.NAME)
 
     def test_throttle_keeps_at_most_connections_plus_one_segments(self):
-        name = "one.bin"
+        name = "ten.bin"
         connections = 3
         lengths = segment_lengths(len(self.files[name]), connections)
         self.assertGreater(len(lengths), connections + 1, "more segments than the throttle lets run")
-        rate = 600_000
+        rate = 3_000_000
         self.faults.set_fault("/" + name, rate=rate)
         target, outcome = self.download(self.faults.url(name), "target.bin", f"connections={connections}")
         self.assertEqual(outcome["result"], "1")
         self.assert_same_file(target, name)
-        # The size query comes first and is over before the segments begin;
-        # its end is left out so that the server's notice of it cannot count.
-        segments = self.faults.requests("/" + name)[1:]
-        self.assertEqual(len(segments), len(lengths))
-        # A segment cannot have all its bytes before the rate allows: until
+        # A request cannot have all its bytes before the rate allows: until
         # then it is surely still open for the client, however late the
         # server notes its end.
-        offsets = sorted(range_start(r["range"]) for r in segments)
-        length_at = dict(zip(offsets, lengths))
+        size = len(self.files[name])
+        requests = self.faults.requests("/" + name)
+        self.assertEqual(sum(range_length(r["range"], size) for r in requests), size, "no byte asked twice")
         overlap = fault_server.FaultServer.max_overlap(
-            segments, until=lambda r: r["started"] + length_at[range_start(r["range"])] / rate)
+            requests, until=lambda r: r["started"] + range_length(r["range"], size) / rate)
         self.assertLessEqual(overlap, connections + 1)
         self.assertGreaterEqual(overlap, 2, "segments do run side by side")
         threads = [m[2] for m in outcome["message"] if m[0] == UM_FILETHREADS]
@@ -347,25 +383,33 @@ class FaultDownloadTest(DownloadTestBase):
 
     def test_status_codes(self):
         result = self.work / "size.txt"
-        for status in (404, 500):
+        for status in (404, 410, 500):
             self.faults.set_fault("/" + self.NAME, status=status)
             run_probe("size", self.faults.url(self.NAME), harness.windows_path(result))
             self.assertEqual(read_result(result)["size"], "-1", f"status {status}")
             self.assert_fails_leaving_nothing(self.faults.url(self.NAME), "trycount=2")
 
-    def test_size_query_tries_connect_try_count_times(self):
-        self.faults.set_fault("/" + self.NAME, status=500)
-        self.download(self.faults.url(self.NAME), "target.bin", "connections=4", "trycount=2")
-        self.assertEqual(len(self.faults.requests("/" + self.NAME)), 2)
+    def test_first_request_tries_connect_try_count_times_unless_the_file_is_missing(self):
+        for status, asked in ((500, 2), (404, 1), (410, 1)):
+            self.faults.reset()
+            self.faults.set_fault("/" + self.NAME, status=status)
+            self.download(self.faults.url(self.NAME), "target.bin", "connections=4", "trycount=2")
+            self.assertEqual(len(self.faults.requests("/" + self.NAME)), asked, status)
 
-    def test_size_query_without_content_length_gives_no_size(self):
+    def test_answer_without_content_length(self):
         self.faults.set_fault("/" + self.NAME, no_length=True)
         result = self.work / "size.txt"
         run_probe("size", self.faults.url(self.NAME), harness.windows_path(result))
         self.assertLess(int(read_result(result)["size"]), 1)
         # One connection cannot tell the end of such a body from a broken
-        # connection either: no length, no file.
-        self.assert_fails_leaving_nothing(self.faults.url(self.NAME))
+        # connection: no length, no file.
+        _, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=1")
+        self.assertEqual(outcome["result"], "0")
+        self.assertEqual(self.leftovers(), [])
+        # Ranged answers name the size in their Content-Range.
+        target, outcome = self.download(self.faults.url(self.NAME), "target.bin", "connections=4")
+        self.assertEqual(outcome["result"], "1")
+        self.assert_same_file(target, self.NAME)
 
     def test_size_query_retries_with_the_percent_encoded_address(self):
         # This server knows the file only under its encoded name.
@@ -377,7 +421,7 @@ class FaultDownloadTest(DownloadTestBase):
         targets = [(r["target"], r["status"]) for r in self.faults.requests("/x^y.bin")]
         self.assertEqual(targets[0], ("/x^y.bin", 404))
         self.assertTrue(all(t == "/x%5Ey.bin" for t, _ in targets[1:]), targets)
-        self.assertEqual(len(targets), 1 + 1 + 3, "one plain query, one encoded query, three segments")
+        self.assertEqual(len(targets), 1 + 1, "the plain address once, then the encoded one for the whole file")
 
     def write_settings(self, keys):
         # The probe's application directory is the folder of its result file.

@@ -169,6 +169,15 @@ class DownloadStepTest(unittest.TestCase):
         self.assertEqual(len(self.server.requests("/done.bin")), requests_before)
         self.assertEqual(self.finished("done.bin"), data)
 
+    def test_file_that_cannot_take_its_finished_name_fails(self):
+        # A name of 255 bytes is as long as the file system allows: the file
+        # downloads, but its finished name (one "_" more) cannot be made.
+        name = "n" * 255
+        self.serve(name, self.rng.randbytes(3_000))
+        record = self.run_step([{"path": name, "ver": "1"}], filethread="1")
+        self.assertIn("call 1 state=5 done=0", record)
+        self.assertEqual(sorted(p.name for p in self.work.iterdir()), [], "nothing half-marked is left")
+
 
 if __name__ == "__main__":
     unittest.main()

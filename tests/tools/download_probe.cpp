@@ -4,6 +4,8 @@
 //   download_probe size URL RESULT [trycount=N]
 //   download_probe fetch URL OUTPUT RESULT
 //   download_probe extract ARCHIVE DESTINATION RESULT [hold]
+//   download_probe version RESULT WAIT_MS   (the check by version number; what
+//       the list and the state hold at its end and WAIT_MS later)
 // A download is watched by a window of this process: every progress message
 // it receives is written as "message=NUMBER,WPARAM,LPARAM" in arrival order.
 // Proxy error reports are written as "proxy_error=TEXT" lines.
@@ -16,12 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "app/steps/check_step.h"
 #include "app/update_app.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
 #include "download/http_session.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
+#include "services/update_state.h"
 #include "test_files.h"
 
 namespace {
@@ -162,6 +166,19 @@ int Extract(const std::vector<std::wstring>& args) {
     return result.Save(args[4]) ? 0 : 2;
 }
 
+int Version(const std::vector<std::wstring>& args) {
+    nm::CUpdateApp& app = nm::theApp();
+    nm::CheckByVersion(nullptr);
+    const int state = nm::CurrentUpdateState();
+    ::Sleep(static_cast<DWORD>(nm::text::ToLong(args[3])));
+    Result result;
+    result.Add("state", state);
+    result.Add("state_later", nm::CurrentUpdateState());
+    result.Add("version", nm::text::ToUtf8(app.list.remote_version));
+    result.Add("mirrors", static_cast<long long>(app.list.mirror_addresses.size()));
+    return result.Save(args[2]) ? 0 : 2;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -173,11 +190,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring& command = args[1];
     nm::CUpdateApp& app = nm::theApp();
     nm::SetProxyErrorReporter([](const std::wstring& text) { proxy_errors.push_back(text); });
-    const std::wstring result_path = command == L"size" ? args[3] : args.size() > 4 ? args[4] : args[3];
+    const std::wstring result_path = command == L"version" ? args[2]
+                                     : command == L"size"  ? args[3]
+                                     : args.size() > 4     ? args[4]
+                                                           : args[3];
     app.settings.SetApplicationDirectory(FolderOf(result_path));
     if (command == L"download" && args.size() >= 5) return Download(args);
     if (command == L"size") return Size(args);
     if (command == L"fetch" && args.size() >= 5) return Fetch(args);
     if (command == L"extract" && args.size() >= 5) return Extract(args);
+    if (command == L"version") return Version(args);
     return 3;
 }

@@ -24,8 +24,8 @@ Control endpoint (JSON bodies and answers):
     POST /__control/faults   {"/path": {fault options}, ...}  replaces the faults
     POST /__control/reset    clears the faults and the counters
     GET  /__control/stats    {"max_in_flight", "in_flight", "max_connections",
-                              "connections", "requests": {"/path": [{"range":
-                              "bytes=0-" or null, "status": 206}, ...]}}
+                              "connections", "body_bytes", "requests": {"/path":
+                              [{"range": "bytes=0-" or null, "status": 206}, ...]}}
 
 Fault options (all optional; a path without faults is served normally):
     status          answer with this status code and a short text body
@@ -36,6 +36,15 @@ Fault options (all optional; a path without faults is served normally):
                     a smaller value cuts the body, a larger one sends the
                     real body and closes the connection
     drop_after      close the connection after this many body bytes
+    drop_random     [low, high]: close each connection after a random number
+                    of body bytes between the two, counted over all the
+                    answers it carried
+    close_each      close the connection after every answer, without saying
+                    so beforehand (a kept-alive connection that the server ends)
+    range_shift     answer a range with the bytes (and Content-Range) of the
+                    range this many bytes further on
+    size_delta      announce the file as this many bytes longer than it is
+                    (Content-Range total), as when it changed on the server
     close_at_once   close the connection without answering
     location        with status: the Location header (a redirect)
     stall           {"after": bytes, "seconds": s}: pause once, mid-body
@@ -51,13 +60,14 @@ Fault options (all optional; a path without faults is served normally):
                     "none" (no Range header), "ranged", or a number (the
                     first byte asked for)
 
-Counters: a request is "in flight" from its arrival until its answer is sent
+Counters: "body_bytes" is every body byte sent, a request is "in flight" from its arrival until its answer is sent
 or its connection is found closed (a client that stops reading is noticed at
 once: rate-limited and stalled answers watch the socket while they wait).
 """
 import argparse
 import json
 import os
+import random
 import select
 import socket
 import threading
@@ -86,11 +96,13 @@ class _State:
         self.max_in_flight = self.in_flight
         self.max_connections = self.connections
         self.requests = {}
+        self.body_bytes = 0
 
     def stats(self):
         with self.lock:
             return {"in_flight": self.in_flight, "max_in_flight": self.max_in_flight,
                     "connections": self.connections, "max_connections": self.max_connections,
+                    "body_bytes": self.body_bytes,
                     "requests": {p: list(r) for p, r in self.requests.items()}}
 
 
@@ -116,6 +128,7 @@ class _Handler(BaseHTTPRequestHandler):
 
     def setup(self):
         super().setup()
+        self.drop_budget = None  # body bytes this connection may still carry
         st = self.server.state
         with st.lock:
             st.connections += 1
@@ -263,9 +276,10 @@ class _Handler(BaseHTTPRequestHandler):
         first, last = 0, size - 1
         status = 200
         if range_start is not None and not fault.get("ignore_range"):
-            first = range_start[0]
+            shift = int(fault.get("range_shift", 0))
+            first = range_start[0] + shift
             if range_start[1] is not None:
-                last = min(range_start[1], size - 1)
+                last = min(range_start[1] + shift, size - 1)
             if first >= size:
                 record["status"] = 416
                 self.send_response(416)
@@ -288,7 +302,7 @@ class _Handler(BaseHTTPRequestHandler):
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Accept-Ranges", "bytes")
         if status == 206:
-            self.send_header("Content-Range", f"bytes {first}-{last}/{size}")
+            self.send_header("Content-Range", f"bytes {first}-{last}/{size + int(fault.get('size_delta', 0))}")
         if fault.get("no_length"):
             close_after = True
             self.send_header("Connection", "close")
@@ -297,11 +311,15 @@ class _Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.flush()
         self._send_body(file_path, first, length, fault)
-        if close_after:
+        if close_after or fault.get("close_each"):
             self.close_connection = True
 
     def _send_body(self, file_path, first, length, fault):
         drop_after = fault.get("drop_after")
+        if fault.get("drop_random"):
+            if self.drop_budget is None:
+                self.drop_budget = self.server.random.randint(*fault["drop_random"])
+            drop_after = self.drop_budget
         stall = fault.get("stall")
         stalled = False
         rate = fault.get("rate")
@@ -331,6 +349,10 @@ class _Handler(BaseHTTPRequestHandler):
                     raise _ClientGone()
                 self.wfile.write(data)
                 sent += len(data)
+                with self.server.state.lock:
+                    self.server.state.body_bytes += len(data)
+        if self.drop_budget is not None:
+            self.drop_budget -= sent
         if drop_after is not None and sent >= int(drop_after) and sent < length:
             self.wfile.flush()
             try:
@@ -347,6 +369,7 @@ class FaultServer(ThreadingHTTPServer):
     def __init__(self, root, port=0, host="127.0.0.1"):
         self.root = os.path.abspath(root)
         self.state = _State()
+        self.random = random.Random(1974)
         self._open = set()
         self._open_lock = threading.Lock()
         super().__init__((host, port), _Handler)

@@ -8,6 +8,7 @@
 #include "app/update_app.h"
 #include "base/text.h"
 #include "base/threads.h"
+#include "base/unique_handle.h"
 #include "base/url_text.h"
 #include "download/download_progress.h"
 #include "download/fetch_file.h"
@@ -23,6 +24,18 @@ std::atomic<long> done_count{0};
 std::atomic<long> running_count{0};
 std::mutex error_lock;
 std::vector<long> error_list;
+
+// Set whenever a file thread ends, so the step's waits wake at once instead
+// of at their next poll.
+HANDLE FileEnded() {
+    static unique_handle event(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    return event.get();
+}
+
+void WaitForAFile() {
+    if (FileEnded()) ::WaitForSingleObject(FileEnded(), 50);
+    else ::Sleep(1);
+}
 
 long ErrorCount() {
     std::lock_guard guard(error_lock);
@@ -122,6 +135,7 @@ void DownloadStep(HWND window) {
             FileWorker(window, index);
             --running_count;
             RefreshStatus(window);
+            ::SetEvent(FileEnded());
         });
         if (!started) {
             --running_count;
@@ -129,10 +143,10 @@ void DownloadStep(HWND window) {
             error_list.push_back(index);
         }
         while (static_cast<long>(position + 1) - (done_count - start_count) - ErrorCount() >= files_at_once)
-            ::Sleep(1);
+            WaitForAFile();
     }
     const long entries = app.list.FileCount();
-    while (ErrorCount() + done_count < entries) ::Sleep(1);
+    while (ErrorCount() + done_count < entries) WaitForAFile();
 
     SetUpdateState(done_count >= entries ? UpdateDownloadOk : UpdateDownloadError, window);
     RefreshStatus(window);

@@ -10,7 +10,9 @@ namespace nm {
 // Polls done() under its lock, at most 100 x budget times, 1 ms apart.
 template <typename Done>
 bool PollWithBudget(long budget, NamedLock lock, Done done) {
-    for (long poll = 0; poll < 100 * budget; ++poll) {
+    // 64-bit: a large TimeOut must not wrap into no polls at all.
+    const long long polls = 100LL * budget;
+    for (long long poll = 0; poll < polls; ++poll) {
         {
             ScopedLock guard(lock);
             if (done()) return true;

@@ -17,19 +17,24 @@ namespace nm {
 
 namespace {
 // Shared with the probe thread under its numbered lock. The thread may
-// outlive a spent poll budget, so the state is kept alive by it.
+// outlive a spent poll budget: it then finds the check gone and leaves
+// everything as it is, so nothing it learns late reaches the list, the
+// update state or the exit code.
 struct VersionProbe {
     int state = kFetchRunning;
+    bool abandoned = false;
+    std::wstring version;
+    std::vector<std::wstring> mirrors;
 };
 
-void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe) {
-    CUpdateApp& app = theApp();
-    const std::wstring address = ExpandListParameters(app.settings.Read(L"UPDATEINFO", L"ListURL"));
-    WriteLog(L"download:" + address);
+// Touches nothing of the process but the probe (and the update state, while
+// the check still waits for it).
+void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe, const std::wstring& address) {
     std::vector<char> body;
     if (!FetchToMemory(address, body)) {
-        SetUpdateState(UpdateCheckRemoteError, nullptr);
         ScopedLock guard(NamedLock::VersionProbe);
+        if (probe->abandoned) return;
+        SetUpdateState(UpdateCheckRemoteError, nullptr);
         probe->state = kFetchFailed;
         return;
     }
@@ -37,27 +42,35 @@ void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe) {
     for (const std::string& line : VersionPageLines(std::string_view(body.data(), body.size()))) joined += code_page::Decode(line);
     const VersionPage page = ParseVersionPage(joined);
     ScopedLock guard(NamedLock::VersionProbe);
-    app.list.remote_version = page.version;
-    app.list.mirror_addresses = page.mirrors;
+    probe->version = page.version;
+    probe->mirrors = page.mirrors;
     probe->state = kFetchSucceeded;
 }
 
 void CheckVersionNumber() {
+    CUpdateApp& app = theApp();
+    const std::wstring address = ExpandListParameters(app.settings.Read(L"UPDATEINFO", L"ListURL"));
+    WriteLog(L"download:" + address);
     auto probe = std::make_shared<VersionProbe>();
-    const bool started = StartDetached([probe] { RunVersionProbe(probe); });
-    const long budget = theApp().settings.ReadInteger(L"Novamend", L"TimeOut", L"60");
+    const bool started = StartDetached([probe, address] { RunVersionProbe(probe, address); });
+    const long budget = app.settings.ReadInteger(L"Novamend", L"TimeOut", L"60");
     bool succeeded = false;
     if (started)
         PollWithBudget(budget, NamedLock::VersionProbe, [&] {
             succeeded = probe->state == kFetchSucceeded;
             return probe->state != kFetchRunning;
         });
-    bool has_version;
     {
         ScopedLock guard(NamedLock::VersionProbe);
-        has_version = !theApp().list.remote_version.empty();
+        probe->abandoned = true;
+        succeeded = probe->state == kFetchSucceeded;
+        if (succeeded) {
+            app.list.remote_version = probe->version;
+            app.list.mirror_addresses = probe->mirrors;
+        }
     }
-    SetUpdateState(succeeded && has_version ? UpdateCheckRemoteOk : UpdateCheckRemoteError, nullptr);
+    SetUpdateState(succeeded && !app.list.remote_version.empty() ? UpdateCheckRemoteOk : UpdateCheckRemoteError,
+                   nullptr);
 }
 
 }  // namespace
