@@ -85,29 +85,34 @@ void CreateParentDirectories(const std::wstring& file_path) {
     if (slash != std::wstring::npos && slash > 0) CreateDirectoryLevels(file_path.substr(0, slash));
 }
 
+bool ForEachEntry(const std::wstring& directory, const std::function<void(const FolderEntry&)>& visit) {
+    WIN32_FIND_DATAW found;
+    unique_hfind search(::FindFirstFileW((directory + L"\\*").c_str(), &found));
+    if (!search) return false;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        visit({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+               (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+    } while (::FindNextFileW(search.get(), &found));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 bool RemoveDirectoryTree(const std::wstring& directory) {
     // A link (junction or symbolic link) is removed itself; what it points
     // to is never touched.
     const DWORD attributes = ::GetFileAttributesW(directory.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return ::RemoveDirectoryW(directory.c_str()) != FALSE || Delete(directory);
-    WIN32_FIND_DATAW found;
-    unique_hfind search(::FindFirstFileW((directory + L"\\*").c_str(), &found));
-    if (search) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring path = directory + L"\\" + name;
-            const bool is_link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                Delete(path);
-            else if (is_link)
-                ::RemoveDirectoryW(path.c_str()) || Delete(path);
-            else
-                RemoveDirectoryTree(path);
-        } while (::FindNextFileW(search.get(), &found));
-    }
-    search.reset();
+    ForEachEntry(directory, [&](const FolderEntry& entry) {
+        const std::wstring path = directory + L"\\" + entry.name;
+        if (!entry.is_directory)
+            Delete(path);
+        else if (entry.is_link)
+            ::RemoveDirectoryW(path.c_str()) || Delete(path);
+        else
+            RemoveDirectoryTree(path);
+    });
     ::SetFileAttributesW(directory.c_str(), FILE_ATTRIBUTE_NORMAL);
     return ::RemoveDirectoryW(directory.c_str()) != FALSE;
 }

@@ -3,6 +3,7 @@
 // for another process (a virus scanner, an indexer) to let go of a file.
 #include <cstdint>
 #include <functional>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,15 @@ bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string
 void CreateDirectoryLevels(const std::wstring& directory);
 // Creates every missing folder above a file path.
 void CreateParentDirectories(const std::wstring& file_path);
+// What a folder listing tells of one entry.
+struct FolderEntry {
+    std::wstring name;
+    bool is_directory = false;
+    bool is_link = false;  // a junction or symbolic link: never followed
+};
+// Calls visit for every entry of the folder but "." and ".."; false when the
+// folder could not be listed.
+bool ForEachEntry(const std::wstring& directory, const std::function<void(const FolderEntry&)>& visit);
 // Removes a directory with all its content; true when the directory is gone.
 bool RemoveDirectoryTree(const std::wstring& directory);
 // Deletes, trying up to 20 times 800 ms apart until the file is gone.

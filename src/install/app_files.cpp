@@ -4,7 +4,6 @@
 
 #include "base/file_ops.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
 
 namespace nm {
 
@@ -19,21 +18,14 @@ bool MoveWithRetry(const std::wstring& existing, const std::wstring& new_path) {
 }
 
 void MoveTree(const std::wstring& source, const std::wstring& destination) {
-    WIN32_FIND_DATAW found;
-    unique_hfind search(::FindFirstFileW((source + L"\\*").c_str(), &found));
-    if (search) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring from = source + L"\\" + name, to = destination + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // a link is nothing of ours
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                MoveTree(from, to);
-            else
-                ::MoveFileW(from.c_str(), to.c_str());
-        } while (::FindNextFileW(search.get(), &found));
-    }
-    search.reset();
+    files::ForEachEntry(source, [&](const files::FolderEntry& entry) {
+        const std::wstring from = source + L"\\" + entry.name, to = destination + L"\\" + entry.name;
+        if (entry.is_link) return;  // nothing of ours
+        if (entry.is_directory)
+            MoveTree(from, to);
+        else
+            ::MoveFileW(from.c_str(), to.c_str());
+    });
     ::RemoveDirectoryW(source.c_str());
 }
 

@@ -1,12 +1,12 @@
 #include "install/elevation.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <atomic>
 #include <mutex>
 
 #include "base/file_ops.h"
+#include "base/shell_start.h"
 #include "base/unique_handle.h"
 #include "services/process_services.h"
 
@@ -75,17 +75,9 @@ bool RestartElevated(const DownLoadList* pending) {
 
     const std::wstring executable = ExecutablePath();
     const std::wstring directory = services.settings.ApplicationDirectory();
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof(info);
-    // No error box of the shell's own: a declined or failed start is simply
-    // no second process, and the update is left for a later run.
-    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpVerb = L"runas";
-    info.lpFile = executable.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.c_str();
-    info.nShow = SW_SHOW;
-    return ::ShellExecuteExW(&info) != FALSE;
+    // A declined or failed start is simply no second process, and the update
+    // is left for a later run.
+    return StartThroughShell({L"runas", executable, parameters, directory, SW_SHOW, false});
 }
 
 }  // namespace nm

@@ -1,8 +1,7 @@
 #include "install/run_file.h"
 
-#include <shellapi.h>
-
 #include "base/path_macros.h"
+#include "base/shell_start.h"
 #include "base/unique_handle.h"
 #include "install/action_script.h"
 #include "install/run_file_rules.h"
@@ -19,27 +18,13 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-constexpr DWORD kWaitWithoutLimit = 2147483647;
-
 std::wstring Expanded(const std::wstring& text) {
     return ExpandPathMacros(text, Services().settings.ApplicationDirectory());
 }
 
 // Starts the program shown normally; waits for its end when asked.
 bool Start(const std::wstring& program, const std::wstring& parameters, const std::wstring& directory, bool wait) {
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof(info);
-    // No error box of the shell's own: a failed start must not hold an
-    // unattended update.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpFile = program.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
-    info.nShow = SW_SHOW;
-    if (!::ShellExecuteExW(&info)) return false;
-    unique_handle process(info.hProcess);
-    if (wait && process) ::WaitForSingleObject(process.get(), kWaitWithoutLimit);
-    return true;
+    return StartThroughShell({nullptr, program, parameters, directory, SW_SHOW, wait});
 }
 
 }  // namespace

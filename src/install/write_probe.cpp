@@ -91,7 +91,8 @@ bool ProbeFileAsk(const std::wstring& path, bool ask, HWND owner) {
     if (ProbeFile(path)) return true;
     if (!ask) return false;
     const std::wstring message = TranslateMain(L"Can't overwrite the file,Please close it.") + L"\n" + path;
-    const std::wstring caption = TranslateMain(L"Novamend");
+    std::wstring caption = Services().settings.Read(L"APPLICATION", L"Name");
+    if (caption.empty()) caption = TranslateMain(L"Novamend");
     while (::MessageBoxW(owner, message.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY)
         if (ProbeFile(path)) return true;
     return false;

@@ -15,7 +15,8 @@ namespace nm {
 // noted for the elevated restart.
 bool ProbeFile(const std::wstring& path);
 // ProbeFile; when it fails and asking is allowed, a Retry/Cancel box owned by
-// the owner until it passes (true) or the user cancels (false).
+// the owner and captioned with the application's name, until it passes
+// (true) or the user cancels (false).
 bool ProbeFileAsk(const std::wstring& path, bool ask, HWND owner = nullptr);
 
 }  // namespace nm

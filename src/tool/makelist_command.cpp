@@ -27,20 +27,15 @@ constexpr size_t kVersionDigits = 16;
 // Relative paths (with "\") of every file below folder, archive variants left
 // out: the updater asks for those by itself.
 bool CollectFiles(const std::wstring& folder, const std::wstring& relative, std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW data;
-    unique_hfind find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find) return false;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!CollectFiles(folder + L"\\" + name, path, found)) return false;
-        } else if (!text::EndsWith(text::Lower(name), L"._.zip")) {
+    bool complete = true;
+    const bool listed = files::ForEachEntry(folder, [&](const files::FolderEntry& entry) {
+        const std::wstring path = relative.empty() ? entry.name : relative + L"\\" + entry.name;
+        if (entry.is_directory)
+            complete = CollectFiles(folder + L"\\" + entry.name, path, found) && complete;
+        else if (!text::EndsWith(text::Lower(entry.name), L"._.zip"))
             found.push_back(path);
-        }
-    } while (::FindNextFileW(find.get(), &data));
-    return ::GetLastError() == ERROR_NO_MORE_FILES;
+    });
+    return listed && complete;
 }
 
 std::string XmlAttribute(const std::wstring& value) {

@@ -139,6 +139,20 @@ class WholeUpdateTest(unittest.TestCase):
             shutil.rmtree(site, ignore_errors=True)
             shutil.rmtree(outside, ignore_errors=True)
 
+    def test_without_unzip_the_files_are_moved_in_as_they_are(self):
+        site = site_with({"kept.txt": ("plain", {"ver": "2"}), "sub\\new.txt": ("new", {"ver": "1"})})
+        try:
+            with harness.Nginx(site) as nginx:
+                inst = harness.Installation(nginx.url("novamend.xml"), novamend={"UnZip": "0"})
+                installed(inst, {"kept.txt": "old", "sub\\placeholder.txt": ""}, {"kept.txt": "1"})
+                inst.run("/silence", timeout=300)
+                # A new file arrives under its own name; an existing one is never replaced.
+                self.assertEqual((inst.app_dir / "sub/new.txt").read_text(), "new")
+                self.assertEqual((inst.app_dir / "kept.txt").read_text(), "old")
+                self.assertEqual(leftovers(inst.app_dir), [])
+        finally:
+            shutil.rmtree(site, ignore_errors=True)
+
     def test_staged_files_never_touch_installed_ones_and_climbing_paths_are_refused(self):
         site = site_with({
             "{app}\\bin\\macro.txt": (None, {"ver": "2"}),  # not on the server: the fetch fails
@@ -387,6 +401,17 @@ class ElevationTest(unittest.TestCase):
             self.assertEqual((app_dir / "data.txt").read_text(), "old data")
         finally:
             host.close()
+
+    def test_uninstall_restarts_elevated_once(self):
+        record = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12]) / "record.txt"
+        started = f'"{RECORD_START}" {self.lane.windows_path(record)} started'
+        exe, app_dir = self.installation(UpdateEvent={"UpdateStartup": started})
+        self.lane.wine([exe, "/uninstall"], timeout=120)
+        # The first process could not write its settings file and started the
+        # elevated copy, which does not start another.
+        self.assertTrue(harness.wait_for(lambda: len(record_lines(record)) >= 2, timeout=60))
+        time.sleep(2)
+        self.assertEqual([line[0] for line in record_lines(record)], ["start", "start"])
 
     def test_when_the_elevated_copy_cannot_start_the_cycle_ends(self):
         record = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12]) / "record.txt"

@@ -105,6 +105,27 @@ class ProgressWindowTest(unittest.TestCase):
         self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
         self.assertEqual((inst.app_dir / "demoapp.log").read_bytes(), b"started, version 1.0\r\n")
 
+    def test_a_locked_file_is_asked_about_until_the_user_cancels(self):
+        inst, caption = self.installation()
+        (inst.app_dir / "big.bin").write_bytes(b"old")
+        holder_dir = harness.SCRATCH / uuid.uuid4().hex[:12]
+        holder_dir.mkdir(parents=True)
+        shutil.copyfile(harness.BIN / "demoapp.exe", holder_dir / "holder.exe")
+        holder = harness.start([holder_dir / "holder.exe", "/stay",
+                                "/hold=" + harness.windows_path(inst.app_dir / "big.bin")])
+        updater = harness.start([inst.exe])
+        try:
+            # Retry while it is still held asks again; cancel counts it locked.
+            first = harness.answer_box(inst.name, "retry", timeout_ms=120000)
+            self.assertEqual(first, "Can't overwrite the file,Please close it.\n"
+                             + harness.windows_path(inst.app_dir / "big.bin"))
+            self.assertEqual(harness.answer_box(inst.name, "cancel", timeout_ms=60000), first)
+            updater.wait(timeout=120)
+            self.assertEqual((inst.app_dir / "big.bin").read_bytes(), b"old")
+            self.assertIn("File is locked[" + harness.windows_path(inst.app_dir / "big.bin"), inst.log())
+        finally:
+            harness.kill_programs(holder_dir.name)
+
     def test_check_only_mode_with_a_vendors_pictures_one_of_them_broken(self):
         pictures = harness.SCRATCH / ("pictures-" + uuid.uuid4().hex[:8])
         pictures.mkdir(parents=True)

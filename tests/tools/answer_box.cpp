@@ -1,6 +1,6 @@
 // answer_box: waits for a message box with a given caption, records its text
 // and answers it, so scenarios can drive the updater's questions.
-//   answer_box.exe <caption> <yes|no|cancel|ok> <record file> [timeout ms] [owner process id]
+//   answer_box.exe <caption> <yes|no|cancel|retry|ok> <record file> [timeout ms] [owner process id]
 // With an owner, only that process's boxes count.
 // Exit code 0 when a box was answered, 1 when none appeared in time.
 #include <windows.h>
@@ -18,6 +18,7 @@ int ButtonId(const std::wstring& answer) {
     if (answer == L"yes") return IDYES;
     if (answer == L"no") return IDNO;
     if (answer == L"cancel") return IDCANCEL;
+    if (answer == L"retry") return IDRETRY;
     return IDOK;
 }
 
