@@ -16,7 +16,7 @@ enum class OfflinePackageResult {
 // Where the parts of a package go.
 struct OfflinePackagePlaces {
     std::wstring executable;             // the running updater
-    std::wstring temporary_directory;    // the package copy and its pending list, while they are read
+    std::wstring temporary_directory;    // the package copy and the lists it carries, while they are read
     std::wstring list_work_directory;    // the release's files, as finished downloads
     std::wstring local_list_file;        // the package's update list, later the comparison copy
     std::wstring application_directory;  // for the path macros of list paths
