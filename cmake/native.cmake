@@ -5,8 +5,10 @@ add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-p
 add_link_options(-fsanitize=address,undefined)
 
 novamend_select_portable(portable_sources ${library_sources})
+include(cmake/minizip.cmake)
 add_library(novamend_portable STATIC ${portable_sources})
 target_include_directories(novamend_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(novamend_portable PUBLIC minizip)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -8,16 +8,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set(win32_libraries wininet ole32 oleaut32 uuid shell32 shlwapi comctl32 psapi
   gdi32 user32 msimg32 version advapi32 bcrypt)
 
-# minizip, compiled from the sources that scripts/setup fetched.
-set(minizip_dir ${PROJECT_SOURCE_DIR}/build/third_party/minizip)
-if(EXISTS ${minizip_dir}/unzip.c AND EXISTS ${minizip_dir}/zip.c)
-  add_library(minizip STATIC ${minizip_dir}/unzip.c ${minizip_dir}/zip.c ${minizip_dir}/ioapi.c)
-  target_include_directories(minizip SYSTEM PUBLIC ${minizip_dir})
-  target_compile_options(minizip PRIVATE -w)
-  target_link_libraries(minizip PUBLIC z)
-else()
-  message(FATAL_ERROR "minizip sources missing: run scripts/setup")
-endif()
+include(cmake/minizip.cmake)
 
 add_library(novamend_core STATIC ${library_sources})
 target_include_directories(novamend_core PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -10,6 +10,9 @@
 namespace nm::files {
 
 bool Exists(const std::wstring& path);
+// The path made absolute against the current folder; as given when it
+// cannot be.
+std::wstring FullPath(const std::wstring& path);
 // Clears the file's attributes (so read-only files go too) and deletes it;
 // true when it was deleted.
 bool Delete(const std::wstring& path);

@@ -19,13 +19,17 @@ ExpectedContent ExpectedContentOf(DownLoadList& list, long row) {
         path = list.entries[row].path;
     }
     // The hashes are written by the check step alone, before any download.
+    expected.known = SignedDigestOf(list, path, expected.digest);
+    return expected;
+}
+
+bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha256Digest& digest) {
     const auto found = list.file_hashes.find(path);
     std::string bytes;
-    if (found == list.file_hashes.end() || !hex::Decode(found->second, bytes) || bytes.size() != expected.digest.size())
-        return expected;
-    std::copy(bytes.begin(), bytes.end(), expected.digest.begin());
-    expected.known = true;
-    return expected;
+    if (found == list.file_hashes.end() || !hex::Decode(found->second, bytes) || bytes.size() != digest.size())
+        return false;
+    std::copy(bytes.begin(), bytes.end(), digest.begin());
+    return true;
 }
 
 bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path) {

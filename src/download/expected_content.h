@@ -15,6 +15,9 @@ struct ExpectedContent {
 };
 
 ExpectedContent ExpectedContentOf(DownLoadList& list, long row);
+// The digest the signed list names for an entry path; false when it names
+// none or one that is not 64 hex digits.
+bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha256Digest& digest);
 // True when nothing is required, or the file's bytes (read once) hash to the
 // expected digest.
 bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path);

@@ -7,15 +7,19 @@
 #include <set>
 #include <vector>
 
+#include "base/cng_crypto.h"
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "download/expected_content.h"
 #include "download/finished_file.h"
 #include "download/offline_package_rules.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
+#include "list/list_signature.h"
 #include "list/pending_list.h"
 #include "list/staged_path.h"
+#include "list/update_list_reader.h"
 #include "services/log.h"
 
 namespace nm {
@@ -68,6 +72,22 @@ bool CopyPackageOut(HANDLE executable, const Trailer& trailer, const std::wstrin
     return true;
 }
 
+// The package's entries join the list, with what comes with them, as a
+// saved pending list would.
+void TakePending(DownLoadList&& pending, DownLoadList& list) {
+    list.entries.insert(list.entries.end(), std::make_move_iterator(pending.entries.begin()),
+                        std::make_move_iterator(pending.entries.end()));
+    for (auto& [key, value] : pending.name_table) list.name_table[key] = std::move(value);
+    list.run_commands = std::move(pending.run_commands);
+    list.description = std::move(pending.description);
+    list.list_url_base = std::move(pending.list_url_base);
+    list.url_template = std::move(pending.url_template);
+    list.guid = std::move(pending.guid);
+    list.update_state = pending.update_state;
+    list.serial = pending.serial;
+    list.file_hashes = std::move(pending.file_hashes);
+}
+
 // Says in the log why a package is not used; false.
 bool Damage(const std::wstring& reason) {
     WriteLog(L"Offline update package: " + reason);
@@ -75,51 +95,103 @@ bool Damage(const std::wstring& reason) {
 }
 
 // Reads a package copy into place. A package found damaged half-way takes
-// back everything it unpacked.
+// back everything it unpacked. With a list key, the package's entries come
+// from its signed list, and nothing is unpacked into the work directory
+// before the signature, the serial and every file's bytes are verified.
 class PackageReader {
 public:
-    PackageReader(const OfflinePackagePlaces& places, const std::wstring& copy) : places_(places), copy_(copy) {}
+    PackageReader(const OfflinePackagePlaces& places, const std::wstring& copy)
+        : places_(places), copy_(copy), key_text_(ListPublicKeySetting()),
+          pending_file_(TemporaryFile(kPendingListMember)), signed_list_file_(TemporaryFile(kSignedListMember)),
+          signature_file_(TemporaryFile(kSignatureMember)) {}
+    ~PackageReader() {
+        for (const std::wstring* file : {&pending_file_, &signed_list_file_, &signature_file_}) files::Delete(*file);
+    }
 
     // All or nothing: true when every file of the pending entries is staged
-    // and pending_bytes holds the pending list.
-    bool Unpack(std::string& pending_bytes) {
-        DownLoadList pending;
-        if (!ReadPendingList(pending_bytes)) return false;
-        if (!pending_list::Parse(pending_bytes, pending)) return Damage(L"the pending list is damaged");
+    // and pending holds the entries and what comes with them.
+    bool Unpack(DownLoadList& pending) {
+        if (!ReadControlMembers()) return false;
+        if (!(key_text_.empty() ? ReadPendingList(pending) : ReadSignedList(pending))) return false;
         if (!PlanStaging(pending)) return false;
+        if (!key_text_.empty() && !FilesMatchTheSignedList(pending)) return false;
         if (Stage()) return true;
         Discard();
         return false;
     }
 
 private:
-    // The pending list's bytes, and every name checked, in one walk.
-    bool ReadPendingList(std::string& bytes) {
-        const std::wstring list_file = text::CollapseSeparators(places_.temporary_directory + L"\\" +
-                                                                std::wstring(kPendingListMember));
-        files::Delete(list_file);
+    std::wstring TemporaryFile(std::wstring_view member) const {
+        return text::CollapseSeparators(places_.temporary_directory + L"\\" + std::wstring(member));
+    }
+
+    bool Has(std::wstring_view member) const { return names_.count(text::Lower(std::wstring(member))) != 0; }
+
+    // The lists the package carries, into the temporary directory, and every
+    // name checked, in one walk.
+    bool ReadControlMembers() {
+        const std::map<std::wstring, std::wstring> control = {
+            {text::Lower(std::wstring(kPendingListMember)), pending_file_},
+            {text::Lower(std::wstring(kSignedListMember)), signed_list_file_},
+            {text::Lower(std::wstring(kSignatureMember)), signature_file_}};
+        for (const auto& [name, file] : control) files::Delete(file);
         bool names_safe = true;
         const int walked = ForEachZipEntry(copy_, [&](const std::wstring& name) -> std::wstring {
             if (!MemberNameStaysInside(name)) {
                 names_safe = names_safe && Damage(L"an entry leaves its folder: " + name);
                 return L"";
             }
-            names_.insert(text::Lower(name));
-            return text::EqualsNoCase(name, kPendingListMember) ? list_file : L"";
+            // Two entries for one file would let the second replace what the first showed.
+            if (!names_.insert(text::Lower(name)).second) {
+                names_safe = names_safe && Damage(L"two entries have the name " + name);
+                return L"";
+            }
+            const auto found = control.find(text::Lower(name));
+            return found == control.end() ? L"" : found->second;
         });
-        const bool read = files::ReadAll(list_file, bytes, kLargestPendingList);
-        files::Delete(list_file);
         if (!names_safe) return false;
         if (walked != 0) return Damage(L"the archive cannot be read");
-        if (!read) return Damage(L"the pending list is missing");
+        return true;
+    }
+
+    bool ReadPendingList(DownLoadList& pending) {
+        std::string bytes;
+        if (!Has(kPendingListMember) || !files::ReadAll(pending_file_, bytes, kLargestPendingList))
+            return Damage(L"the pending list is missing");
+        if (!pending_list::Parse(bytes, pending)) return Damage(L"the pending list is damaged");
+        if (!Has(kUpdateListMember)) return Damage(L"the update list is missing");
+        unpack_to_[text::Lower(std::wstring(kUpdateListMember))] = places_.local_list_file;
+        return true;
+    }
+
+    // The signed list as the check takes a fetched one: its signature, its
+    // serial against the comparison copy, then the entries that differ from
+    // that copy. The package's own pending list is not trusted.
+    bool ReadSignedList(DownLoadList& pending) {
+        const ListSignature signature = Has(kSignedListMember) && Has(kSignatureMember)
+                                            ? VerifyListSignature(key_text_, signed_list_file_, signature_file_)
+                                            : ListSignature::signature_missing;
+        if (signature != ListSignature::verified) return Damage(ListRefusalText(signature));
+        std::vector<updatefileinfo> entries;
+        const auto log_error = [](const std::wstring& text) { WriteLog(text); };
+        if (!ReadUpdateList(signed_list_file_, entries, true, pending, log_error))
+            return Damage(L"its signed list cannot be read");
+        ListVersions installed;
+        std::uint64_t installed_serial = 0;
+        ReadListVersions(text::CollapseSeparators(places_.application_directory + L"\\novamend.xml"), installed,
+                         log_error, &installed_serial);
+        if (pending.serial < installed_serial)
+            return Damage(OlderListText() + L" (serial " + std::to_wstring(pending.serial) + L" < " +
+                          std::to_wstring(installed_serial) + L")");
+        pending.entries = MarkChangedEntries(entries, installed, false, {});
+        pending.KeepFileHashesOfEntries();
+        list_from_ = signed_list_file_;
         return true;
     }
 
     // Where each file of the pending entries is staged, by archive name:
     // where the download step would leave it.
     bool PlanStaging(const DownLoadList& pending) {
-        if (!names_.count(text::Lower(std::wstring(kUpdateListMember)))) return Damage(L"the update list is missing");
-        unpack_to_[text::Lower(std::wstring(kUpdateListMember))] = places_.local_list_file;
         for (const updatefileinfo& entry : pending.entries) {
             if (!CarriesFile(entry)) continue;
             const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
@@ -129,6 +201,38 @@ private:
             const std::wstring local = text::CollapseSeparators(places_.list_work_directory + L"\\" + *staged);
             unpack_to_[name] = local;
             finished_[local] = entry.ver;
+            entry_of_[name] = entry.path;
+        }
+        return true;
+    }
+
+    // Every file to be staged, read out of the archive without writing
+    // anything, must hash to what the signed list names for it.
+    bool FilesMatchTheSignedList(const DownLoadList& pending) {
+        struct Check {
+            std::wstring path;
+            cng::Sha256Digest expected{};
+            cng::Sha256 hash;
+        };
+        std::map<std::wstring, Check> checks;  // by archive name
+        for (const auto& [name, path] : entry_of_) {
+            Check& check = checks[name];
+            check.path = path;
+            if (!SignedDigestOf(pending, path, check.expected)) return Damage(L"a file has no sha256: " + path);
+        }
+        const int walked = ReadEachZipEntry(copy_, [&](const std::wstring& name) -> ZipEntryBytes {
+            const auto found = checks.find(text::Lower(name));
+            if (found == checks.end()) return {};
+            return [&hash = found->second.hash](std::string_view block) {
+                hash.Add(block);
+                return true;
+            };
+        });
+        if (walked != 0) return Damage(L"an entry cannot be read (" + std::to_wstring(walked) + L")");
+        for (auto& [name, check] : checks) {
+            cng::Sha256Digest actual;
+            if (!check.hash.Finish(actual) || actual != check.expected)
+                return Damage(L"a file does not match its sha256: " + check.path);
         }
         return true;
     }
@@ -142,6 +246,8 @@ private:
         if (walked != 0) return Damage(L"an entry cannot be unpacked (" + std::to_wstring(walked) + L")");
         for (const auto& [local, version] : finished_)
             if (!MarkFinished(local, version)) return Damage(L"cannot mark as finished: " + local);
+        if (!list_from_.empty() && !files::ReplaceWithRetries(list_from_, places_.local_list_file))
+            return Damage(L"cannot keep its list as " + places_.local_list_file);
         return true;
     }
 
@@ -155,9 +261,13 @@ private:
 
     const OfflinePackagePlaces& places_;
     const std::wstring copy_;
+    const std::wstring key_text_;
+    const std::wstring pending_file_, signed_list_file_, signature_file_;
+    std::wstring list_from_;  // a list that becomes the local list file once all is staged
     std::set<std::wstring> names_;
     std::map<std::wstring, std::wstring> unpack_to_;  // archive name, destination
     std::map<std::wstring, std::wstring> finished_;   // local path, version
+    std::map<std::wstring, std::wstring> entry_of_;   // archive name of a file, its entry's path
 };
 }  // namespace
 
@@ -176,13 +286,13 @@ OfflinePackageResult ProcessOfflinePackage(const OfflinePackagePlaces& places, D
     const std::wstring copy = text::CollapseSeparators(places.temporary_directory + L"\\__package4novamend.tmp");
     const bool copied = CopyPackageOut(executable.get(), trailer, copy);
     executable.reset();
-    std::string pending_bytes;
-    const bool unpacked = copied ? PackageReader(places, copy).Unpack(pending_bytes)
+    DownLoadList pending;
+    const bool unpacked = copied ? PackageReader(places, copy).Unpack(pending)
                                  : Damage(L"it cannot be copied to " + copy);
     // Nothing reads the copy once its files are out, and it may be large.
     files::Delete(copy);
     if (!unpacked) return OfflinePackageResult::Damaged;
-    pending_list::Parse(pending_bytes, list);
+    TakePending(std::move(pending), list);
     // Kept with the list, as the check does, so an elevated copy finds the files.
     list.temporary_directory = places.list_work_directory;
     SplitOffDescriptionAndRuns(list.entries, list.description, list.run_commands);

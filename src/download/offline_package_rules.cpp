@@ -50,7 +50,9 @@ bool MemberNameStaysInside(std::wstring_view name) {
 }
 
 bool IsReservedMember(std::wstring_view name) {
-    return text::EqualsNoCase(name, kPendingListMember) || text::EqualsNoCase(name, kUpdateListMember);
+    for (std::wstring_view reserved : {kPendingListMember, kUpdateListMember, kSignedListMember, kSignatureMember})
+        if (text::EqualsNoCase(name, reserved)) return true;
+    return false;
 }
 
 }  // namespace nm::offline_package

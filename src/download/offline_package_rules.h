@@ -17,6 +17,10 @@ constexpr std::string_view kMagicDifference = "NovamendZip1";
 // What the archive holds besides the release's files at their list paths.
 constexpr std::wstring_view kPendingListMember = L"__list4novamend.tmp";
 constexpr std::wstring_view kUpdateListMember = L"__update4novamend.xml";
+// Signed releases: the list exactly as the vendor signed it, and its
+// signature (what the server holds at the list address and that plus ".sig").
+constexpr std::wstring_view kSignedListMember = L"__signed4novamend.xml";
+constexpr std::wstring_view kSignatureMember = L"__signed4novamend.xml.sig";
 
 enum class TrailerKind { None, Damaged, Package };
 struct Trailer {

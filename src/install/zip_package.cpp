@@ -2,23 +2,24 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <algorithm>
+#include <memory>
+#include <optional>
 
 #include "base/code_page.h"
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "install/zip_reader.h"
 
 extern "C" {
-#include "unzip.h"
 #include "zip.h"
 }
 
 namespace nm {
 
 namespace {
-constexpr int kBlockSize = 16384;
 // An archive of exactly this size holds one empty file; the zip layer may
 // report a failure for it that is not one.
 constexpr LONGLONG kEmptyArchiveSize = 158;
@@ -29,17 +30,12 @@ constexpr uLong kUtf8NameFlag = 0x800;
 // Names without that flag are in the DOS code page of the first zip tools.
 constexpr UINT kDosCodePage = 437;
 
-// File access for the zip layer over wide paths, so that archives in
-// folders with any name can be read.
+// Writing through the zip layer over wide paths, so that archives can go
+// into folders with any name.
 voidpf ZCALLBACK OpenWide(voidpf, const void* filename, int mode) {
-    if (!filename) return nullptr;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ)
-        file = ::CreateFileW(static_cast<const wchar_t*>(filename), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    else if (mode & ZLIB_FILEFUNC_MODE_CREATE)
-        file = ::CreateFileW(static_cast<const wchar_t*>(filename), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!filename || !(mode & ZLIB_FILEFUNC_MODE_CREATE)) return nullptr;
+    HANDLE file = ::CreateFileW(static_cast<const wchar_t*>(filename), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return file == INVALID_HANDLE_VALUE ? nullptr : file;
 }
 
@@ -77,10 +73,38 @@ zlib_filefunc64_def WideFileFunctions() {
     return {OpenWide, ReadWide, WriteWide, TellWide, SeekWide, CloseWide, ErrorWide, nullptr};
 }
 
-unzFile OpenArchive(const std::wstring& path) {
-    zlib_filefunc64_def functions = WideFileFunctions();
-    return unzOpen2_64(path.c_str(), &functions);
-}
+// An archive file read where the reader asks, with its own position.
+class FileSource : public zip::Source {
+public:
+    explicit FileSource(const std::wstring& path)
+        : file_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    bool ok() const { return static_cast<bool>(file_); }
+    std::uint64_t Size() override {
+        LARGE_INTEGER size{};
+        return file_ && ::GetFileSizeEx(file_.get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+    }
+    std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t size) override {
+        LARGE_INTEGER distance{};
+        distance.QuadPart = static_cast<LONGLONG>(position);
+        DWORD read = 0;
+        if (!file_ || !::SetFilePointerEx(file_.get(), distance, nullptr, FILE_BEGIN) ||
+            !::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read,
+                        nullptr))
+            return 0;
+        return read;
+    }
+
+private:
+    unique_hfile file_;
+};
+
+// An archive file with its reader, as ExtractEntry takes it.
+struct OpenArchive {
+    explicit OpenArchive(const std::wstring& path) : source(path), reader(source) {}
+    FileSource source;
+    zip::Reader reader;
+};
 
 void CreateMissingFolders(const std::wstring& file_path) {
     for (size_t i = 0; i < file_path.size(); ++i) {
@@ -91,7 +115,7 @@ void CreateMissingFolders(const std::wstring& file_path) {
 }
 
 // Attributes of a zip entry that mean something for a file on Windows.
-DWORD EntryAttributes(uLong external) {
+DWORD EntryAttributes(std::uint32_t external) {
     const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
     const DWORD attributes = static_cast<DWORD>(external) & kept;
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
@@ -105,82 +129,79 @@ LONGLONG FileLength(const std::wstring& path) {
     return size.QuadPart;
 }
 
-// The name of the current entry: UTF-8 when the entry says so, else the
-// DOS code page zip archives were made with.
-int CurrentEntryName(unzFile archive, std::wstring& name) {
-    unz_file_info64 info{};
-    int result = unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (result != UNZ_OK) return result;
-    std::string bytes(info.size_filename, '\0');
-    result = unzGetCurrentFileInfo64(archive, &info, bytes.data(), static_cast<uLong>(bytes.size()), nullptr, 0,
-                                     nullptr, 0);
-    if (result != UNZ_OK) return result;
-    name = (info.flag & kUtf8NameFlag) ? text::FromUtf8(bytes) : code_page::Decode(bytes, kDosCodePage);
-    return UNZ_OK;
+std::wstring EntryName(const zip::EntryInfo& info) {
+    return info.utf8_name ? text::FromUtf8(info.name) : code_page::Decode(info.name, kDosCodePage);
 }
 
-int ExtractCurrentEntry(unzFile archive, const std::wstring& destination) {
-    unz_file_info64 info{};
-    int result = unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (result != UNZ_OK) return result;
+// An entry into a file: its folders made, the entry's attributes, and the
+// entry's time once all of it is written.
+class FileWriter : public zip::EntrySink {
+public:
+    std::wstring destination;
 
-    CreateMissingFolders(destination);
-    unique_hfile out(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   EntryAttributes(info.external_fa), nullptr));
-    if (!out) return kCreateError;
-
-    result = unzOpenCurrentFile(archive);
-    if (result != UNZ_OK) return result;
-    std::vector<char> block(kBlockSize);
-    for (;;) {
-        const int read = unzReadCurrentFile(archive, block.data(), kBlockSize);
-        if (read < 0) {
-            unzCloseCurrentFile(archive);
-            return read;
-        }
-        if (read == 0) break;
-        DWORD written = 0;
-        if (!::WriteFile(out.get(), block.data(), static_cast<DWORD>(read), &written, nullptr) ||
-            written != static_cast<DWORD>(read)) {
-            unzCloseCurrentFile(archive);
-            return kWriteError;
-        }
+    int Begin(const zip::EntryInfo& info) override {
+        CreateMissingFolders(destination);
+        out_.reset(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 EntryAttributes(info.external_attributes), nullptr));
+        return out_ ? 0 : kCreateError;
     }
-    // Closing the entry is where a bad checksum shows.
-    result = unzCloseCurrentFile(archive);
-    if (result != UNZ_OK) return result;
+    int Take(std::string_view block) override {
+        DWORD written = 0;
+        return ::WriteFile(out_.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) &&
+                       written == block.size()
+                   ? 0
+                   : kWriteError;
+    }
+    int End(const zip::EntryInfo& info) override {
+        // The entry's time is local time in DOS form.
+        FILETIME local{}, utc{};
+        if (::DosDateTimeToFileTime(HIWORD(info.dos_time), LOWORD(info.dos_time), &local) &&
+            ::LocalFileTimeToFileTime(&local, &utc))
+            ::SetFileTime(out_.get(), &utc, nullptr, &utc);
+        out_.reset();
+        return 0;
+    }
 
-    // The entry's time is local time in DOS form.
-    FILETIME local{}, utc{};
-    if (::DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &local) &&
-        ::LocalFileTimeToFileTime(&local, &utc))
-        ::SetFileTime(out.get(), &utc, nullptr, &utc);
-    return 0;
-}
+private:
+    unique_hfile out_;
+};
+
+// Hands each block to a function of the caller's.
+class BytesSink : public zip::EntrySink {
+public:
+    explicit BytesSink(ZipEntryBytes take) : take_(std::move(take)) {}
+    int Take(std::string_view block) override { return take_(block) ? 0 : zip::kSinkRefused; }
+
+private:
+    ZipEntryBytes take_;
+};
 }  // namespace
 
 int ExtractEntry(void* archive_handle, int index, const std::wstring& destination) {
-    unzFile archive = static_cast<unzFile>(archive_handle);
-    int result = unzGoToFirstFile(archive);
-    for (int i = 0; result == UNZ_OK && i < index; ++i) result = unzGoToNextFile(archive);
-    if (result != UNZ_OK) return result;
-    return ExtractCurrentEntry(archive, destination);
+    FileWriter writer;
+    writer.destination = destination;
+    return static_cast<OpenArchive*>(archive_handle)->reader.ReadEntry(index, writer);
 }
 
 int ForEachZipEntry(const std::wstring& archive_path,
                     const std::function<std::wstring(const std::wstring& name)>& destination_for) {
-    unzFile archive = OpenArchive(archive_path);
-    if (!archive) return UNZ_BADZIPFILE;
-    scope_exit close([archive] { unzClose(archive); });
-    for (int result = unzGoToFirstFile(archive); result != UNZ_END_OF_LIST_OF_FILE;
-         result = unzGoToNextFile(archive)) {
-        if (result != UNZ_OK) return result;
-        std::wstring name;
-        if ((result = CurrentEntryName(archive, name)) != UNZ_OK) return result;
-        const std::wstring destination = destination_for(name);
-        if (!destination.empty() && (result = ExtractCurrentEntry(archive, destination)) != 0) return result;
-    }
-    return 0;
+    OpenArchive archive(archive_path);
+    FileWriter writer;
+    return archive.reader.ForEach([&](const zip::EntryInfo& info) -> zip::EntrySink* {
+        writer.destination = destination_for(EntryName(info));
+        return writer.destination.empty() ? nullptr : &writer;
+    });
+}
+
+int ReadEachZipEntry(const std::wstring& archive_path,
+                     const std::function<ZipEntryBytes(const std::wstring& name)>& bytes_for) {
+    OpenArchive archive(archive_path);
+    std::optional<BytesSink> sink;
+    return archive.reader.ForEach([&](const zip::EntryInfo& info) -> zip::EntrySink* {
+        ZipEntryBytes take = bytes_for(EntryName(info));
+        if (!take) return nullptr;
+        return &sink.emplace(std::move(take));
+    });
 }
 
 ZipWriter::ZipWriter(const std::wstring& path) {
@@ -217,11 +238,12 @@ bool ZipWriter::Close() {
     return closed;
 }
 
-void* OpenZipArchive(const std::wstring& path) { return OpenArchive(path); }
-
-void CloseZipArchive(void* archive) {
-    if (archive) unzClose(static_cast<unzFile>(archive));
+void* OpenZipArchive(const std::wstring& path) {
+    auto archive = std::make_unique<OpenArchive>(path);
+    return archive->reader.ok() ? archive.release() : nullptr;
 }
+
+void CloseZipArchive(void* archive) { delete static_cast<OpenArchive*>(archive); }
 
 bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destination) {
     // An existing destination that cannot be cleared stays as it is, and
@@ -229,10 +251,10 @@ bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destin
     if (files::Exists(destination) && !files::Delete(destination)) return false;
 
     remove_unless_kept extracted(destination);
-    unzFile archive = OpenArchive(archive_path);
+    void* archive = OpenZipArchive(archive_path);
     if (!archive) return false;
     const int result = ExtractEntry(archive, 0, destination);
-    unzClose(archive);
+    CloseZipArchive(archive);
     ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (result != 0 && FileLength(archive_path) != kEmptyArchiveSize) return false;
     extracted.keep();

@@ -1,7 +1,7 @@
 #pragma once
-// Zip packages: the first entry of an archive extracted to a path the caller
-// chooses, every entry of an offline package walked, and the archives the
-// vendor tool writes. The only user of the zip layer.
+// Zip packages on disk: the first entry of an archive extracted to a path the
+// caller chooses, every entry of an offline package walked, and the archives
+// the vendor tool writes. Reading goes through zip_reader.h.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -31,6 +31,14 @@ void CloseZipArchive(void* archive);
 // the walk stops.
 int ForEachZipEntry(const std::wstring& archive,
                     const std::function<std::wstring(const std::wstring& name)>& destination_for);
+
+// Takes one block of an entry's data; false stops the walk.
+using ZipEntryBytes = std::function<bool(std::string_view block)>;
+// Every entry of an archive in order, read without writing anything:
+// bytes_for(name) gives what takes the entry's data, or an empty function to
+// pass it by. 0 as for ForEachZipEntry, checksums included.
+int ReadEachZipEntry(const std::wstring& archive,
+                     const std::function<ZipEntryBytes(const std::wstring& name)>& bytes_for);
 
 // A new archive, written entry by entry: names stored as UTF-8, data deflated.
 class ZipWriter {

@@ -24,4 +24,10 @@ bool ListKeyUsable(const std::wstring& key_text);
 ListSignature VerifyListSignature(const std::wstring& key_text, const std::wstring& list_file,
                                   const std::wstring& signature_file);
 
+// What the user reads about a refused list, wherever it came from: "" for a
+// list that stands.
+std::wstring ListRefusalText(ListSignature signature);
+// ... and about a signed list older than the installed one.
+std::wstring OlderListText();
+
 }  // namespace nm

@@ -12,14 +12,34 @@
 
 namespace nm {
 
-
-std::string EmbeddedSettingsBytes() {
-    HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kEmbeddedSettingsId), kEmbeddedSettingsType);
+namespace {
+std::string EmbeddedSettingsBytesIn(HMODULE module) {
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(kEmbeddedSettingsId), kEmbeddedSettingsType);
     if (!found) return {};
-    HGLOBAL loaded = ::LoadResource(nullptr, found);
+    HGLOBAL loaded = ::LoadResource(module, found);
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
     if (!data) return {};
-    return std::string(static_cast<const char*>(data), ::SizeofResource(nullptr, found));
+    return std::string(static_cast<const char*>(data), ::SizeofResource(module, found));
+}
+}  // namespace
+
+std::string EmbeddedSettingsBytes() { return EmbeddedSettingsBytesIn(nullptr); }
+
+std::wstring EmbeddedSettingOf(const std::wstring& executable, const std::wstring& section, const std::wstring& key,
+                               const std::wstring& scratch_file) {
+    std::string bytes;
+    {
+        unique_hmodule module(::LoadLibraryExW(executable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        if (!module) return L"";
+        bytes = EmbeddedSettingsBytesIn(module.get());
+    }
+    // The profile functions look for a relative name in the Windows folder,
+    // not where it was written.
+    const std::wstring full = files::FullPath(scratch_file);
+    if (bytes.empty() || !files::WriteAll(full, bytes)) return L"";
+    const std::wstring value = Settings::ReadIni(full, section, key);
+    files::Delete(full);
+    return value;
 }
 
 void InstallBrandedApplicationDirectory(Settings& settings) {

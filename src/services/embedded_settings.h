@@ -12,6 +12,11 @@ constexpr const wchar_t* kEmbeddedSettingsType = L"RT_RCDATA";
 
 // The raw bytes of the embedded default, empty when the resource is missing.
 std::string EmbeddedSettingsBytes();
+// One setting of the default another executable file carries, read as that
+// updater reads it once written out (through scratch_file, removed again);
+// "" when the file carries no default or not that setting.
+std::wstring EmbeddedSettingOf(const std::wstring& executable, const std::wstring& section, const std::wstring& key,
+                               const std::wstring& scratch_file);
 // Moves the application directory under the drive root (creating it), and
 // writes the embedded default out as its novamend.ini.
 void InstallBrandedApplicationDirectory(Settings& settings);

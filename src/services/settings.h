@@ -19,6 +19,8 @@ public:
     bool ReadSwitch(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
     // An integer setting by the C library's conversion (non-numeric gives 0).
     long ReadInteger(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
+    // One key of an INI file as every setting is read, without the cache.
+    static std::wstring ReadIni(const std::wstring& file, const std::wstring& section, const std::wstring& key);
     // One key of a named INI file, cached under section+key like Read.
     std::wstring ReadFromFile(const std::wstring& file, const std::wstring& section, const std::wstring& key);
     // Writes one key and updates the cache (also when the file write fails).
@@ -51,7 +53,6 @@ public:
     void SetDeniedWriteHandler(DeniedWriteHandler handler) { denied_write_handler_ = std::move(handler); }
 
 private:
-    std::wstring ReadIni(const std::wstring& file, const std::wstring& section, const std::wstring& key);
     std::wstring ListFileBase();
     std::wstring CachedListLocation(std::wstring Settings::*slot, const wchar_t* suffix);
 

@@ -52,11 +52,6 @@ std::string XmlAttribute(const std::wstring& value) {
     return escaped;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t buffer[MAX_PATH * 4];
-    const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
-    return length > 0 && length < std::size(buffer) ? text::Lower(buffer) : text::Lower(path);
-}
 }  // namespace
 
 int Makelist(const Arguments& args) {
@@ -83,13 +78,13 @@ int Makelist(const Arguments& args) {
     if (!CollectFiles(release, L"", paths)) return Fail(L"makelist", L"cannot read the folder", release);
     std::sort(paths.begin(), paths.end());
     // The list and its signature may be written into the release folder itself.
-    const std::wstring list_full = FullPath(out_list);
+    const std::wstring list_full = text::Lower(files::FullPath(out_list));
     std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <serial>" +
                       text::ToUtf8(serial) + "</serial>\r\n";
     size_t listed = 0;
     for (const std::wstring& path : paths) {
         const std::wstring full = release + L"\\" + path;
-        const std::wstring lower = FullPath(full);
+        const std::wstring lower = text::Lower(files::FullPath(full));
         if (lower == list_full || lower == list_full + L".sig") continue;
         cng::Sha256Digest digest;
         if (!cng::Sha256OfFile(full, digest)) return Fail(L"makelist", L"cannot read", full);

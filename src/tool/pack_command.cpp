@@ -6,16 +6,20 @@
 #include <optional>
 #include <set>
 
+#include "base/cng_crypto.h"
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "download/expected_content.h"
 #include "download/offline_package_rules.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
+#include "list/list_signature.h"
 #include "list/pending_list.h"
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
+#include "services/embedded_settings.h"
 #include "tool/tool_commands.h"
 
 namespace nm::tool {
@@ -24,6 +28,8 @@ namespace {
 using namespace offline_package;
 
 constexpr std::int64_t kLargestList = 1024LL * 1024 * 1024;
+// A signature file is a hundred bytes of text.
+constexpr std::int64_t kLargestSignature = 64 * 1024;
 
 int Refuse(const std::wstring& what) {
     std::fwprintf(stderr, L"novamend-tool pack: %ls\n", what.c_str());
@@ -52,11 +58,22 @@ std::uint32_t Now() {
     return (static_cast<std::uint32_t>(date) << 16) | time;
 }
 
+struct PackedFile {
+    std::wstring name;        // in the archive
+    std::wstring file;        // in the release
+    std::wstring entry_path;  // in the list
+};
+
 // What goes into the package: the entries to install and, for each file of
-// them, where the release holds it.
+// them, where the release holds it; for a signed release, the list exactly
+// as signed and its signature.
 struct Contents {
     DownLoadList pending;
-    std::vector<std::pair<std::wstring, std::wstring>> files;  // archive name, release file
+    std::vector<PackedFile> files;
+    std::string signed_list, signature;
+    // The updater verifies what it unpacks: a file that differs from the
+    // list's sha256 would make it refuse the package.
+    bool check_files = false;
 };
 
 // Reads the list (and the comparison copy) from scratch copies: reading
@@ -99,8 +116,31 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
         const DWORD attributes = ::GetFileAttributesW(file.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Refuse(L"missing in the release: " + entry.path + L" (" + file + L")");
-        if (names.insert(text::Lower(name)).second) contents.files.emplace_back(name, file);
+        if (names.insert(text::Lower(name)).second) contents.files.push_back({name, file, entry.path});
     }
+    return 0;
+}
+
+// A list with its ".sig" beside it travels with its signature. An updater
+// with a ListPublicKey refuses a package without one, or with one that its
+// key does not verify: such a package is not made.
+int ReadSignature(const std::wstring& updater, const std::wstring& list_path, const std::wstring& scratch,
+                  Contents& contents) {
+    const std::wstring signature = list_path + L".sig";
+    const std::wstring key = EmbeddedSettingOf(updater, L"UPDATEINFO", L"ListPublicKey", scratch);
+    const bool signed_list = files::Exists(signature);
+    if (!key.empty() && !ListKeyUsable(key)) return Refuse(L"the updater's ListPublicKey is not a valid key: " + updater);
+    if (!key.empty() && !signed_list)
+        return Refuse(L"the updater accepts signed lists only (ListPublicKey), and " + list_path +
+                      L" is not signed: no " + signature + L" (novamend-tool sign KEY_FILE LIST)");
+    if (!signed_list) return 0;
+    if (!key.empty() && VerifyListSignature(key, list_path, signature) != ListSignature::verified)
+        return Refuse(signature + L" is not a signature of " + list_path + L" by the updater's ListPublicKey");
+    if (!files::ReadAll(list_path, contents.signed_list, kLargestList))
+        return Fail(L"pack", L"cannot read the list", list_path);
+    if (!files::ReadAll(signature, contents.signature, kLargestSignature))
+        return Fail(L"pack", L"cannot read", signature);
+    contents.check_files = !key.empty();
     return 0;
 }
 
@@ -115,10 +155,25 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
     if (!zip.Add(std::wstring(kPendingListMember), whole(pending), Now()) ||
         !zip.Add(std::wstring(kUpdateListMember), whole(list), DosTime(scratch_list)))
         return Fail(L"pack", L"cannot write", archive);
-    for (const auto& [name, file] : contents.files)
-        if (!zip.Add(name, [&](const ZipWriter::AppendBytes& append) { return files::ReadInBlocks(file, append); },
-                     DosTime(file)))
-            return Fail(L"pack", L"cannot pack", file);
+    if (!contents.signature.empty() &&
+        (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), Now()) ||
+         !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), Now())))
+        return Fail(L"pack", L"cannot write", archive);
+    for (const PackedFile& packed : contents.files) {
+        cng::Sha256 hash;
+        const auto hashed = [&](const ZipWriter::AppendBytes& append) {
+            return files::ReadInBlocks(packed.file, [&](std::string_view block) {
+                hash.Add(block);
+                return append(block);
+            });
+        };
+        if (!zip.Add(packed.name, hashed, DosTime(packed.file))) return Fail(L"pack", L"cannot pack", packed.file);
+        cng::Sha256Digest expected, actual;
+        if (contents.check_files && !SignedDigestOf(contents.pending, packed.entry_path, expected))
+            return Refuse(L"the list gives no sha256 for " + packed.entry_path);
+        if (contents.check_files && (!hash.Finish(actual) || actual != expected))
+            return Refuse(L"differs from its sha256 in the list: " + packed.file);
+    }
     return zip.Close() ? 0 : Fail(L"pack", L"cannot write", archive);
 }
 
@@ -164,11 +219,13 @@ int Pack(const Arguments& args) {
     remove_unless_kept remove_list(scratch_list), remove_archive(archive), remove_out(out);
     Contents contents;
     if (int failed = ReadContents(list, release, against, scratch_list, contents)) return failed;
+    if (int failed = ReadSignature(updater, list, out + L".__settings.ini", contents)) return failed;
     if (int failed = WriteArchive(contents, scratch_list, archive)) return failed;
     if (int failed = Assemble(updater, archive, !against.empty(), out)) return failed;
     remove_out.keep();
-    std::fwprintf(stdout, L"novamend-tool pack: %ls: %zu entries, %zu files\n", out.c_str(),
-                  contents.pending.entries.size(), contents.files.size());
+    std::fwprintf(stdout, L"novamend-tool pack: %ls: %zu entries, %zu files%ls\n", out.c_str(),
+                  contents.pending.entries.size(), contents.files.size(),
+                  contents.signature.empty() ? L"" : L", with the list's signature");
     return 0;
 }
 

@@ -4,6 +4,7 @@ signature and an older list are refused before any file is asked for; a file
 whose bytes differ from its sha256 (plain or archive) or that has none is
 never installed, and the application stays as it was. Keys and signatures
 cross between openssl and novamend-tool in both directions."""
+import io
 import re
 import shutil
 import subprocess
@@ -13,6 +14,7 @@ import zipfile
 from pathlib import Path
 
 import harness
+from test_offline_package import join_package, split_package
 
 TOOL = harness.BIN / "novamend-tool.exe"
 
@@ -32,6 +34,18 @@ def public_key_text(key_file):
     """The ListPublicKey text: the body of what `openssl ec -pubout` writes."""
     pem = openssl("ec", "-in", key_file, "-pubout").decode()
     return "".join(line for line in pem.splitlines() if not line.startswith("-----"))
+
+
+def rezipped(archive, change):
+    """The archive with each member's data passed through change(name, data);
+    a member for which it gives None is left out."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(io.BytesIO(archive)) as old, zipfile.ZipFile(out, "w") as new:
+        for item in old.infolist():
+            data = change(item.filename, old.read(item))
+            if data is not None:
+                new.writestr(item, data)
+    return out.getvalue()
 
 
 def openssl_sign(key_file, list_file):
@@ -157,6 +171,54 @@ class SignedReleaseTest(unittest.TestCase):
         self.assertIn("no sha256[", log)
         self.assertIn("Error 3 files", log)
         self.assertNotIn("/d.txt", self.requested_files(since))
+
+    def test_offline_packages_carry_the_signed_list_and_install_only_what_it_names(self):
+        listing = self.publish({"a.txt": b"packed a", "sub/b.txt": b"packed b"}, 3)
+        inst = self.installation(self.vendor_public)
+        package = inst.exe.parent / "offline.exe"
+        pack = [TOOL, "pack"] + [harness.windows_path(a) for a in (inst.exe, listing, self.site, package)]
+        # The updater's key demands the signature: without it no package is made.
+        listing.with_suffix(".xml.sig").rename(self.keys / "kept.sig")
+        result = harness.wine(pack)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("novamend.xml.sig", result.stderr.decode(errors="replace"))
+        self.assertFalse(package.exists())
+        (self.keys / "kept.sig").rename(listing.with_suffix(".xml.sig"))
+        self.assertEqual(harness.wine(pack).returncode, 0)
+        updater, archive, _ = split_package(package.read_bytes())
+        signed = "__signed4novamend.xml"
+        cases = {
+            "list changed by one byte": (lambda n, d: d.replace(b"<serial>3", b"<serial>4") if n == signed else d,
+                                         2, "The signature of the list file is not valid."),
+            "no signature": (lambda n, d: None if n == signed + ".sig" else d, 2, "The list file has no signature."),
+            "file changed by one byte": (lambda n, d: b"packed A" if n == "a.txt" else d, 2,
+                                         "a file does not match its sha256: a.txt"),
+            "older than installed": (lambda n, d: d, 4, "The list file is older than the installed version."),
+        }
+        for name, (change, installed_serial, refusal) in cases.items():
+            with self.subTest(name):
+                copy = harness.list_xml([{"path": "a.txt", "ver": "1"}], extra=f"<serial>{installed_serial}</serial>")
+                inst.install_list(copy)
+                (inst.app_dir / "a.txt").write_bytes(b"old a")
+                (inst.app_dir / "novamend.log").unlink(missing_ok=True)
+                package.write_bytes(join_package(updater, rezipped(archive, change)))
+                process = harness.start([package, "/silence"])
+                self.assertEqual(harness.answer_box(inst.name, "ok"), "Find some wrong in this update package!")
+                process.communicate(timeout=60)
+                self.assertIn(refusal, inst.log())
+                self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"old a")
+                self.assertFalse((inst.app_dir / "sub").exists())
+                self.assertEqual((inst.app_dir / "novamend.xml").read_text(encoding="utf-8"), copy)
+                leftovers = [p.name for p in inst.app_dir.rglob("*") if p.name.endswith(("_", ".tmp"))]
+                self.assertEqual(leftovers, [])
+        inst.install_list(harness.list_xml([{"path": "a.txt", "ver": "1"}], extra="<serial>2</serial>"))
+        since = len(self.nginx.access_log())
+        package.write_bytes(join_package(updater, archive))
+        harness.wine([package, "/silence"], timeout=120)
+        self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"packed a", inst.log())
+        self.assertEqual((inst.app_dir / "sub" / "b.txt").read_bytes(), b"packed b")
+        self.assertIn("<serial>3</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
+        self.assertEqual(self.nginx.access_log()[since:], "")
 
     def test_tool_keys_and_signatures_work_with_openssl_and_the_updater(self):
         key = self.keys / "tool.pem"

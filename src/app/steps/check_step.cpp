@@ -57,17 +57,6 @@ ListSignature AcceptFetchedList(const std::wstring& address, const std::wstring&
     return result;
 }
 
-// The status text of a refused list; "" for a list that stands.
-std::wstring RefusalText(ListSignature signature) {
-    switch (signature) {
-    case ListSignature::verified: return {};
-    case ListSignature::key_unusable: return TranslateMain(L"novamend.ini -> UPDATEINFO -> ListPublicKey is not a valid key");
-    case ListSignature::signature_missing: return TranslateMain(L"The list file has no signature.");
-    case ListSignature::signature_wrong: return TranslateMain(L"The signature of the list file is not valid.");
-    }
-    return {};
-}
-
 bool MirrorRaceFetch(const std::wstring& list_file, ListSignature& refused) {
     CUpdateApp& app = theApp();
     auto race = std::make_shared<MirrorRace>();
@@ -185,7 +174,7 @@ bool CheckStep(HWND window) {
     // Signed releases: a key that cannot be read refuses every list.
     const std::wstring key_text = ListPublicKeySetting();
     if (!key_text.empty() && !ListKeyUsable(key_text)) {
-        ShowAndLog(window, RefusalText(ListSignature::key_unusable));
+        ShowAndLog(window, ListRefusalText(ListSignature::key_unusable));
         return false;
     }
     ShowAndLog(window, TranslateMain(L"try to download the list file..."));
@@ -209,7 +198,7 @@ bool CheckStep(HWND window) {
         else
             fetched = SingleFetch(list_file, refused);
         if (!fetched && refused != ListSignature::verified) {
-            ShowAndLog(window, RefusalText(refused) + L"\r\n" + address);
+            ShowAndLog(window, ListRefusalText(refused) + L"\r\n" + address);
             return false;
         }
         if (!fetched) {
@@ -231,7 +220,7 @@ bool CheckStep(HWND window) {
     // A signed list older than the installed one is a replay that would roll
     // the application back.
     if (!key_text.empty() && app.list.serial < installed_serial) {
-        ShowAndLog(window, TranslateMain(L"The list file is older than the installed version.") + L"\r\n" + address);
+        ShowAndLog(window, OlderListText() + L"\r\n" + address);
         return false;
     }
     const bool check_lost_files = app.settings.ReadSwitch(L"Novamend", L"CheckLostFile", L"0");
