@@ -155,10 +155,12 @@ int wmain(int argc, wchar_t** argv) {
             if (!downloader.DownloadFile(url, out + L"\\" + NameOf(url), false, -1, nullptr)) return 1;
         }
     } else {
+        // Entries are staged below the list's work directory under their paths.
+        app.list.temporary_directory = out;
         for (const auto& url : urls) {
             nm::updatefileinfo entry;
             entry.url = url;
-            entry.path = out + L"\\" + NameOf(url);
+            entry.path = NameOf(url);
             entry.ver = L"1";
             app.list.entries.push_back(entry);
         }

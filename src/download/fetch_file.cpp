@@ -64,7 +64,9 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         content_refused(local, url);  // says why; nothing is fetched
         return 1;
     }
-    if (row >= 0) {
+    // Most files have no finished copy yet; looking for a name that is not
+    // there is costly under some file systems, so that is asked once.
+    if (row >= 0 && files::Exists(FinishedPath(local))) {
         if (IsFinishedFor(local, version) && !content_refused(FinishedPath(local), url)) {
             const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)));
             if (window) {
@@ -73,7 +75,7 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
             }
             return 0;
         }
-        // Left by a cycle for another version, or unfinished: fetched anew.
+        // Left by a cycle for another version: fetched anew.
         DiscardFinished(local);
     }
     files::CreateParentDirectories(local);
