@@ -165,12 +165,8 @@ int wmain(int argc, wchar_t** argv) {
             app.list.entries.push_back(entry);
         }
         nm::DownloadStep(nullptr);
+        // Finished files keep their completion mark; the comparison reads them under it.
         if (nm::DownloadStepFinishedCount() != static_cast<long>(urls.size())) return 1;
-        // Finished files carry the completion mark; the comparison wants plain names.
-        for (const auto& url : urls) {
-            const std::wstring path = out + L"\\" + NameOf(url);
-            MoveFileW((path + L"_").c_str(), path.c_str());
-        }
     }
     DeleteFileW((out + L"\\novamend.ini").c_str());
     return 0;
