@@ -155,20 +155,18 @@ int wmain(int argc, wchar_t** argv) {
             if (!downloader.DownloadFile(url, out + L"\\" + NameOf(url), false, -1, nullptr)) return 1;
         }
     } else {
+        // Entries are staged below the list's work directory under their paths.
+        app.list.temporary_directory = out;
         for (const auto& url : urls) {
             nm::updatefileinfo entry;
             entry.url = url;
-            entry.path = out + L"\\" + NameOf(url);
+            entry.path = NameOf(url);
             entry.ver = L"1";
             app.list.entries.push_back(entry);
         }
         nm::DownloadStep(nullptr);
+        // Finished files keep their completion mark; the comparison reads them under it.
         if (nm::DownloadStepFinishedCount() != static_cast<long>(urls.size())) return 1;
-        // Finished files carry the completion mark; the comparison wants plain names.
-        for (const auto& url : urls) {
-            const std::wstring path = out + L"\\" + NameOf(url);
-            MoveFileW((path + L"_").c_str(), path.c_str());
-        }
     }
     DeleteFileW((out + L"\\novamend.ini").c_str());
     return 0;

@@ -32,6 +32,10 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 bool Delete(const std::wstring& path) {
+    if (::DeleteFileW(path.c_str())) return true;
+    // Only a read-only file needs its attributes cleared; asking first would
+    // cost a second look for every name that is not there.
+    if (::GetLastError() != ERROR_ACCESS_DENIED) return false;
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return ::DeleteFileW(path.c_str()) != FALSE;
 }
@@ -133,6 +137,8 @@ bool DeleteWithRetries(const std::wstring& path) {
 }
 
 bool ReplaceWithRetries(const std::wstring& from, const std::wstring& to) {
+    // A move that does not overwrite succeeds only where nothing stood.
+    if (::MoveFileW(from.c_str(), to.c_str())) return true;
     if (!DeleteWithRetries(to)) return false;
     return Retry([&] {
         if (Exists(to)) return true;

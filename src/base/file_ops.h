@@ -13,7 +13,7 @@ bool Exists(const std::wstring& path);
 // The path made absolute against the current folder; as given when it
 // cannot be.
 std::wstring FullPath(const std::wstring& path);
-// Clears the file's attributes (so read-only files go too) and deletes it;
+// Deletes the file, a read-only one too (its attributes cleared first);
 // true when it was deleted.
 bool Delete(const std::wstring& path);
 // The file's size, or -1 when it cannot be read.

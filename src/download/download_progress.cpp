@@ -2,6 +2,7 @@
 
 #include "services/host_windows.h"
 #include "services/named_lock.h"
+#include "services/process_services.h"
 
 namespace nm {
 
@@ -11,23 +12,29 @@ void Send(HWND window, UINT message, WPARAM w, LPARAM l) {
 }
 }  // namespace
 
+// Without a window the notifications below send nothing, and their locks
+// (each a round trip to the system) would guard nothing.
 void NotifyFileFetching(HWND window, long row) {
+    if (!window) return;
     ScopedLock lock(NamedLock::FileFetching);
     Send(window, UM_FILESTATE, row, kFileStateFetching);
 }
 
 void NotifyFileFinished(HWND window, long row) {
+    if (!window) return;
     ScopedLock lock(NamedLock::FileFinished);
     Send(window, UM_FILESTATE, row, kFileStateFinished);
     Send(window, UM_FILETHREADS, row, 0);
 }
 
 void NotifyFileFailed(HWND window, long row) {
+    if (!window) return;
     ScopedLock lock(NamedLock::FileFailed);
     Send(window, UM_FILESTATE, row, kFileStateFailed);
 }
 
 void NotifyDownloadStatus(HWND window, const std::wstring& text) {
+    if (!window && Services().hosts.Windows().empty()) return;
     ScopedLock lock(NamedLock::DownloadStatus);
     ShowStatusText(window, text, -1);
 }

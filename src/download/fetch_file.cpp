@@ -64,7 +64,9 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         content_refused(local, url);  // says why; nothing is fetched
         return 1;
     }
-    if (row >= 0) {
+    // Most files have no finished copy yet; looking for a name that is not
+    // there is costly under some file systems, so that is asked once.
+    if (row >= 0 && files::Exists(FinishedPath(local))) {
         if (IsFinishedFor(local, version) && !content_refused(FinishedPath(local), url)) {
             const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)));
             if (window) {
@@ -73,9 +75,10 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
             }
             return 0;
         }
-        // Left by a cycle for another version, or unfinished: fetched anew.
+        // Left by a cycle for another version: fetched anew.
         DiscardFinished(local);
     }
+    // From here no note of an earlier finished file is left.
     files::CreateParentDirectories(local);
 
     bool archive = row >= 0 || settings.ReadSwitch(L"Novamend", L"ListFileZip", L"0");
@@ -91,7 +94,7 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
         if (!archive) {
             if (content_refused(local, source)) continue;
-            return row < 0 || MarkFinished(local, version) ? 0 : 1;
+            return row < 0 || MarkFinished(local, version, EarlierNote::Absent) ? 0 : 1;
         }
         if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
             // The archive stays as it is; there is no plain file to mark.
@@ -105,7 +108,7 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
             }
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
             ::DeleteFileW(archive_path.c_str());
-            return row < 0 || MarkFinished(local, version) ? 0 : 1;
+            return row < 0 || MarkFinished(local, version, EarlierNote::Absent) ? 0 : 1;
         }
         AppendEntryMessage(list_, row, Note(L"unzip error[%s]", archive_path));
         ::DeleteFileW(archive_path.c_str());

@@ -22,10 +22,10 @@ bool IsFinishedFor(const std::wstring& local_path, const std::wstring& version) 
            text::FromUtf8(noted) == version;
 }
 
-bool MarkFinished(const std::wstring& local_path, const std::wstring& version) {
+bool MarkFinished(const std::wstring& local_path, const std::wstring& version, EarlierNote earlier_note) {
     // An older note goes first, the new one last: a finished file without a
     // note counts as unknown and is fetched again.
-    files::Delete(FinishedVersionNote(local_path));
+    if (earlier_note == EarlierNote::Possible) files::Delete(FinishedVersionNote(local_path));
     // A file that could not take the finished name is not left half-marked.
     if (!files::Exists(local_path) || !files::ReplaceWithRetries(local_path, FinishedPath(local_path))) {
         files::Delete(local_path);
@@ -35,8 +35,8 @@ bool MarkFinished(const std::wstring& local_path, const std::wstring& version) {
 }
 
 void DiscardFinished(const std::wstring& local_path) {
-    files::Delete(FinishedPath(local_path));
     files::Delete(FinishedVersionNote(local_path));
+    files::Delete(FinishedPath(local_path));
 }
 
 }  // namespace nm

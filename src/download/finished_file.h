@@ -16,9 +16,14 @@ bool IsVersionNote(const std::wstring& path);
 // True when the finished file exists and was fetched for this version.
 bool IsFinishedFor(const std::wstring& local_path, const std::wstring& version);
 // Renames L to L + "_" (retrying while another process holds a file) and
-// notes the version. False when the finished file could not be made.
-bool MarkFinished(const std::wstring& local_path, const std::wstring& version);
-// Removes a finished file and its note.
+// notes the version. False when the finished file could not be made. A
+// caller that knows no note is there (no finished file was, or it was
+// discarded) spares the look for it.
+enum class EarlierNote { Possible, Absent };
+bool MarkFinished(const std::wstring& local_path, const std::wstring& version,
+                  EarlierNote earlier_note = EarlierNote::Possible);
+// Removes a finished file and its note; the note goes first, so none is
+// ever left without its file.
 void DiscardFinished(const std::wstring& local_path);
 
 }  // namespace nm

@@ -78,9 +78,10 @@ unique_hinternet OpenSession(const std::wstring& agent) {
     return session;
 }
 
-unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers) {
+unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers,
+                             DWORD flags) {
     return unique_hinternet(::InternetOpenUrlW(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                                               static_cast<DWORD>(-1), kRequestFlags, 0));
+                                               static_cast<DWORD>(-1), flags, 0));
 }
 
 std::wstring NextDownloadAgent() { return L"down" + std::to_wstring(++download_counter); }

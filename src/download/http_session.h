@@ -17,6 +17,10 @@ namespace nm {
 
 // INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE
 constexpr DWORD kRequestFlags = 0x84000100;
+// A file download neither sends nor keeps cookies: files on an update server
+// are static, and WinINet's cookie store costs more per request (a lookup in
+// its URL cache under a system-wide lock) than the rest of a small file.
+constexpr DWORD kFileRequestFlags = kRequestFlags | INTERNET_FLAG_NO_COOKIES;
 
 // An Internet handle for the agent name, through [Novamend] Proxy when it is
 // set. A Proxy value without ":" gives none and reports "The proxy set
@@ -24,7 +28,8 @@ constexpr DWORD kRequestFlags = 0x84000100;
 // otherwise in the log (a box nobody answers would hold an unattended run).
 unique_hinternet OpenSession(const std::wstring& agent);
 // One GET of the URL on the session; the header text may be empty.
-unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers);
+unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers,
+                             DWORD flags = kRequestFlags);
 
 // The agent name of the next segment connection: "down%d".
 std::wstring NextDownloadAgent();

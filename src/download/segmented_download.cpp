@@ -134,7 +134,7 @@ public:
     bool Open(const std::wstring& url, const std::wstring& headers) {
         request_.reset();
         if (!session_) session_ = TakeDownloadSession();
-        if (session_) request_ = OpenRequest(session_.get(), url, headers);
+        if (session_) request_ = OpenRequest(session_.get(), url, headers, kFileRequestFlags);
         if (!request_) session_.reset();
         return static_cast<bool>(request_);
     }

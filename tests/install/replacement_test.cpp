@@ -113,5 +113,20 @@ TEST(WriteProbe, ProbesLeaveNothingBehindAndPutBackAProgramLeftUnderItsProbeName
     EXPECT_FALSE(files::Exists(program + L".__test"));
 }
 
+TEST(FileOps, DeletesReadOnlyFilesAndReplacesWhetherOrNotTheTargetStands) {
+    ScratchDirectory app(L"ops");
+    ASSERT_TRUE(WriteFileBytes(app.File(L"ro.txt"), "x"));
+    ::SetFileAttributesW(app.File(L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(files::Delete(app.File(L"ro.txt")));
+    EXPECT_FALSE(files::Delete(app.File(L"ro.txt")));
+
+    ASSERT_TRUE(WriteFileBytes(app.File(L"a"), "first"));
+    EXPECT_TRUE(files::ReplaceWithRetries(app.File(L"a"), app.File(L"b")));
+    ASSERT_TRUE(WriteFileBytes(app.File(L"a"), "second"));
+    EXPECT_TRUE(files::ReplaceWithRetries(app.File(L"a"), app.File(L"b")));
+    EXPECT_EQ(ReadFileBytes(app.File(L"b")), "second");
+    EXPECT_FALSE(files::Exists(app.File(L"a")));
+}
+
 }  // namespace
 }  // namespace nm
