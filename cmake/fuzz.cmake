@@ -6,11 +6,7 @@ add_compile_options(-g -O1 -Wall -Wextra -fsanitize=fuzzer-no-link,address,undef
   -fno-sanitize-recover=all -fno-omit-frame-pointer)
 add_link_options(-fsanitize=address,undefined)
 
-novamend_select_portable(portable_sources ${library_sources})
-include(cmake/minizip.cmake)
-add_library(novamend_portable STATIC ${portable_sources})
-target_include_directories(novamend_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(novamend_portable PUBLIC minizip)
+include(cmake/portable_library.cmake)
 
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
 foreach(fuzz_source IN LISTS fuzz_sources)

@@ -4,11 +4,7 @@ add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-p
   -fno-sanitize-recover=all)
 add_link_options(-fsanitize=address,undefined)
 
-novamend_select_portable(portable_sources ${library_sources})
-include(cmake/minizip.cmake)
-add_library(novamend_portable STATIC ${portable_sources})
-target_include_directories(novamend_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(novamend_portable PUBLIC minizip)
+include(cmake/portable_library.cmake)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
