@@ -96,8 +96,10 @@ bool Damage(const std::wstring& reason) {
 
 // Reads a package copy into place. A package found damaged half-way takes
 // back everything it unpacked. With a list key, the package's entries come
-// from its signed list, and nothing is unpacked into the work directory
-// before the signature, the serial and every file's bytes are verified.
+// from its signed list, verified (signature, serial, a sha256 for every file)
+// before anything is unpacked; each file's bytes are hashed as they are
+// unpacked into the work directory, as a download's are as they arrive, and
+// nothing becomes a finished file or the local list unless all match.
 class PackageReader {
 public:
     PackageReader(const OfflinePackagePlaces& places, const std::wstring& copy)
@@ -114,7 +116,7 @@ public:
         if (!ReadControlMembers()) return false;
         if (!(key_text_.empty() ? ReadPendingList(pending) : ReadSignedList(pending))) return false;
         if (!PlanStaging(pending)) return false;
-        if (!key_text_.empty() && !FilesMatchTheSignedList(pending)) return false;
+        if (!key_text_.empty() && !ExpectSignedDigests(pending)) return false;
         if (Stage()) return true;
         Discard();
         return false;
@@ -206,30 +208,18 @@ private:
         return true;
     }
 
-    // Every file to be staged, read out of the archive without writing
-    // anything, must hash to what the signed list names for it.
-    bool FilesMatchTheSignedList(const DownLoadList& pending) {
-        struct Check {
-            std::wstring path;
-            cng::Sha256Digest expected{};
-            cng::Sha256 hash;
-        };
-        std::map<std::wstring, Check> checks;  // by archive name
+    // What each file to be staged must hash to, from the signed list.
+    bool ExpectSignedDigests(const DownLoadList& pending) {
         for (const auto& [name, path] : entry_of_) {
-            Check& check = checks[name];
+            ContentCheck& check = checks_[name];
             check.path = path;
             if (!SignedDigestOf(pending, path, check.expected)) return Damage(L"a file has no sha256: " + path);
         }
-        const int walked = ReadEachZipEntry(copy_, [&](const std::wstring& name) -> ZipEntryBytes {
-            const auto found = checks.find(text::Lower(name));
-            if (found == checks.end()) return {};
-            return [&hash = found->second.hash](std::string_view block) {
-                hash.Add(block);
-                return true;
-            };
-        });
-        if (walked != 0) return Damage(L"an entry cannot be read (" + std::to_wstring(walked) + L")");
-        for (auto& [name, check] : checks) {
+        return true;
+    }
+
+    bool UnpackedFilesMatch() {
+        for (auto& [name, check] : checks_) {
             cng::Sha256Digest actual;
             if (!check.hash.Finish(actual) || actual != check.expected)
                 return Damage(L"a file does not match its sha256: " + check.path);
@@ -239,11 +229,21 @@ private:
 
     // Unpacked, each file becomes a finished download of its entry's version.
     bool Stage() {
-        const int walked = ForEachZipEntry(copy_, [&](const std::wstring& name) -> std::wstring {
+        const auto destination_for = [&](const std::wstring& name) -> std::wstring {
             const auto local = unpack_to_.find(text::Lower(name));
             return local == unpack_to_.end() ? L"" : local->second;
-        });
+        };
+        const auto hash_for = [&](const std::wstring& name) -> ZipEntryBytes {
+            const auto found = checks_.find(text::Lower(name));
+            if (found == checks_.end()) return {};
+            return [&hash = found->second.hash](std::string_view block) {
+                hash.Add(block);
+                return true;
+            };
+        };
+        const int walked = ForEachZipEntry(copy_, destination_for, hash_for);
         if (walked != 0) return Damage(L"an entry cannot be unpacked (" + std::to_wstring(walked) + L")");
+        if (!UnpackedFilesMatch()) return false;
         for (const auto& [local, version] : finished_)
             if (!MarkFinished(local, version)) return Damage(L"cannot mark as finished: " + local);
         if (!list_from_.empty() && !files::ReplaceWithRetries(list_from_, places_.local_list_file))
@@ -252,7 +252,8 @@ private:
     }
 
     void Discard() {
-        files::Delete(places_.local_list_file);
+        // A signed list takes the local list's place only once all is staged.
+        if (key_text_.empty()) files::Delete(places_.local_list_file);
         for (const auto& [local, version] : finished_) {
             files::Delete(local);
             DiscardFinished(local);
@@ -268,6 +269,12 @@ private:
     std::map<std::wstring, std::wstring> unpack_to_;  // archive name, destination
     std::map<std::wstring, std::wstring> finished_;   // local path, version
     std::map<std::wstring, std::wstring> entry_of_;   // archive name of a file, its entry's path
+    struct ContentCheck {
+        std::wstring path;
+        cng::Sha256Digest expected{};
+        cng::Sha256 hash;
+    };
+    std::map<std::wstring, ContentCheck> checks_;  // by archive name; with a list key only
 };
 }  // namespace
 

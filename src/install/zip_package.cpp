@@ -138,6 +138,7 @@ std::wstring EntryName(const zip::EntryInfo& info) {
 class FileWriter : public zip::EntrySink {
 public:
     std::wstring destination;
+    ZipEntryBytes watcher;  // may be empty
 
     int Begin(const zip::EntryInfo& info) override {
         CreateMissingFolders(destination);
@@ -147,10 +148,10 @@ public:
     }
     int Take(std::string_view block) override {
         DWORD written = 0;
-        return ::WriteFile(out_.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) &&
-                       written == block.size()
-                   ? 0
-                   : kWriteError;
+        if (!::WriteFile(out_.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) ||
+            written != block.size())
+            return kWriteError;
+        return !watcher || watcher(block) ? 0 : zip::kSinkRefused;
     }
     int End(const zip::EntryInfo& info) override {
         // The entry's time is local time in DOS form.
@@ -184,12 +185,16 @@ int ExtractEntry(void* archive_handle, int index, const std::wstring& destinatio
 }
 
 int ForEachZipEntry(const std::wstring& archive_path,
-                    const std::function<std::wstring(const std::wstring& name)>& destination_for) {
+                    const std::function<std::wstring(const std::wstring& name)>& destination_for,
+                    const std::function<ZipEntryBytes(const std::wstring& name)>& watcher_for) {
     OpenArchive archive(archive_path);
     FileWriter writer;
     return archive.reader.ForEach([&](const zip::EntryInfo& info) -> zip::EntrySink* {
-        writer.destination = destination_for(EntryName(info));
-        return writer.destination.empty() ? nullptr : &writer;
+        const std::wstring name = EntryName(info);
+        writer.destination = destination_for(name);
+        if (writer.destination.empty()) return nullptr;
+        writer.watcher = watcher_for ? watcher_for(name) : ZipEntryBytes();
+        return &writer;
     });
 }
 

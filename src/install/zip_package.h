@@ -29,11 +29,14 @@ void CloseZipArchive(void* archive);
 // extract it, or "" to leave it. 0 when the whole archive was read and every
 // chosen entry extracted (checksums included); otherwise a non-zero code and
 // the walk stops.
-int ForEachZipEntry(const std::wstring& archive,
-                    const std::function<std::wstring(const std::wstring& name)>& destination_for);
-
 // Takes one block of an entry's data; false stops the walk.
 using ZipEntryBytes = std::function<bool(std::string_view block)>;
+// watcher_for(name), when given, may also take each block of an extracted
+// entry as it is written (to hash it in the same pass).
+int ForEachZipEntry(const std::wstring& archive,
+                    const std::function<std::wstring(const std::wstring& name)>& destination_for,
+                    const std::function<ZipEntryBytes(const std::wstring& name)>& watcher_for = {});
+
 // Every entry of an archive in order, read without writing anything:
 // bytes_for(name) gives what takes the entry's data, or an empty function to
 // pass it by. 0 as for ForEachZipEntry, checksums included.

@@ -211,6 +211,8 @@ class SignedReleaseTest(unittest.TestCase):
                 self.assertEqual((inst.app_dir / "novamend.xml").read_text(encoding="utf-8"), copy)
                 leftovers = [p.name for p in inst.app_dir.rglob("*") if p.name.endswith(("_", ".tmp"))]
                 self.assertEqual(leftovers, [])
+                # Files unpacked before a mismatch was known are taken back.
+                self.assertEqual([p for p in inst.work_dir.rglob("*.txt")], [])
         inst.install_list(harness.list_xml([{"path": "a.txt", "ver": "1"}], extra="<serial>2</serial>"))
         since = len(self.nginx.access_log())
         package.write_bytes(join_package(updater, archive))
