@@ -2,7 +2,9 @@
 where its controls sit on the pictures, a percent that only rises, moving
 and minimising it while a slow download runs, and its end in each mode. The
 caption and pictures come from the branding tool; a picture the window
-cannot load is left out and the update runs all the same."""
+cannot load is left out and the update runs all the same. The tray mode's
+notification window: hidden while there is nothing to tell, in the bottom
+right corner with its countdown when files are found, and the tray menu."""
 import os
 import shutil
 import struct
@@ -51,6 +53,7 @@ class ProgressWindowTest(unittest.TestCase):
         cls.content = os.urandom(300_000)
         (cls.site / "big.bin").write_bytes(cls.content)
         (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}]))
+        (cls.site / "empty.xml").write_text(harness.list_xml([]))
         # A list that takes a few seconds to arrive, for a window that shows only while checking.
         (cls.site / "padded.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}],
                                                               extra="<!--" + "x" * 120_000 + "-->"))
@@ -62,10 +65,11 @@ class ProgressWindowTest(unittest.TestCase):
         cls.nginx.stop()
         shutil.rmtree(cls.site, ignore_errors=True)
 
-    def installation(self, *brand_options, list_name="novamend.xml"):
+    def installation(self, *brand_options, list_name="novamend.xml", novamend=None):
         caption = "Novamend window " + uuid.uuid4().hex[:8]
         inst = harness.Installation(self.nginx.url(list_name),
-                                    novamend={"ShowWhenCheck": "1", "filethread": "1", "threadcount": "1"},
+                                    novamend={"ShowWhenCheck": "1", "filethread": "1", "threadcount": "1",
+                                              **(novamend or {})},
                                     application={"Application": "demoapp.exe"},
                                     brand_options=["--caption", caption] + list(brand_options))
         shutil.copyfile(harness.BIN / "demoapp.exe", inst.app_dir / "demoapp.exe")
@@ -150,6 +154,48 @@ class ProgressWindowTest(unittest.TestCase):
         shown = {line[1] for line in records(record) if line[0] == "control"}
         self.assertEqual(shown, {"165", "167", "170", "160"})
         self.assertIn("background picture could not be loaded", inst.log())
+
+    def test_tray_mode_with_nothing_to_update_and_no_check_span_ends_unseen(self):
+        inst, _ = self.installation(list_name="empty.xml", novamend={"CheckTmSpan": ""})
+        updater = inst.start("/tryicon")
+        # The notification window's caption is the application's name.
+        prober, record = probe(inst.name, "absent", "15000")
+        self.assertEqual(updater.wait(timeout=60), 0)
+        prober.wait(timeout=60)
+        self.assertIn(["shown", "0"], records(record))
+        self.assertIn("Find nothing to update.", inst.log())
+
+    def test_tray_mode_pops_up_counts_down_and_updates_in_the_progress_window(self):
+        inst, caption = self.installation(novamend={"CheckTmSpan": ""})
+        updater = inst.start("/tryicon")
+        # The mouse on the "Update" link (two thirds across, 32 pixels above the bottom) turns it blue.
+        prober, record = probe(inst.name, "wait", "hover", "160", "115", "look", "146", "105", "200", "125",
+                               "hover", "5", "60", "hidden")
+        progress, progress_record = probe(caption, "wait")
+        self.assertEqual(prober.wait(timeout=200), 0, records(record))
+        self.assertEqual(progress.wait(timeout=100), 0, records(progress_record))
+        updater.wait(timeout=120)
+        lines = records(record)
+        screen = [int(v) for v in lines[0][1:]]
+        x, y, width, height = [int(v) for v in next(line for line in lines if line[0] == "window")[1:]]
+        self.assertEqual((width, height), (219, 141))
+        self.assertEqual((screen[0] - x - width, screen[1] - y - height), (5, 45))
+        self.assertGreater(int(next(line for line in lines if line[0] == "look")[1]), 20)
+        self.assertIn(["hidden"], lines)
+        self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
+        self.assertIn("Update completed,done 1 files", inst.log())
+
+    def test_exit_from_the_tray_menu_ends_the_mode_and_removes_its_icon(self):
+        inst, _ = self.installation(novamend={"CheckTmSpan": "5"})
+        updater = inst.start("/tryicon")
+        prober, record = probe(inst.name, "wait", "traymenu")
+        self.assertEqual(prober.wait(timeout=120), 0, records(record))
+        self.assertEqual(records(record)[-2:], [["tray", "1"], ["menu", "1"]])
+        updater.wait(timeout=60)
+        empty, empty_record = probe("-", "trayempty", "10000")
+        empty.wait(timeout=60)
+        self.assertIn(["trayempty", "1"], records(empty_record))
+        self.assertFalse((inst.app_dir / "big.bin").exists())
 
 
 if __name__ == "__main__":
