@@ -4,7 +4,10 @@ and minimising it while a slow download runs, and its end in each mode. The
 caption and pictures come from the branding tool; a picture the window
 cannot load is left out and the update runs all the same. The tray mode's
 notification window: hidden while there is nothing to tell, in the bottom
-right corner with its countdown when files are found, and the tray menu."""
+right corner with its countdown when files are found, and the tray menu.
+The .NET Framework dialog: a required version the prefix lacks is fetched
+through the segment view and its installer started; a present one asks
+nothing."""
 import os
 import shutil
 import struct
@@ -196,6 +199,36 @@ class ProgressWindowTest(unittest.TestCase):
         empty.wait(timeout=60)
         self.assertIn(["trayempty", "1"], records(empty_record))
         self.assertFalse((inst.app_dir / "big.bin").exists())
+
+    def test_a_missing_dotnet_framework_is_downloaded_in_its_dialog_and_its_installer_started(self):
+        site = Path(tempfile.mkdtemp(prefix="dotnet-site-"))
+        # The installer stands in as demoapp: it notes in demoapp.log beside itself that it ran.
+        installer = (harness.BIN / "demoapp.exe").read_bytes()
+        (site / "dotnetfx35.exe").write_bytes(installer)
+        (site / "empty.xml").write_text(harness.list_xml([]))
+        framework = harness.DRIVE_C / "windows" / "Microsoft.NET" / "Framework" / "v3.5.test"
+        try:
+            with harness.Nginx(site) as nginx:
+                # The four generic keys win over the legacy ones; the address is the list's base.
+                inst = harness.Installation(nginx.url("empty.xml"), novamend={"DotNetFx": "3.5", "dotnetfx20": "1"})
+                updater = inst.start()
+                prober, record = probe(inst.name, "wait", "text", "1", "Download", "click", "1",
+                                       "text", "1", "Install", "click", "1", "gone")
+                self.assertEqual(prober.wait(timeout=120), 0, records(record))
+                self.assertEqual(updater.wait(timeout=60), 0)
+                self.assertEqual((inst.work_dir / "dotnetfx35.exe").read_bytes(), installer)
+                self.assertTrue(harness.wait_for(lambda: (inst.work_dir / "demoapp.log").exists(), timeout=30))
+                self.assertIn("GET /dotnetfx35.exe", nginx.access_log())
+
+                framework.mkdir(parents=True)
+                updater = inst.start()
+                prober, record = probe(inst.name, "absent", "8000")
+                self.assertEqual(updater.wait(timeout=60), 0)
+                prober.wait(timeout=60)
+                self.assertIn(["shown", "0"], records(record))
+        finally:
+            shutil.rmtree(site, ignore_errors=True)
+            shutil.rmtree(framework, ignore_errors=True)
 
 
 if __name__ == "__main__":

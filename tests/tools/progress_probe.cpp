@@ -9,7 +9,6 @@
 //     watch           record every new label text until the window is gone
 //     text ID TEXT    wait until control ID reads TEXT ("-" for any); record it
 //     hover X Y       move the mouse to the window's client point X, Y
-//     clickat X Y     click the window's client point X, Y
 //     look L T R B    record what the client rectangle shows
 //     hidden, gone    wait until the window is hidden, destroyed
 //     traymenu        right-click the first icon of the notification area, choose the menu's last item
@@ -271,9 +270,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         } else if (command == L"hover" && i + 2 < argc) {
             MouseTo(ClientPoint(window, number(i + 1), number(i + 2)));
             MouseTo(ClientPoint(window, number(i + 1), number(i + 2)));
-            i += 2;
-        } else if (command == L"clickat" && i + 2 < argc) {
-            ClickAt(ClientPoint(window, number(i + 1), number(i + 2)), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
             i += 2;
         } else if (command == L"look" && i + 4 < argc) {
             Look(window, {number(i + 1), number(i + 2), number(i + 3), number(i + 4)});
