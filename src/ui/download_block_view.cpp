@@ -158,17 +158,7 @@ LRESULT CMyDownloadBlockView::OnCommand(WPARAM wparam, LPARAM) {
 // Painting and scrolling ---------------------------------------------------
 
 LRESULT CMyDownloadBlockView::OnPaint() {
-    paint_scope paint(Window());
-    RECT client{};
-    ::GetClientRect(Window(), &client);
-    // Drawn off screen; the paint DC lets through only what needs repainting.
-    offscreen_image image;
-    if (image.Create(client.right, client.bottom)) {
-        Paint(image.dc(), client, paint.area());
-        ::BitBlt(paint.dc(), 0, 0, client.right, client.bottom, image.dc(), 0, 0, SRCCOPY);
-    } else {
-        Paint(paint.dc(), client, paint.area());
-    }
+    PaintOffScreen(Window(), [this](HDC dc, const RECT& client, const RECT& area) { Paint(dc, client, area); });
     return 0;
 }
 

@@ -109,4 +109,22 @@ private:
     int width_ = 0, height_ = 0;
 };
 
+// Answers WM_PAINT by drawing the whole client area off screen first, so it
+// never flickers; the paint DC lets through only what needs repainting.
+// paint_into(dc, client, needs_painting) draws straight onto the window when
+// no off-screen image can be made.
+template <typename Painter>
+void PaintOffScreen(HWND window, Painter paint_into) {
+    paint_scope paint(window);
+    RECT client{};
+    ::GetClientRect(window, &client);
+    offscreen_image image;
+    if (image.Create(client.right, client.bottom)) {
+        paint_into(image.dc(), client, paint.area());
+        ::BitBlt(paint.dc(), 0, 0, client.right, client.bottom, image.dc(), 0, 0, SRCCOPY);
+    } else {
+        paint_into(paint.dc(), client, paint.area());
+    }
+}
+
 }  // namespace nm

@@ -360,16 +360,7 @@ INT_PTR CDlgUpdaterIcon::OnDestroy() {
 // Painting ---------------------------------------------------------------
 
 INT_PTR CDlgUpdaterIcon::OnPaint() {
-    paint_scope paint(Window());
-    RECT client{};
-    ::GetClientRect(Window(), &client);
-    offscreen_image image;
-    if (image.Create(client.right, client.bottom)) {
-        Paint(image.dc(), client);
-        ::BitBlt(paint.dc(), 0, 0, client.right, client.bottom, image.dc(), 0, 0, SRCCOPY);
-    } else {
-        Paint(paint.dc(), client);
-    }
+    PaintOffScreen(Window(), [this](HDC dc, const RECT& client, const RECT&) { Paint(dc, client); });
     return TRUE;
 }
 
