@@ -298,8 +298,10 @@ INT_PTR CDlgUpdaterIcon::OnTrayIcon(WPARAM id, LPARAM mouse_message) {
 }
 
 INT_PTR CDlgUpdaterIcon::OnCommand(WPARAM wparam) {
-    // Enter, Escape and Alt+F4 put the window away; the updater stays.
-    if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) HideNotification();
+    // Enter puts the window away and the updater stays; Escape, Alt+F4 and a
+    // close request from outside end it as they end any dialog.
+    if (LOWORD(wparam) == IDOK) HideNotification();
+    if (LOWORD(wparam) == IDCANCEL) Close();
     return TRUE;
 }
 
