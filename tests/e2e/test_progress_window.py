@@ -2,12 +2,7 @@
 where its controls sit on the pictures, a percent that only rises, moving
 and minimising it while a slow download runs, and its end in each mode. The
 caption and pictures come from the branding tool; a picture the window
-cannot load is left out and the update runs all the same. The tray mode's
-notification window: hidden while there is nothing to tell, in the bottom
-right corner with its countdown when files are found, and the tray menu.
-The .NET Framework dialog: a required version the prefix lacks is fetched
-through the segment view and its installer started; a present one asks
-nothing."""
+cannot load is left out and the update runs all the same."""
 import os
 import shutil
 import struct
@@ -37,18 +32,6 @@ def gif(width, height, frames, code_size=8):
     return out + b"\x3B"
 
 
-def probe(caption, *commands):
-    """tests/tools/progress_probe.exe, started; returns it and its record file."""
-    record = harness.SCRATCH / f"probe-{uuid.uuid4().hex[:8]}.txt"
-    process = harness.start([harness.BIN / "progress_probe.exe", caption, harness.windows_path(record)]
-                            + list(commands))
-    return process, record
-
-
-def records(record):
-    return [line.split("\t") for line in record.read_text(encoding="utf-8").splitlines()] if record.exists() else []
-
-
 class ProgressWindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -56,7 +39,6 @@ class ProgressWindowTest(unittest.TestCase):
         cls.content = os.urandom(300_000)
         (cls.site / "big.bin").write_bytes(cls.content)
         (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}]))
-        (cls.site / "empty.xml").write_text(harness.list_xml([]))
         # A list that takes a few seconds to arrive, for a window that shows only while checking.
         (cls.site / "padded.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}],
                                                               extra="<!--" + "x" * 120_000 + "-->"))
@@ -68,11 +50,10 @@ class ProgressWindowTest(unittest.TestCase):
         cls.nginx.stop()
         shutil.rmtree(cls.site, ignore_errors=True)
 
-    def installation(self, *brand_options, list_name="novamend.xml", novamend=None):
+    def installation(self, *brand_options, list_name="novamend.xml"):
         caption = "Novamend window " + uuid.uuid4().hex[:8]
         inst = harness.Installation(self.nginx.url(list_name),
-                                    novamend={"ShowWhenCheck": "1", "filethread": "1", "threadcount": "1",
-                                              **(novamend or {})},
+                                    novamend={"ShowWhenCheck": "1", "filethread": "1", "threadcount": "1"},
                                     application={"Application": "demoapp.exe"},
                                     brand_options=["--caption", caption] + list(brand_options))
         shutil.copyfile(harness.BIN / "demoapp.exe", inst.app_dir / "demoapp.exe")
@@ -82,10 +63,11 @@ class ProgressWindowTest(unittest.TestCase):
     def test_default_mode_shows_the_download_moves_minimises_and_starts_the_application(self):
         inst, caption = self.installation()
         updater = harness.start([inst.exe])
-        prober, record = probe(caption, "wait", "until", "10", "100", "drag", "40", "30", "click", "160", "watch")
-        self.assertEqual(prober.wait(timeout=300), 0, records(record))
+        prober, record = harness.window_probe(caption, "wait", "until", "10", "100", "drag", "40", "30",
+                                              "click", "160", "watch")
+        self.assertEqual(prober.wait(timeout=300), 0, harness.probe_records(record))
         updater.wait(timeout=60)
-        lines = records(record)
+        lines = harness.probe_records(record)
         self.assertEqual({line[1]: tuple(map(int, line[2:])) for line in lines if line[0] == "control"}, PLACES)
         (x, y, width, height), (moved_x, moved_y, _, _) = [tuple(map(int, line[1:])) for line in lines
                                                           if line[0] == "window"]
@@ -103,11 +85,11 @@ class ProgressWindowTest(unittest.TestCase):
     def test_application_entry_mode_checks_in_the_window_asks_and_updates_in_a_second_one(self):
         inst, caption = self.installation()
         updater = harness.start([inst.exe, "/appenter"])
-        prober, record = probe(caption, "wait")
+        prober, record = harness.window_probe(caption, "wait")
         question = harness.answer_box(inst.name, "yes")
         self.assertEqual(updater.wait(timeout=120), 1)
         prober.wait(timeout=30)
-        self.assertIn("window", [line[0] for line in records(record)])
+        self.assertIn("window", [line[0] for line in harness.probe_records(record)])
         self.assertEqual(question, "1 updates found at the website,now to upgrade?")
         self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
         self.assertEqual((inst.app_dir / "demoapp.log").read_bytes(), b"started, version 1.0\r\n")
@@ -151,86 +133,12 @@ class ProgressWindowTest(unittest.TestCase):
         self.assertFalse((pictures / "out.exe").exists())
 
         inst, caption = self.installation("--pictures", harness.windows_path(pictures), list_name="padded.xml")
-        prober, record = probe(caption, "wait")
+        prober, record = harness.window_probe(caption, "wait")
         self.assertEqual(inst.exit_code("/checkforupdates"), 1)
         prober.wait(timeout=30)
-        shown = {line[1] for line in records(record) if line[0] == "control"}
+        shown = {line[1] for line in harness.probe_records(record) if line[0] == "control"}
         self.assertEqual(shown, {"165", "167", "170", "160"})
         self.assertIn("background picture could not be loaded", inst.log())
-
-    def test_tray_mode_with_nothing_to_update_and_no_check_span_ends_unseen(self):
-        inst, _ = self.installation(list_name="empty.xml", novamend={"CheckTmSpan": ""})
-        updater = inst.start("/tryicon")
-        # The notification window's caption is the application's name.
-        prober, record = probe(inst.name, "absent", "15000")
-        self.assertEqual(updater.wait(timeout=60), 0)
-        prober.wait(timeout=60)
-        self.assertIn(["shown", "0"], records(record))
-        self.assertIn("Find nothing to update.", inst.log())
-
-    def test_tray_mode_pops_up_counts_down_and_updates_in_the_progress_window(self):
-        inst, caption = self.installation(novamend={"CheckTmSpan": ""})
-        updater = inst.start("/tryicon")
-        # The mouse on the "Update" link (two thirds across, 32 pixels above the bottom) turns it blue.
-        prober, record = probe(inst.name, "wait", "hover", "160", "115", "look", "146", "105", "200", "125",
-                               "hover", "5", "60", "hidden")
-        progress, progress_record = probe(caption, "wait")
-        self.assertEqual(prober.wait(timeout=200), 0, records(record))
-        self.assertEqual(progress.wait(timeout=100), 0, records(progress_record))
-        updater.wait(timeout=120)
-        lines = records(record)
-        screen = [int(v) for v in lines[0][1:]]
-        x, y, width, height = [int(v) for v in next(line for line in lines if line[0] == "window")[1:]]
-        self.assertEqual((width, height), (219, 141))
-        self.assertEqual((screen[0] - x - width, screen[1] - y - height), (5, 45))
-        self.assertGreater(int(next(line for line in lines if line[0] == "look")[1]), 20)
-        self.assertIn(["hidden"], lines)
-        self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
-        self.assertIn("Update completed,done 1 files", inst.log())
-
-    def test_exit_from_the_tray_menu_ends_the_mode_and_removes_its_icon(self):
-        inst, _ = self.installation(novamend={"CheckTmSpan": "5"})
-        updater = inst.start("/tryicon")
-        prober, record = probe(inst.name, "wait", "traymenu")
-        self.assertEqual(prober.wait(timeout=120), 0, records(record))
-        self.assertEqual(records(record)[-2:], [["tray", "1"], ["menu", "1"]])
-        updater.wait(timeout=60)
-        empty, empty_record = probe("-", "trayempty", "10000")
-        empty.wait(timeout=60)
-        self.assertIn(["trayempty", "1"], records(empty_record))
-        self.assertFalse((inst.app_dir / "big.bin").exists())
-
-    def test_a_missing_dotnet_framework_is_downloaded_in_its_dialog_and_its_installer_started(self):
-        site = Path(tempfile.mkdtemp(prefix="dotnet-site-"))
-        # The installer stands in as demoapp: it notes in demoapp.log beside itself that it ran.
-        installer = (harness.BIN / "demoapp.exe").read_bytes()
-        (site / "empty.xml").write_text(harness.list_xml([]))
-        framework = harness.DRIVE_C / "windows" / "Microsoft.NET" / "Framework" / "v3.5.test"
-        try:
-            with harness.Nginx(site) as nginx:
-                # The four generic keys win over the legacy ones; the address is the list's base.
-                inst = harness.Installation(nginx.url("empty.xml"), novamend={"DotNetFx": "3.5", "dotnetfx20": "1"})
-                updater = inst.start()
-                # Not yet published: the download fails and "Download" tries again.
-                prober, record = probe(inst.name, "wait", "text", "1", "Download", "click", "1", "text", "1", "Download")
-                self.assertEqual(prober.wait(timeout=120), 0, records(record))
-                (site / "dotnetfx35.exe").write_bytes(installer)
-                prober, record = probe(inst.name, "click", "1", "text", "1", "Install", "click", "1", "gone")
-                self.assertEqual(prober.wait(timeout=120), 0, records(record))
-                self.assertEqual(updater.wait(timeout=60), 0)
-                self.assertEqual((inst.work_dir / "dotnetfx35.exe").read_bytes(), installer)
-                self.assertTrue(harness.wait_for(lambda: (inst.work_dir / "demoapp.log").exists(), timeout=30))
-                self.assertIn("GET /dotnetfx35.exe", nginx.access_log())
-
-                framework.mkdir(parents=True)
-                updater = inst.start()
-                prober, record = probe(inst.name, "absent", "8000")
-                self.assertEqual(updater.wait(timeout=60), 0)
-                prober.wait(timeout=60)
-                self.assertIn(["shown", "0"], records(record))
-        finally:
-            shutil.rmtree(site, ignore_errors=True)
-            shutil.rmtree(framework, ignore_errors=True)
 
 
 if __name__ == "__main__":

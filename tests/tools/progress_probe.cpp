@@ -38,7 +38,8 @@
 namespace {
 
 constexpr int kControls[] = {165, 166, 167, 170, 160};
-constexpr DWORD kWaitMs = 120000;
+// Long enough for the tray mode's next check a minute after an update and its countdown.
+constexpr DWORD kWaitMs = 240000;
 
 std::wstring g_record;
 
