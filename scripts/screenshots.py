@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Screenshots of the progress window for docs/screenshots/: the real
-novamend.exe under Wine on the virtual display, updating from a slow local
-nginx, captured at the start, in the middle and at the end of the download,
-at 150% display scaling, and with a vendor's own pictures.
+"""Screenshots of the windows for docs/screenshots/: the real novamend.exe
+under Wine on the virtual display, updating from a slow local nginx. The
+progress window at the start, in the middle and at the end of the download,
+at 150% display scaling, and with a vendor's own pictures; the tray mode's
+notification window when files were found, counting down, and after the
+update; the .NET Framework dialog during and after its download.
 
-    scripts/wine-run --prepare && python3 scripts/screenshots.py
+    scripts/wine-run --prepare && python3 scripts/screenshots.py [progress] [tray] [dotnet]
 
 Needs a build (scripts/build) and, for the vendor's pictures, a python3 with
 Pillow (Debian's python3-pil)."""
@@ -13,6 +15,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import uuid
 from pathlib import Path
 
@@ -71,24 +74,83 @@ def capture(site_url, shots, brand_options=()):
         updater.wait(timeout=120)
 
 
+def probe(caption, *commands):
+    """Runs progress_probe.exe to its end; returns its record lines."""
+    record = harness.SCRATCH / f"shot-{uuid.uuid4().hex[:8]}.txt"
+    harness.SCRATCH.mkdir(parents=True, exist_ok=True)
+    harness.wine([harness.BIN / "progress_probe.exe", caption, harness.windows_path(record)] + list(commands),
+                 timeout=300, check=True)
+    return [line.split("\t") for line in record.read_text(encoding="utf-8").splitlines()]
+
+
+def window_box(lines):
+    return [int(v) for v in next(line for line in lines if line[0] == "window")[1:]]
+
+
+def shoot(name, box):
+    harness.screenshot(OUT / name, box)
+    print(OUT / name)
+
+
+def capture_tray(site_url):
+    """The notification window as a check finds files, some seconds into its
+    countdown, and again after the update it ran when the countdown ended."""
+    inst = harness.Installation(site_url, novamend={"CheckTmSpan": "60", "filethread": "1", "threadcount": "1"})
+    updater = harness.start([inst.exe, "/tryicon"])
+    try:
+        box = window_box(probe(inst.name, "wait"))
+        shoot("tray-found.png", box)
+        time.sleep(18)
+        shoot("tray-counting-down.png", box)
+        probe(inst.name, "hidden", "wait")
+        shoot("tray-completed.png", box)
+        probe(inst.name, "traymenu")
+    finally:
+        updater.wait(timeout=60)
+
+
+def capture_dotnet(site_url):
+    """The .NET Framework dialog while the installer arrives and once it is there."""
+    inst = harness.Installation(site_url)
+    updater = harness.start([inst.exe, "/dotnet35"])
+    try:
+        box = window_box(probe(inst.name, "wait", "click", "1"))
+        time.sleep(2)
+        shoot("dotnet-downloading.png", box)
+        probe(inst.name, "text", "1", "Install")
+        shoot("dotnet-downloaded.png", box)
+        probe(inst.name, "click", "2", "gone")
+    finally:
+        updater.wait(timeout=60)
+
+
 def main():
+    groups = set(sys.argv[1:]) or {"progress", "tray", "dotnet"}
     OUT.mkdir(parents=True, exist_ok=True)
     site = Path(tempfile.mkdtemp(prefix="screenshot-site-"))
     pictures = Path(tempfile.mkdtemp(prefix="screenshot-pictures-"))
     try:
         (site / "program.bin").write_bytes(os.urandom(600_000))
         (site / "novamend.xml").write_text(harness.list_xml([{"path": "program.bin", "ver": "2"}]))
+        # The stand-in for a Framework installer, fetched from the list's own server.
+        shutil.copyfile(harness.BIN / "demoapp.exe", site / "dotnetfx35.exe")
         with harness.Nginx(site, extra="limit_rate 60k;") as nginx:
             url = nginx.url("novamend.xml")
-            capture(url, [("progress-start.png", 0, 12), ("progress-middle.png", 45, 60),
-                          ("progress-end.png", 99, 101)])
-            set_display_scaling(144)
-            try:
-                capture(url, [("progress-150-percent-scaling.png", 45, 60)])
-            finally:
-                set_display_scaling(96)
-            vendor_pictures(pictures)
-            capture(url, [("progress-vendor-pictures.png", 45, 60)], ["--pictures", harness.windows_path(pictures)])
+            if "progress" in groups:
+                capture(url, [("progress-start.png", 0, 12), ("progress-middle.png", 45, 60),
+                              ("progress-end.png", 99, 101)])
+                set_display_scaling(144)
+                try:
+                    capture(url, [("progress-150-percent-scaling.png", 45, 60)])
+                finally:
+                    set_display_scaling(96)
+                vendor_pictures(pictures)
+                capture(url, [("progress-vendor-pictures.png", 45, 60)],
+                        ["--pictures", harness.windows_path(pictures)])
+            if "tray" in groups:
+                capture_tray(url)
+            if "dotnet" in groups:
+                capture_dotnet(url)
     finally:
         shutil.rmtree(site, ignore_errors=True)
         shutil.rmtree(pictures, ignore_errors=True)

@@ -8,7 +8,7 @@
 #include "app/update_app.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "services/unavailable.h"
+#include "ui/dotnet_download_dialog.h"
 
 namespace nm {
 
@@ -60,7 +60,7 @@ void OfferDotNetDownload(HWND window, const std::wstring& version) {
         ::MessageBoxW(window, message.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
         return;
     }
-    LogUnavailable(L"The .NET Framework " + dotnet::VersionFromCode(code) + L" download window (" + address + L")");
+    RunDotNetDownloadDialog(window, {address, dotnet::VersionFromCode(code), app.connection_try_count});
 }
 
 void CheckDotNetFromSettings() {

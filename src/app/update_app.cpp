@@ -20,7 +20,6 @@
 #include "install/run_file.h"
 #include "services/embedded_settings.h"
 #include "services/update_state.h"
-#include "ui/tray_window.h"
 
 namespace nm {
 
@@ -146,7 +145,10 @@ bool CUpdateApp::InitInstance() {
         const std::wstring pending = settings.SavedPendingList();
         if (list.LoadFrom(pending) && list.FileCount() > 0) SetUpdateState(UpdateDownloadOk, nullptr);
         ::DeleteFileW(pending.c_str());
-        if (effective_mode == L"appenter" || effective_mode == L"appenternoprompt") effective_mode = L"mostsimple";
+        // The resumed update finishes in the progress window; the tray that
+        // asked for the rights stays with the user's own.
+        if (effective_mode == L"appenter" || effective_mode == L"appenternoprompt" || effective_mode == L"tryicon")
+            effective_mode = L"mostsimple";
     }
 
     // 18.
@@ -169,7 +171,7 @@ bool CUpdateApp::Dispatch(const std::wstring& mode) {
         return list.FileCount() > 0;
     }
     if (mode == L"tryicon") {
-        ShowTrayWindow();
+        RunTrayMode();
         return false;
     }
     if (mode == L"silence") return RunUnattendedCycle(host_window);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <utility>
 
 #include "app/dotnet_check.h"
 #include "app/exit_code.h"
@@ -19,9 +20,9 @@
 #include "services/host_windows.h"
 #include "services/log.h"
 #include "services/status_report.h"
-#include "services/unavailable.h"
 #include "services/update_state.h"
 #include "ui/progress_dialog.h"
+#include "ui/tray_window.h"
 
 namespace nm {
 
@@ -84,6 +85,18 @@ void RunDialogCycle(HWND owner) {
     app.variables.Set(L"updateskin", L"mostsimple");
     app.variables.Append(L"updatetm", L"8");
     RunProgressDialog(ProgressDialogMode::FullCycle, owner, DialogActions());
+}
+
+void RunTrayMode() {
+    TrayWindowActions actions;
+    actions.check = RunCheckWithoutWindow;
+    actions.update = [] {
+        // One process runs many cycles: nothing of an earlier one may steer this one.
+        ClearFilesNeedingElevation();
+        theApp().variables.Set(L"updatetm", L"");
+        RunDialogCycle(nullptr);
+    };
+    ShowTrayWindow(theApp().list, std::move(actions));
 }
 
 DWORD WINAPI DialogWorker(void* dialog_window) {

@@ -14,6 +14,9 @@ long RunCheckOnlyCycle(HWND owner);
 void RunCheckWithoutWindow();
 // The full cycle in the minimal progress dialog (default mode).
 void RunDialogCycle(HWND owner);
+// tryicon: the tray window with its periodic checks and its updates in the
+// progress dialog, until the user or the settings end it.
+void RunTrayMode();
 // silence: the whole cycle without a window of its own.
 bool RunUnattendedCycle(HWND host);
 // appenter, appenternoprompt.

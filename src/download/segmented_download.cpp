@@ -400,6 +400,8 @@ bool Found(const transfer::FirstAnswer& answer) {
 CSegmentedDownloader::CSegmentedDownloader()
     : id_(static_cast<int>(tv::Add(tv::kLastFileId, 0, 1))) {}
 
+void CSegmentedDownloader::Abort() { tv::Set(tv::kAbortMark, id_, tv::kAbortValue); }
+
 bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
     remove_unless_kept written(target_);
     if (!CreateEmptyFile(target_)) return false;

@@ -23,6 +23,9 @@ public:
     // True when the target holds exactly the remote size. A no-retry call, or
     // fewer than two connections, fetches over one connection on this thread.
     bool DownloadFile(const std::wstring& url, const std::wstring& target, bool no_retry, int row, HWND window);
+    // Called from another thread: the download's connections stop at their
+    // next block and DownloadFile fails.
+    void Abort();
 
     int id() const { return id_; }
     std::int64_t size() const { return size_; }

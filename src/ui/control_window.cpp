@@ -8,9 +8,8 @@ namespace {
 constexpr UINT_PTR kSubclassId = 1;
 }  // namespace
 
-bool ControlWindow::Attach(HWND dialog, int id) {
+bool ControlWindow::Attach(HWND control) {
     Detach();
-    HWND control = ::GetDlgItem(dialog, id);
     if (!control || !::SetWindowSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     window_ = control;

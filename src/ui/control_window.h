@@ -16,7 +16,9 @@ public:
     ControlWindow& operator=(const ControlWindow&) = delete;
 
     // Takes over the dialog's control with that id; false when it has none.
-    bool Attach(HWND dialog, int id);
+    bool Attach(HWND dialog, int id) { return Attach(::GetDlgItem(dialog, id)); }
+    // Takes over a child window made for it.
+    bool Attach(HWND control);
     HWND Window() const { return window_; }
 
 protected:

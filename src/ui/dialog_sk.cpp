@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <utility>
+
 #include "ui/display_scale.h"
 
 namespace nm {
@@ -57,6 +59,15 @@ void CDialogSK::ResizeClient(int width, int height) {
     const int left = window.left + ((window.right - window.left) - width) / 2;
     const int top = window.top + ((window.bottom - window.top) - height) / 2;
     ::SetWindowPos(Window(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CDialogSK::SetIcons(int icon_id) {
+    HINSTANCE program = ::GetModuleHandleW(nullptr);
+    for (const auto& [kind, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+        const int side = ::GetSystemMetrics(metric);
+        if (HANDLE icon = ::LoadImageW(program, MAKEINTRESOURCEW(icon_id), IMAGE_ICON, side, side, LR_SHARED))
+            ::SendMessageW(Window(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
+    }
 }
 
 INT_PTR CDialogSK::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {

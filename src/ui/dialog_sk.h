@@ -20,6 +20,8 @@ protected:
     INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
     // Resizes the client area about the window's centre.
     void ResizeClient(int width, int height);
+    // The window's big and small icons from an icon resource of the program.
+    void SetIcons(int icon_id);
     // Paints the skin in client coordinates; false leaves the system's plain background.
     virtual bool PaintBackground(HDC) { return false; }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Owners for what the windows draw with: memory DCs, bitmaps, a window's DC,
-// an object selected for a while, and an off-screen image to draw into.
+// Owners for what the windows draw with: memory DCs, bitmaps, fonts, menus,
+// a window's DC, an object selected for a while, and an off-screen image to
+// draw into.
 #include <windows.h>
 
 
@@ -10,12 +11,15 @@ namespace nm {
 
 namespace detail {
 inline void delete_dc(HDC dc) { ::DeleteDC(dc); }
+inline void destroy_menu(HMENU menu) { ::DestroyMenu(menu); }
 }  // namespace detail
 
 // DCs made with CreateCompatibleDC.
 using unique_hdc = unique_any<HDC, detail::delete_dc, 0>;
 using unique_hbitmap = unique_any<HBITMAP, detail::delete_gdi_object, 0>;
 using unique_hbrush = unique_any<HBRUSH, detail::delete_gdi_object, 0>;
+using unique_hfont = unique_any<HFONT, detail::delete_gdi_object, 0>;
+using unique_hmenu = unique_any<HMENU, detail::destroy_menu, 0>;
 
 // The DC of a window (or of the screen, for none), released with its owner.
 class window_dc {
@@ -56,6 +60,8 @@ public:
     paint_scope& operator=(const paint_scope&) = delete;
     ~paint_scope() { ::EndPaint(window_, &paint_); }
     HDC dc() const { return paint_.hdc; }
+    // What needs painting, in client coordinates.
+    const RECT& area() const { return paint_.rcPaint; }
 
 private:
     HWND window_;
@@ -102,5 +108,23 @@ private:
     HGDIOBJ previous_ = nullptr;
     int width_ = 0, height_ = 0;
 };
+
+// Answers WM_PAINT by drawing the whole client area off screen first, so it
+// never flickers; the paint DC lets through only what needs repainting.
+// paint_into(dc, client, needs_painting) draws straight onto the window when
+// no off-screen image can be made.
+template <typename Painter>
+void PaintOffScreen(HWND window, Painter paint_into) {
+    paint_scope paint(window);
+    RECT client{};
+    ::GetClientRect(window, &client);
+    offscreen_image image;
+    if (image.Create(client.right, client.bottom)) {
+        paint_into(image.dc(), client, paint.area());
+        ::BitBlt(paint.dc(), 0, 0, client.right, client.bottom, image.dc(), 0, 0, SRCCOPY);
+    } else {
+        paint_into(paint.dc(), client, paint.area());
+    }
+}
 
 }  // namespace nm

@@ -38,12 +38,7 @@ bool CDlgMostSimple::OnInitDialog() {
     percent_label_ = ::GetDlgItem(Window(), kPercentLabelId);
     LoadPictures();
     ::SetWindowTextW(Window(), ProductCaption().c_str());
-    HINSTANCE program = ::GetModuleHandleW(nullptr);
-    for (const auto& [kind, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
-        const int side = ::GetSystemMetrics(metric);
-        if (HANDLE icon = ::LoadImageW(program, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, side, side, LR_SHARED))
-            ::SendMessageW(Window(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
-    }
+    SetIcons(kIconId);
     RegisterAsHost();
     StartWorker();
     ::RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -1,9 +1,17 @@
 #include "ui/tray_window.h"
 
-#include "services/unavailable.h"
+#include <utility>
+
+#include "services/log.h"
+#include "ui/updater_icon_dialog.h"
 
 namespace nm {
 
-void ShowTrayWindow() { LogUnavailable(L"The tray icon window"); }
+bool ShowTrayWindow(DownLoadList& list, TrayWindowActions actions) {
+    CDlgUpdaterIcon dialog(list, std::move(actions));
+    if (dialog.DoModal(nullptr) != -1) return true;
+    WriteLog(L"The tray window could not be shown.");
+    return false;
+}
 
 }  // namespace nm

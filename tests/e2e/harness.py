@@ -202,6 +202,20 @@ def kill_programs(fragment):
                 pass
 
 
+def window_probe(caption, *commands):
+    """tests/tools/progress_probe.exe on the updater's window of that
+    caption, started; returns it and its record file."""
+    record = SCRATCH / f"probe-{uuid.uuid4().hex[:8]}.txt"
+    SCRATCH.mkdir(parents=True, exist_ok=True)
+    process = start([BIN / "progress_probe.exe", caption, windows_path(record)] + list(commands))
+    return process, record
+
+
+def probe_records(record):
+    """The probe's record lines, split at the tabs."""
+    return [line.split("\t") for line in record.read_text(encoding="utf-8").splitlines()] if record.exists() else []
+
+
 def wait_for(condition, timeout=60, interval=0.1):
     """True as soon as condition() is, False when the timeout passed first."""
     deadline = time.time() + timeout

@@ -32,18 +32,6 @@ def gif(width, height, frames, code_size=8):
     return out + b"\x3B"
 
 
-def probe(caption, *commands):
-    """tests/tools/progress_probe.exe, started; returns it and its record file."""
-    record = harness.SCRATCH / f"probe-{uuid.uuid4().hex[:8]}.txt"
-    process = harness.start([harness.BIN / "progress_probe.exe", caption, harness.windows_path(record)]
-                            + list(commands))
-    return process, record
-
-
-def records(record):
-    return [line.split("\t") for line in record.read_text(encoding="utf-8").splitlines()] if record.exists() else []
-
-
 class ProgressWindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -75,10 +63,11 @@ class ProgressWindowTest(unittest.TestCase):
     def test_default_mode_shows_the_download_moves_minimises_and_starts_the_application(self):
         inst, caption = self.installation()
         updater = harness.start([inst.exe])
-        prober, record = probe(caption, "wait", "until", "10", "100", "drag", "40", "30", "click", "160", "watch")
-        self.assertEqual(prober.wait(timeout=300), 0, records(record))
+        prober, record = harness.window_probe(caption, "wait", "until", "10", "100", "drag", "40", "30",
+                                              "click", "160", "watch")
+        self.assertEqual(prober.wait(timeout=300), 0, harness.probe_records(record))
         updater.wait(timeout=60)
-        lines = records(record)
+        lines = harness.probe_records(record)
         self.assertEqual({line[1]: tuple(map(int, line[2:])) for line in lines if line[0] == "control"}, PLACES)
         (x, y, width, height), (moved_x, moved_y, _, _) = [tuple(map(int, line[1:])) for line in lines
                                                           if line[0] == "window"]
@@ -96,11 +85,11 @@ class ProgressWindowTest(unittest.TestCase):
     def test_application_entry_mode_checks_in_the_window_asks_and_updates_in_a_second_one(self):
         inst, caption = self.installation()
         updater = harness.start([inst.exe, "/appenter"])
-        prober, record = probe(caption, "wait")
+        prober, record = harness.window_probe(caption, "wait")
         question = harness.answer_box(inst.name, "yes")
         self.assertEqual(updater.wait(timeout=120), 1)
         prober.wait(timeout=30)
-        self.assertIn("window", [line[0] for line in records(record)])
+        self.assertIn("window", [line[0] for line in harness.probe_records(record)])
         self.assertEqual(question, "1 updates found at the website,now to upgrade?")
         self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
         self.assertEqual((inst.app_dir / "demoapp.log").read_bytes(), b"started, version 1.0\r\n")
@@ -144,10 +133,10 @@ class ProgressWindowTest(unittest.TestCase):
         self.assertFalse((pictures / "out.exe").exists())
 
         inst, caption = self.installation("--pictures", harness.windows_path(pictures), list_name="padded.xml")
-        prober, record = probe(caption, "wait")
+        prober, record = harness.window_probe(caption, "wait")
         self.assertEqual(inst.exit_code("/checkforupdates"), 1)
         prober.wait(timeout=30)
-        shown = {line[1] for line in records(record) if line[0] == "control"}
+        shown = {line[1] for line in harness.probe_records(record) if line[0] == "control"}
         self.assertEqual(shown, {"165", "167", "170", "160"})
         self.assertIn("background picture could not be loaded", inst.log())
 

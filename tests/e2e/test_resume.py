@@ -26,21 +26,25 @@ def pending_list(entries, state=6):
 
 class ResumeAfterElevationTest(unittest.TestCase):
     def test_saved_list_resumes_at_the_local_check_and_is_deleted(self):
-        host = harness.TestHost("--needmsg")
-        try:
-            inst = harness.Installation("http://127.0.0.1:9/novamend.xml")
-            saved = inst.work_dir.with_name(inst.work_dir.name + ".lst")
-            saved.write_bytes(pending_list(["a.txt", "b.txt"]))
-            result = inst.run("/silence", "___runas_admin___", host.handle)
-            self.assertEqual(result.returncode, 2)  # the two files of the saved list
-            self.assertFalse(saved.exists())
-            states = host.states()
-            # No check and no download again: straight from the download's end to the local check.
-            self.assertEqual(states[:3], [0, 6, 7])
-            self.assertNotIn(1, states)
-            self.assertEqual(states[-1], 13)
-        finally:
-            host.close()
+        # The tray mode's copy finishes the update in the progress window and
+        # ends: the tray that asked for the rights is still there.
+        for mode in ("/silence", "/tryicon"):
+            with self.subTest(mode):
+                host = harness.TestHost("--needmsg")
+                try:
+                    inst = harness.Installation("http://127.0.0.1:9/novamend.xml")
+                    saved = inst.work_dir.with_name(inst.work_dir.name + ".lst")
+                    saved.write_bytes(pending_list(["a.txt", "b.txt"]))
+                    result = inst.run(mode, "___runas_admin___", host.handle)
+                    self.assertEqual(result.returncode, 2)  # the two files of the saved list
+                    self.assertFalse(saved.exists())
+                    states = host.states()
+                    # No check and no download again: straight from the download's end to the local check.
+                    self.assertEqual(states[:3], [0, 6, 7])
+                    self.assertNotIn(1, states)
+                    self.assertEqual(states[-1], 13)
+                finally:
+                    host.close()
 
     def test_damaged_saved_list_is_ignored_and_deleted(self):
         inst = harness.Installation(f"http://127.0.0.1:{harness.free_port()}/novamend.xml",
