@@ -95,7 +95,9 @@ def shoot(name, box):
 def capture_tray(site_url):
     """The notification window as a check finds files, some seconds into its
     countdown, and again after the update it ran when the countdown ended."""
-    inst = harness.Installation(site_url, novamend={"CheckTmSpan": "60", "filethread": "1", "threadcount": "1"})
+    inst = harness.Installation(site_url, novamend={"CheckTmSpan": "60", "filethread": "1", "threadcount": "1"},
+                                application={"Name": "Sample Editor"})
+    inst.name = "Sample Editor"  # the window's caption, by which the probe finds it
     updater = harness.start([inst.exe, "/tryicon"])
     try:
         box = window_box(probe(inst.name, "wait"))
