@@ -2,6 +2,7 @@
 Wine, branded with a scenario's own settings, against real servers."""
 import os
 import shutil
+import stat
 import signal
 import socket
 import subprocess
@@ -321,6 +322,14 @@ class UserLane:
         self.build = BUILD / "user-lane"
         self.build.mkdir(parents=True, exist_ok=True)
         shutil.chown(self.build, USER, USER)
+        # The user must reach the scripts and programs of this checkout, which
+        # may sit below a folder only root may enter (a private temporary
+        # folder, say): such folders are opened for passing through, not for
+        # listing.
+        for folder in [BUILD, *BUILD.parents]:
+            mode = folder.stat().st_mode
+            if not mode & stat.S_IXOTH:
+                folder.chmod(mode | stat.S_IXOTH)
         self.drive_c = self.build / "wineprefix" / "drive_c"
         subprocess.run(self.command(["--prepare"]), check=True, timeout=300, capture_output=True)
         self.scratch = self.drive_c / "novamend-tests"
