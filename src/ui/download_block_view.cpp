@@ -167,7 +167,6 @@ void CMyDownloadBlockView::Paint(HDC dc, const RECT& client, const RECT& update)
     selected_object font(dc, font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-    // 1.
     if (layout_.total_cells == 0) {
         RECT text{client.left + kTextInset, client.top + kTextInset, client.right - kTextInset,
                   client.bottom - kTextInset};
@@ -175,10 +174,8 @@ void CMyDownloadBlockView::Paint(HDC dc, const RECT& client, const RECT& update)
         text.top += kLineGap;
         DrawLines(dc, first_line_, text);
     } else {
-        // 2.
         PaintCells(dc, update);
     }
-    // 3.
     if (result_state_ == 1 || result_state_ == 2) {
         RECT frame{client.left + kFrameInset, client.top + kFrameInset, client.right - kFrameInset,
                    client.bottom - kFrameInset};

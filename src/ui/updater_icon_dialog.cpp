@@ -84,10 +84,8 @@ bool CDlgUpdaterIcon::OnInitDialog() {
     CDialogSK::OnInitDialog();
     dpi_ = WindowDpi(Window());
     ::SetWindowTextW(Window(), Services().settings.Read(L"APPLICATION", L"Name").c_str());
-    // 1.
     ::SetTimer(Window(), kTickTimer, kTickMs, nullptr);
     ::SetPropW(Window(), kNeedMessagesProperty, reinterpret_cast<HANDLE>(kPropertyOn));
-    // 2.
     HINSTANCE program = ::GetModuleHandleW(nullptr);
     background_.reset(static_cast<HBITMAP>(::LoadImageW(program, MAKEINTRESOURCEW(kBackgroundBitmap), IMAGE_BITMAP,
                                                         0, 0, LR_CREATEDIBSECTION)));
@@ -95,7 +93,6 @@ bool CDlgUpdaterIcon::OnInitDialog() {
         ::LoadImageW(program, MAKEINTRESOURCEW(kCloseBitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     background_size_ = BitmapSize(background_.get());
     hot_areas_[L"close"] = {Px(kCloseArea.left), Px(kCloseArea.top), Px(kCloseArea.right), Px(kCloseArea.bottom)};
-    // 3.
     ::SetWindowPos(Window(), nullptr, kOffScreen, kOffScreen, Px(background_size_.cx), Px(background_size_.cy),
                    SWP_NOZORDER | SWP_NOACTIVATE);
     SetIcons(kIconId);
@@ -103,10 +100,9 @@ bool CDlgUpdaterIcon::OnInitDialog() {
     const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Window(), WM_GETFONT, 0, 0));
     bold_font_ = FontVariant(font, FW_BOLD, FALSE);
     link_font_ = FontVariant(font, FW_NORMAL, TRUE);
-    // 4. The shell forgets its icons when it restarts and says so with this message.
+    // The shell forgets its icons when it restarts and says so with this message.
     taskbar_created_ = ::RegisterWindowMessageW(L"TaskbarCreated");
     tray_icon_.Add(Window(), icon_, L"Update Center");
-    // 5.
     StartCheck();
     return true;
 }
@@ -214,7 +210,6 @@ void CDlgUpdaterIcon::RefreshTip() {
 // Timer and update run --------------------------------------------------
 
 INT_PTR CDlgUpdaterIcon::OnTimer() {
-    // 1.
     if (countdown_ >= 0) {
         const long before = countdown_;
         countdown_ = tray::CountdownAfterTick(countdown_, Now() - last_check_time_);
@@ -232,7 +227,6 @@ INT_PTR CDlgUpdaterIcon::OnTimer() {
             variables.Set(L"NovamendSkin", skin);
         }
     }
-    // 2.
     if (check_state_ != UpdateCheckRemote && !updating_ && !check_running_ &&
         Now() - last_check_time_ >= tray::CheckMinutes(CheckSpanSetting()) * 60) {
         last_check_time_ = Now();
@@ -244,21 +238,16 @@ INT_PTR CDlgUpdaterIcon::OnTimer() {
 void CDlgUpdaterIcon::RunUpdate() {
     // A check still running writes the same list: the update waits for a later click.
     if (updating_ || check_running_) return;
-    // 1.
     HideNotification();
     updating_ = true;
     RefreshTip();
-    // 2.
     Services().hosts.Unregister(Window());
     list_.RemoveAll();
     list_.description.clear();
     SetUpdateState(UpdateNone, nullptr);
-    // 3.
     if (actions_.update) actions_.update();
-    // 4.
     const std::wstring outcome = tray::OutcomeOfUpdate(CurrentUpdateState(), list_.FileCount() > 0);
     if (!outcome.empty()) outcome_ = Translate(L"MAIN", outcome);
-    // 5.
     last_check_time_ = Now();
     updating_ = false;
     RefreshTip();
@@ -367,13 +356,11 @@ INT_PTR CDlgUpdaterIcon::OnPaint() {
 }
 
 void CDlgUpdaterIcon::Paint(HDC dc, const RECT& client) {
-    // 1.
     DrawBitmap(dc, background_.get(), client);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, kText);
     const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Window(), WM_GETFONT, 0, 0));
     selected_object keep_font(dc, font);
-    // 2.
     RECT line{client.left + Px(20), client.top + Px(20), client.right - Px(20), client.bottom - Px(20)};
     constexpr UINT kLine = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
     {
@@ -393,11 +380,9 @@ void CDlgUpdaterIcon::Paint(HDC dc, const RECT& client) {
     } else {
         hot_areas_[L"cancel"] = {};
     }
-    // 3.
     const int bottom_line = client.bottom - Px(32), width = client.right - client.left;
     PaintLink(dc, L"check", Translate(L"TRYICON", L"Check again"), width / 3, bottom_line);
     PaintLink(dc, L"update", Translate(L"TRYICON", L"Update"), width * 2 / 3, bottom_line);
-    // 4.
     if (hovered_ == L"close") {
         const tray::Area& area = hot_areas_[L"close"];
         DrawBitmap(dc, close_bitmap_.get(), {area.left, area.top, area.right + 1, area.bottom + 1});
