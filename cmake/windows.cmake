@@ -140,6 +140,11 @@ foreach(scenario IN LISTS e2e_scenarios)
     ENVIRONMENT "NOVAMEND_BUILD=${CMAKE_BINARY_DIR}/..;NOVAMEND_BIN=${CMAKE_BINARY_DIR}"
     TIMEOUT 600)
 endforeach()
+# Scenarios that move the pointer over their windows or answer boxes share one
+# display and one pointer: they take turns, so a drag is never crossed by
+# another scenario's clicks or windows.
+set_tests_properties(e2e.test_progress_window e2e.test_tray_and_dotnet e2e.test_install e2e.test_application_entry
+  e2e.test_offline_package e2e.test_signed_release PROPERTIES RESOURCE_LOCK display)
 
 # Benchmarks: console programs under bench/, run by their scripts, not by ctest.
 file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
