@@ -70,8 +70,14 @@ def ini_text(sections):
 def wine(args, timeout=120, env=None, check=False):
     full_env = dict(os.environ)
     full_env.update(env or {})
-    return subprocess.run([str(WINE_RUN)] + [str(a) for a in args], capture_output=True,
-                          timeout=timeout, env=full_env, check=check)
+    done = subprocess.run([str(WINE_RUN)] + [str(a) for a in args], capture_output=True,
+                          timeout=timeout, env=full_env)
+    if check and done.returncode != 0:
+        # What the program and Wine printed is the only trace of why it failed.
+        raise AssertionError(f"{args[0]} ended with {done.returncode}\n"
+                             f"stdout: {done.stdout.decode(errors='replace')}\n"
+                             f"stderr: {done.stderr.decode(errors='replace')}")
+    return done
 
 
 def branded_updater(settings, directory=None, exe_name="novamend.exe", brand_options=()):
