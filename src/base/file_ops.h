@@ -3,7 +3,6 @@
 // for another process (a virus scanner, an indexer) to let go of a file.
 #include <cstdint>
 #include <functional>
-#include <functional>
 #include <string>
 #include <string_view>
 

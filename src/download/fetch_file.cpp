@@ -65,8 +65,9 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         return 1;
     }
     // Most files have no finished copy yet; looking for a name that is not
-    // there is costly under some file systems, so that is asked once.
-    if (row >= 0 && files::Exists(FinishedPath(local))) {
+    // there is costly under some file systems, so the step's listing answers
+    // where it can, and otherwise that is asked once.
+    if (row >= 0 && (!finished_ || finished_->MayHold(local)) && files::Exists(FinishedPath(local))) {
         if (IsFinishedFor(local, version) && !content_refused(FinishedPath(local), url)) {
             const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)));
             if (window) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "download/finished_file.h"
 #include "list/download_list.h"
 
 namespace nm {
@@ -19,7 +20,10 @@ class FileFetcher {
 public:
     // Each attempt's outcome is noted in the entry's message text of `list`;
     // every connection gets `connect_tries` attempts.
-    FileFetcher(DownLoadList& list, long connect_tries) : list_(list), connect_tries_(connect_tries) {}
+    // With an index of the finished files listed when the step began, an
+    // entry it shows none for is not looked for on disk.
+    FileFetcher(DownLoadList& list, long connect_tries, const FinishedFileIndex* finished = nullptr)
+        : list_(list), connect_tries_(connect_tries), finished_(finished) {}
 
     // Row -1 is the update list itself (archive first only when ListFileZip
     // says so). 0 on success, 1 on failure.
@@ -32,6 +36,7 @@ private:
 
     DownLoadList& list_;
     long connect_tries_;
+    const FinishedFileIndex* finished_;
 };
 
 }  // namespace nm

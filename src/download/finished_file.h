@@ -1,17 +1,21 @@
 #pragma once
 // A file of the update is finished when it lies in the list work directory
-// under its local path plus "_", beside a note of the version it was
-// fetched for. A finished file of another version (left by an interrupted
-// cycle before a newer release was published) is not trusted.
+// under its local path plus "_", with a note of the version it was fetched
+// for. A finished file of another version (left by an interrupted cycle
+// before a newer release was published) is not trusted.
 #include <string>
+#include <unordered_set>
 
 namespace nm {
 
 // L + "_": the finished file itself.
 std::wstring FinishedPath(const std::wstring& local_path);
-// Bookkeeping beside it: the version it was fetched for.
+// Bookkeeping for it: the version it was fetched for. The notes of a folder
+// lie in a folder of their own inside it, so that they never double the
+// entries of the folder the files are made in (under Wine every new name
+// reads its whole folder).
 std::wstring FinishedVersionNote(const std::wstring& local_path);
-bool IsVersionNote(const std::wstring& path);
+std::wstring VersionNoteFolder(const std::wstring& local_path);
 
 // True when the finished file exists and was fetched for this version.
 bool IsFinishedFor(const std::wstring& local_path, const std::wstring& version);
@@ -25,5 +29,23 @@ bool MarkFinished(const std::wstring& local_path, const std::wstring& version,
 // Removes a finished file and its note; the note goes first, so none is
 // ever left without its file.
 void DiscardFinished(const std::wstring& local_path);
+
+// The finished files under a work directory, listed once when a step
+// begins: one listing answers "is there one?" for every entry, where a look
+// per entry would read the folder again each time.
+class FinishedFileIndex {
+public:
+    explicit FinishedFileIndex(const std::wstring& work_directory);
+    // False only when the listing showed no finished file for this path;
+    // a path outside the listed tree, or a listing that failed, may hold one.
+    bool MayHold(const std::wstring& local_path) const;
+
+private:
+    void List(const std::wstring& directory, const std::wstring& lower_directory);
+
+    std::wstring root_;  // lower case, separators collapsed
+    std::unordered_set<std::wstring> finished_;  // lower-case full paths of L + "_"
+    bool complete_ = true;
+};
 
 }  // namespace nm

@@ -46,7 +46,7 @@ def leftovers(folder):
     """Bookkeeping files of an update that must not outlive it."""
     patterns = (".part", ".__test", ".__new", "._.zip", "_.__ver")
     return [p for p in Path(folder).rglob("*")
-            if p.name.endswith(patterns) or ".__old" in p.name or p.name.endswith("_")]
+            if p.name.endswith(patterns) or ".__old" in p.name or p.name.endswith("_") or p.name == "__versions4novamend"]
 
 
 def record_lines(record):

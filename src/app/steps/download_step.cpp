@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -67,7 +68,12 @@ std::wstring EntryUrl(const updatefileinfo& entry) {
     return NormaliseUrlSlashes(text::ReplaceAll(url, L"{filename}", entry.path));
 }
 
-void FileWorker(HWND window, long index) {
+std::wstring WorkDirectory() {
+    CUpdateApp& app = theApp();
+    return app.list.temporary_directory.empty() ? app.settings.ListWorkDirectory() : app.list.temporary_directory;
+}
+
+void FileWorker(HWND window, long index, const FinishedFileIndex& finished) {
     CUpdateApp& app = theApp();
     const updatefileinfo entry = TakeEntryForFetch(app.list, index);
     if (!CarriesFile(entry)) {
@@ -79,10 +85,9 @@ void FileWorker(HWND window, long index) {
     // Staged inside the work directory whatever the entry's path holds; the
     // check refuses paths that would climb out of it.
     const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
-    const std::wstring work_directory =
-        app.list.temporary_directory.empty() ? app.settings.ListWorkDirectory() : app.list.temporary_directory;
-    if (!staged || FetchFile(window, index, url, text::CollapseSeparators(work_directory + L"\\" + *staged),
-                             false) != 0) {
+    const std::wstring local = staged ? text::CollapseSeparators(WorkDirectory() + L"\\" + *staged) : L"";
+    if (!staged ||
+        FileFetcher(app.list, app.connection_try_count, &finished).Fetch(window, index, url, local, false) != 0) {
         {
             std::lock_guard guard(error_lock);
             error_list.push_back(index);
@@ -127,12 +132,14 @@ void DownloadStep(HWND window) {
 
     const long start_count = done_count;
     const long files_at_once = FilesAtOnce();
+    // Shared by the file threads, and kept alive by each until it ends.
+    const auto finished = std::make_shared<const FinishedFileIndex>(WorkDirectory());
     for (size_t position = 0; position < work.size(); ++position) {
         ++running_count;
         RefreshStatus(window);
         const long index = work[position];
-        const bool started = StartDetached([window, index] {
-            FileWorker(window, index);
+        const bool started = StartDetached([window, index, finished] {
+            FileWorker(window, index, *finished);
             --running_count;
             RefreshStatus(window);
             ::SetEvent(FileEnded());

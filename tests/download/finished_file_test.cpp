@@ -1,0 +1,42 @@
+#include "download/finished_file.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "base/file_ops.h"
+#include "scratch_directory.h"
+
+namespace nm {
+namespace {
+
+TEST(FinishedFiles, NotesLieApartAndTheStepsListingFindsWhatALookWould) {
+    ScratchDirectory work(L"finished");
+    files::CreateDirectoryLevels(work.File(L"Sub"));
+    const std::wstring local = work.Write(L"Sub\\Tool.dll", "bytes");
+    ASSERT_TRUE(MarkFinished(local, L"2"));
+    EXPECT_TRUE(IsFinishedFor(local, L"2"));
+    EXPECT_FALSE(IsFinishedFor(local, L"3"));
+    EXPECT_EQ(work.Read(L"Sub\\__versions4novamend\\Tool.dll_.__ver"), "2");
+    // Only the finished file lies beside the others.
+    std::vector<std::wstring> beside;
+    files::ForEachEntry(work.File(L"Sub"), [&](const files::FolderEntry& e) { beside.push_back(e.name); });
+    EXPECT_EQ(beside.size(), 2u);
+
+    const FinishedFileIndex index(work.path());
+    EXPECT_TRUE(index.MayHold(work.File(L"sub\\TOOL.dll")));  // any case, as Windows finds it
+    EXPECT_FALSE(index.MayHold(work.File(L"Sub\\Other.dll")));
+    EXPECT_FALSE(index.MayHold(work.File(L"Sub\\__versions4novamend\\Tool.dll")));
+    EXPECT_TRUE(index.MayHold(L"C:\\elsewhere\\Other.dll"));  // not listed: looked for
+    EXPECT_FALSE(FinishedFileIndex(work.File(L"not made yet")).MayHold(work.File(L"not made yet\\a.dll")));
+
+    // A note an earlier build left beside the file goes with it.
+    work.Write(L"Sub\\Tool.dll_.__ver", "1");
+    DiscardFinished(local);
+    EXPECT_FALSE(files::Exists(FinishedPath(local)));
+    EXPECT_FALSE(files::Exists(FinishedVersionNote(local)));
+    EXPECT_FALSE(files::Exists(local + L"_.__ver"));
+}
+
+}  // namespace
+}  // namespace nm
