@@ -136,16 +136,16 @@ def curl(urls, out_dir):
 
 
 def run_case(label, urls, names, served, total_bytes, mode, work, runs, server=None, retries=False):
-    """Each tool `runs` times; the fastest run stands. With a fault server,
-    the body bytes it sent for that run come along (None otherwise). With
-    retries (a server that drops connections) curl stays out: it does not go
-    on from where a dropped transfer broke."""
+    """Each tool `runs` times, the tools taking turns round by round, so that
+    a machine that slows down or speeds up over minutes weighs on all of them
+    alike; the fastest run of each stands. With a fault server, the body
+    bytes it sent for that run come along (None otherwise). With retries (a
+    server that drops connections) curl stays out: it does not go on from
+    where a dropped transfer broke."""
+    peers = [p for p in (("ours", "aria2c") if retries else ("ours", "aria2c", "curl")) if not TOOLS or p in TOOLS]
     rows = {}
-    for peer in ("ours", "aria2c") if retries else ("ours", "aria2c", "curl"):
-        if TOOLS and peer not in TOOLS:
-            continue
-        best = None
-        for _ in range(runs):
+    for _ in range(runs):
+        for peer in peers:
             out = work / f"{label}-{peer}"
             shutil.rmtree(out, ignore_errors=True)
             if server:
@@ -164,10 +164,9 @@ def run_case(label, urls, names, served, total_bytes, mode, work, runs, server=N
             shutil.rmtree(out, ignore_errors=True)
             print(f"{label:40s} {peer:7s} {wall:7.2f} s {total_bytes / MiB / wall:8.1f} MiB/s cpu {cpu:6.2f} s "
                   f"peak {peak / 1024:6.1f} MiB" + (f" served {sent / MiB:.1f} MiB" if server else ""), flush=True)
-            if best is None or wall < best[0]:
-                best = (wall, cpu, peak, sent)
-        rows[peer] = best
-    return rows
+            if peer not in rows or wall < rows[peer][0]:
+                rows[peer] = (wall, cpu, peak, sent)
+    return {peer: rows[peer] for peer in peers}
 
 
 def table(results):
