@@ -495,7 +495,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(file->segment_size));
 
-    // Part 0 becomes the target when the join works.
+    // The first part file becomes the target when the join works.
     std::int64_t first_part_left = 0;
     auto delete_parts = scope_exit([&] {
         for (std::int64_t i = first_part_left; i < segment_count_; ++i) ::DeleteFileW(PartPath(target_, i).c_str());

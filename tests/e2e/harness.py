@@ -269,6 +269,16 @@ def list_xml(files, root="update", extra=""):
     return f'<?xml version="1.0" encoding="utf-8"?><{root}>{extra}{items}</{root}>'
 
 
+def one_file_site(prefix):
+    """A fresh site folder with big.bin (300,000 random bytes) at version 2 in
+    its novamend.xml; returns the folder and the file's bytes."""
+    site = Path(tempfile.mkdtemp(prefix=prefix))
+    content = os.urandom(300_000)
+    (site / "big.bin").write_bytes(content)
+    (site / "novamend.xml").write_text(list_xml([{"path": "big.bin", "ver": "2"}]))
+    return site, content
+
+
 class Installation:
     """An installed application with its own branded updater: the
     application directory, the comparison copy and the served site."""

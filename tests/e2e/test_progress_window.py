@@ -3,13 +3,10 @@ where its controls sit on the pictures, a percent that only rises, moving
 and minimising it while a slow download runs, and its end in each mode. The
 caption and pictures come from the branding tool; a picture the window
 cannot load is left out and the update runs all the same."""
-import os
 import shutil
 import struct
-import tempfile
 import unittest
 import uuid
-from pathlib import Path
 
 import harness
 
@@ -35,10 +32,7 @@ def gif(width, height, frames, code_size=8):
 class ProgressWindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.site = Path(tempfile.mkdtemp(prefix="window-site-"))
-        cls.content = os.urandom(300_000)
-        (cls.site / "big.bin").write_bytes(cls.content)
-        (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}]))
+        cls.site, cls.content = harness.one_file_site("window-site-")
         # A list that takes a few seconds to arrive, for a window that shows only while checking.
         (cls.site / "padded.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}],
                                                               extra="<!--" + "x" * 120_000 + "-->"))

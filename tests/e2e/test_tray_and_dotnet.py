@@ -20,10 +20,7 @@ probe, records = harness.window_probe, harness.probe_records
 class TrayModeTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.site = Path(tempfile.mkdtemp(prefix="tray-site-"))
-        cls.content = os.urandom(300_000)
-        (cls.site / "big.bin").write_bytes(cls.content)
-        (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}]))
+        cls.site, cls.content = harness.one_file_site("tray-site-")
         (cls.site / "empty.xml").write_text(harness.list_xml([]))
         cls.nginx = harness.Nginx(cls.site)
 
