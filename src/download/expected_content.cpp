@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "base/hex.h"
-#include "list/list_signature.h"
 #include "services/named_lock.h"
 
 namespace nm {
 
-ExpectedContent ExpectedContentOf(DownLoadList& list, long row) {
+ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in_force) {
     ExpectedContent expected;
-    if (row < 0 || ListPublicKeySetting().empty()) return expected;
+    if (row < 0 || !list_key_in_force) return expected;
     expected.required = true;
     std::wstring path;
     {

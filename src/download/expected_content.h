@@ -14,7 +14,8 @@ struct ExpectedContent {
     cng::Sha256Digest digest{};
 };
 
-ExpectedContent ExpectedContentOf(DownLoadList& list, long row);
+// Nothing is required unless a list key is in force ("ListPublicKey").
+ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in_force);
 // The digest the signed list names for an entry path; false when it names
 // none or one that is not 64 hex digits.
 bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha256Digest& digest);

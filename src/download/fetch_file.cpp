@@ -9,6 +9,7 @@
 #include "download/finished_file.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
+#include "list/list_signature.h"
 #include "services/log.h"
 #include "services/named_lock.h"
 #include "services/process_services.h"
@@ -29,29 +30,34 @@ std::wstring FileFetcher::EntryVersion(long row) const {
 }
 
 long FilesAtOnce() { return ClampedSetting(L"threadcount", 1, 50); }
-long ConnectionsPerFile() { return ClampedSetting(L"filethread", 1, 100); }
+
+FetchSettings FetchSettings::Read() {
+    FetchSettings settings;
+    settings.connections_per_file = ClampedSetting(L"filethread", 1, 100);
+    settings.list_key_in_force = !ListPublicKeySetting().empty();
+    return settings;
+}
 
 // One download attempt through the segmented downloader: 0 on success.
 int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
                               bool no_retry) const {
     CSegmentedDownloader downloader;
-    downloader.connections = ConnectionsPerFile();
+    downloader.connections = settings_.connections_per_file;
     downloader.connect_tries = connect_tries_;
     downloader.on_file_bytes = [](std::int64_t size, std::int64_t received) {
         Services().hosts.NotifyFileBytes(size, received);
     };
-    // A failed download leaves no target behind.
-    if (!downloader.DownloadFile(url, target, no_retry, row, window)) return 1;
-    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return 0;
+    // A failed download leaves no target behind; a finished one has its
+    // attributes set to normal by the downloader.
+    return downloader.DownloadFile(url, target, no_retry, row, window) ? 0 : 1;
 }
 
-int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local,
-                       bool no_retry) const {
+int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local, bool no_retry,
+                       const std::wstring* entry_version) const {
     Settings& settings = Services().settings;
-    const std::wstring version = EntryVersion(row);
+    const std::wstring version = entry_version ? *entry_version : EntryVersion(row);
     // Signed releases: only the bytes the list names may stand as finished.
-    const ExpectedContent expected = ExpectedContentOf(list_, row);
+    const ExpectedContent expected = ExpectedContentOf(list_, row, settings_.list_key_in_force);
     auto content_refused = [&](const std::wstring& path, const std::wstring& source) {
         if (HasExpectedContent(expected, path)) return false;
         const std::wstring note = Note(expected.known ? L"sha256 mismatch[%s]" : L"no sha256[%s]", source);

@@ -13,8 +13,15 @@ namespace nm {
 
 // "threadcount": files at once, 1..50, default 8.
 long FilesAtOnce();
-// "filethread": connections per file, 1..100, default 8.
-long ConnectionsPerFile();
+
+// The settings every file of a download reads, read once: a step reads them
+// when it begins rather than for each of its files, since an unset key is
+// looked up in the file on every read.
+struct FetchSettings {
+    long connections_per_file = 8;   // "filethread", 1..100, default 8
+    bool list_key_in_force = false;  // "ListPublicKey": files must match their signed hashes
+    static FetchSettings Read();
+};
 
 class FileFetcher {
 public:
@@ -22,12 +29,15 @@ public:
     // every connection gets `connect_tries` attempts.
     // With an index of the finished files listed when the step began, an
     // entry it shows none for is not looked for on disk.
-    FileFetcher(DownLoadList& list, long connect_tries, const FinishedFileIndex* finished = nullptr)
-        : list_(list), connect_tries_(connect_tries), finished_(finished) {}
+    FileFetcher(DownLoadList& list, long connect_tries, const FetchSettings& settings,
+                const FinishedFileIndex* finished = nullptr)
+        : list_(list), connect_tries_(connect_tries), settings_(settings), finished_(finished) {}
 
     // Row -1 is the update list itself (archive first only when ListFileZip
-    // says so). 0 on success, 1 on failure.
-    int Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry) const;
+    // says so). The entry's version, when the caller holds a copy of the
+    // entry, spares reading it from the list. 0 on success, 1 on failure.
+    int Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry,
+              const std::wstring* entry_version = nullptr) const;
 
 private:
     // The version the entry of a row is fetched for ("" for the list itself).
@@ -36,6 +46,7 @@ private:
 
     DownLoadList& list_;
     long connect_tries_;
+    FetchSettings settings_;
     const FinishedFileIndex* finished_;
 };
 

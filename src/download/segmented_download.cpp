@@ -427,15 +427,11 @@ bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_FILETHREADS, RowParameter(row), 1);
-    if (size_ == 0) {
-        written.keep();
-        return true;
-    }
-    Fetcher fetcher(*file, std::move(connection));
-    if (!fetcher.Fetch({0, size_})) {
+    if (size_ > 0 && !Fetcher(*file, std::move(connection)).Fetch({0, size_})) {
         file->TakeBackProgress();
         return false;
     }
+    ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
     written.keep();
     return true;
 }
@@ -478,6 +474,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         Send(window, UM_FILESIZE, RowParameter(row), 0);
         Send(window, UM_SEGSIZE, RowParameter(row), 0);
         if (!CreateEmptyFile(target_)) return false;
+        ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
         segment_count_ = 1;
         written.keep();
         return true;
@@ -512,11 +509,11 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     // At most the connection count plus one at once, and no more than the segments.
     const std::int64_t lanes = std::min<std::int64_t>(connections + 1, segment_count_);
     if (lanes <= 1) {
-        // One connection does it all, on this thread.
-        tv::Add(tv::kRunningThreads, id_, 1);
+        // One connection does it all, on this thread; no other thread waits
+        // for it, so it is not counted in the table.
         report_threads(1);
         RunConnection(*file, 0, std::move(first));
-        report_threads(tv::Add(tv::kRunningThreads, id_, -1));
+        report_threads(0);
     } else {
         file->connection_ended.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
         for (std::int64_t lane = 0; lane < lanes && !file->Aborted(); ++lane) {

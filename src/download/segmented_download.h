@@ -20,8 +20,9 @@ public:
     CSegmentedDownloader(const CSegmentedDownloader&) = delete;
     CSegmentedDownloader& operator=(const CSegmentedDownloader&) = delete;
 
-    // True when the target holds exactly the remote size. A no-retry call, or
-    // fewer than two connections, fetches over one connection on this thread.
+    // True when the target holds exactly the remote size, its attributes set
+    // to normal. A no-retry call, or fewer than two connections, fetches over
+    // one connection on this thread.
     bool DownloadFile(const std::wstring& url, const std::wstring& target, bool no_retry, int row, HWND window);
     // Called from another thread: the download's connections stop at their
     // next block and DownloadFile fails.

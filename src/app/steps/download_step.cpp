@@ -73,7 +73,7 @@ std::wstring WorkDirectory() {
     return app.list.temporary_directory.empty() ? app.settings.ListWorkDirectory() : app.list.temporary_directory;
 }
 
-void FileWorker(HWND window, long index, const FinishedFileIndex& finished) {
+void FileWorker(HWND window, long index, const FetchSettings& settings, const FinishedFileIndex& finished) {
     CUpdateApp& app = theApp();
     const updatefileinfo entry = TakeEntryForFetch(app.list, index);
     if (!CarriesFile(entry)) {
@@ -86,8 +86,8 @@ void FileWorker(HWND window, long index, const FinishedFileIndex& finished) {
     // check refuses paths that would climb out of it.
     const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
     const std::wstring local = staged ? text::CollapseSeparators(WorkDirectory() + L"\\" + *staged) : L"";
-    if (!staged ||
-        FileFetcher(app.list, app.connection_try_count, &finished).Fetch(window, index, url, local, false) != 0) {
+    if (!staged || FileFetcher(app.list, app.connection_try_count, settings, &finished)
+                           .Fetch(window, index, url, local, false, &entry.ver) != 0) {
         {
             std::lock_guard guard(error_lock);
             error_list.push_back(index);
@@ -132,14 +132,15 @@ void DownloadStep(HWND window) {
 
     const long start_count = done_count;
     const long files_at_once = FilesAtOnce();
+    const FetchSettings settings = FetchSettings::Read();
     // Shared by the file threads, and kept alive by each until it ends.
     const auto finished = std::make_shared<const FinishedFileIndex>(WorkDirectory());
     for (size_t position = 0; position < work.size(); ++position) {
         ++running_count;
         RefreshStatus(window);
         const long index = work[position];
-        const bool started = StartDetached([window, index, finished] {
-            FileWorker(window, index, *finished);
+        const bool started = StartDetached([window, index, settings, finished] {
+            FileWorker(window, index, settings, *finished);
             --running_count;
             RefreshStatus(window);
             ::SetEvent(FileEnded());
@@ -167,7 +168,8 @@ void DownloadStep(HWND window) {
 
 int FetchFile(HWND window, long row, const std::wstring& url, const std::wstring& local, bool no_retry) {
     CUpdateApp& app = theApp();
-    return FileFetcher(app.list, app.connection_try_count).Fetch(window, row, url, local, no_retry);
+    return FileFetcher(app.list, app.connection_try_count, FetchSettings::Read())
+        .Fetch(window, row, url, local, no_retry);
 }
 
 }  // namespace nm
