@@ -16,10 +16,16 @@ server, the body bytes it sent, with ratios to each peer, written to
 docs/benchmarks.md between the download markers. On a busy machine, --runs N
 keeps each tool's fastest of N runs.
 
-    python3 bench/downloads.py [--quick] [--cases 1,2,3,4,5] [--runs N]
+    python3 bench/downloads.py [--quick] [--cases 1,2,3,4,5] [--runs N] [--work DIR]
 
-A quick run, or a run of some cases, prints its table and leaves the
-document alone.
+The files lie in the Wine prefix's drive, on this machine's disk, unless
+--work names another folder (/dev/shm keeps them in memory, which takes the
+disk out of the comparison).
+
+A quick run, a run of some cases or one with --work prints its table and
+leaves the document alone. On this machine's disk, start it a few minutes
+after anything deleted many files (the test suite, an earlier run), for the
+reason `retire` gives.
 """
 import argparse
 import hashlib
@@ -135,6 +141,17 @@ def curl(urls, out_dir):
     return measured(args)
 
 
+def retire(out, work):
+    """Moves a run's fetched files out of the way, to be deleted when the
+    benchmark ends. Deleting thousands of files in the middle of the run would
+    slow down every tool that creates files after it: on an ext4 volume
+    without a journal (this machine's disk) a new file skips over every inode
+    freed in the last minutes, one check each."""
+    retired = work / "retired"
+    retired.mkdir(exist_ok=True)
+    out.rename(retired / f"{len(list(retired.iterdir()))}")
+
+
 def run_case(label, urls, names, served, total_bytes, mode, work, runs, server=None, retries=False):
     """Each tool `runs` times, the tools taking turns round by round, so that
     a machine that slows down or speeds up over minutes weighs on all of them
@@ -161,7 +178,10 @@ def run_case(label, urls, names, served, total_bytes, mode, work, runs, server=N
             got = list(digest_tree(out, fetched).values())
             assert got == list(digest_tree(served, names).values()), f"{peer} fetched wrong bytes in {label}"
             sent = server.stats()["body_bytes"] if server else None
-            shutil.rmtree(out, ignore_errors=True)
+            if len(names) > 1:
+                retire(out, work)
+            else:
+                shutil.rmtree(out, ignore_errors=True)
             print(f"{label:40s} {peer:7s} {wall:7.2f} s {total_bytes / MiB / wall:8.1f} MiB/s cpu {cpu:6.2f} s "
                   f"peak {peak / 1024:6.1f} MiB" + (f" served {sent / MiB:.1f} MiB" if server else ""), flush=True)
             if peer not in rows or wall < rows[peer][0]:
@@ -189,13 +209,15 @@ def main():
     parser.add_argument("--cases", default="1,2,3,4,5", help="which cases to run, for trying the script")
     parser.add_argument("--runs", type=int, default=1, help="runs of each tool; the fastest stands")
     parser.add_argument("--tools", default="", help="only these tools (ours,aria2c,curl), for trying changes")
+    parser.add_argument("--work", default="", help="folder for the served and fetched files (default: in the "
+                        "Wine prefix's drive); /dev/shm keeps them in memory")
     args = parser.parse_args()
     global TOOLS
     TOOLS = set(filter(None, args.tools.split(",")))
     cases = {int(c) for c in args.cases.split(",")}
     scale = 8 if args.quick else 1
 
-    work = harness.DRIVE_C / "bench-downloads"
+    work = Path(args.work) / "novamend-bench-downloads" if args.work else harness.DRIVE_C / "bench-downloads"
     shutil.rmtree(work, ignore_errors=True)
     site = work / "site"
     big = 256 * MiB // scale
@@ -251,7 +273,7 @@ def main():
             flaky_server.stop()
     shutil.rmtree(work, ignore_errors=True)
 
-    if args.quick or cases != {1, 2, 3, 4, 5} or TOOLS:
+    if args.quick or cases != {1, 2, 3, 4, 5} or TOOLS or args.work:
         # Only a full run of every case stands in the document.
         print(table(results))
         return
