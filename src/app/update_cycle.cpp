@@ -61,8 +61,12 @@ ProgressDialogActions DialogActions() {
 bool WaitForHost(HWND host) {
     if (!host) return true;
     for (;;) {
+        // The pause is read before the look for a closed host: a host window
+        // that closes between the two shows no pause any more, and must count
+        // as gone, not as a host that lets the cycle go on.
+        const bool paused = HostIsPaused();
         if (HostAskedToExitAndIsGone()) return false;
-        if (!HostIsPaused()) return true;
+        if (!paused) return true;
         ::Sleep(100);
     }
 }
