@@ -139,7 +139,7 @@ void DownloadStep(HWND window) {
         ++running_count;
         RefreshStatus(window);
         const long index = work[position];
-        const bool started = StartDetached([window, index, settings, finished] {
+        const bool started = StartOnReusedThread([window, index, settings, finished] {
             FileWorker(window, index, settings, *finished);
             --running_count;
             RefreshStatus(window);
