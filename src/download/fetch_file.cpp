@@ -40,8 +40,9 @@ FetchSettings FetchSettings::Read() {
 
 // One download attempt through the segmented downloader: 0 on success.
 int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
-                              bool no_retry) const {
+                              bool no_retry, const std::wstring& complete_path) const {
     CSegmentedDownloader downloader;
+    downloader.complete_path = complete_path;
     downloader.connections = settings_.connections_per_file;
     downloader.connect_tries = connect_tries_;
     downloader.on_file_bytes = [](std::int64_t size, std::int64_t received) {
@@ -93,15 +94,18 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
     for (int attempt = 0; attempt < 2; ++attempt, archive = !archive) {
         const std::wstring source = archive ? url + L"._.zip" : url;
         const std::wstring destination = archive ? archive_path : local;
-        if (DownloadOnce(window, row, source, destination, no_retry) != 0) {
+        // An entry's plain file goes straight to its finished name.
+        const bool straight_to_finished = !archive && row >= 0;
+        const std::wstring fetched = straight_to_finished ? FinishedPath(local) : destination;
+        if (DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"") != 0) {
             AppendEntryMessage(list_, row, Note(L"error[%s]", source));
             continue;
         }
         if (row < 0) settings.Write(L"Novamend", L"ListFileZip", archive ? L"1" : L"0");
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
         if (!archive) {
-            if (content_refused(local, source)) continue;
-            return row < 0 || MarkFinished(local, version, EarlierNote::Absent) ? 0 : 1;
+            if (content_refused(fetched, source)) continue;
+            return row < 0 || NoteFinishedVersion(local, version) ? 0 : 1;
         }
         if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
             // The archive stays as it is; there is no plain file to mark.

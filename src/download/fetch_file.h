@@ -42,7 +42,9 @@ public:
 private:
     // The version the entry of a row is fetched for ("" for the list itself).
     std::wstring EntryVersion(long row) const;
-    int DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry) const;
+    // complete_path: where the finished download goes, when not the target.
+    int DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry,
+                     const std::wstring& complete_path) const;
 
     DownLoadList& list_;
     long connect_tries_;

@@ -48,6 +48,10 @@ bool MarkFinished(const std::wstring& local_path, const std::wstring& version, E
         files::Delete(local_path);
         return false;
     }
+    return NoteFinishedVersion(local_path, version);
+}
+
+bool NoteFinishedVersion(const std::wstring& local_path, const std::wstring& version) {
     const std::wstring note = FinishedVersionNote(local_path);
     const std::string text = text::ToUtf8(version);
     if (files::WriteAll(note, text)) return true;

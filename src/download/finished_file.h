@@ -26,6 +26,9 @@ bool IsFinishedFor(const std::wstring& local_path, const std::wstring& version);
 enum class EarlierNote { Possible, Absent };
 bool MarkFinished(const std::wstring& local_path, const std::wstring& version,
                   EarlierNote earlier_note = EarlierNote::Possible);
+// The note alone, for a file fetched straight to its finished name where no
+// note was. False when it could not be written.
+bool NoteFinishedVersion(const std::wstring& local_path, const std::wstring& version);
 // Removes a finished file and its note; the note goes first, so none is
 // ever left without its file.
 void DiscardFinished(const std::wstring& local_path);

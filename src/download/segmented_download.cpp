@@ -48,6 +48,7 @@ std::wstring PartPath(const std::wstring& target, std::int64_t index) {
 struct FileTransfer {
     std::wstring url;
     std::wstring target;
+    std::wstring complete;  // where the joined file goes
     int file_id = 0;
     int row = -1;
     HWND window = nullptr;
@@ -343,16 +344,24 @@ bool CreateEmptyFile(const std::wstring& path) {
                                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
-// The parts in order into the target: the first part becomes the target,
-// the others are appended to it. A part that does not hold exactly its
-// segment fails the join. Returns the target's length, -1 on failure.
+// Moves a downloaded file to where it is kept. A name the caller chose may be
+// held a moment by another process (a scanner) and is retried, as the
+// caller's own rename to it always was.
+bool MoveIntoPlace(const std::wstring& from, const std::wstring& to, bool retry_while_held) {
+    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    return retry_while_held && files::ReplaceWithRetries(from, to);
+}
+
+// The parts in order into the complete file: the first part becomes it, the
+// others are appended to it. A part that does not hold exactly its segment
+// fails the join. Returns the complete file's length, -1 on failure.
 std::int64_t JoinParts(const FileTransfer& file) {
     for (std::int64_t i = 0; i < file.segment_count; ++i)
         if (files::Size(PartPath(file.target, i)) != transfer::SegmentLength(file.size, file.segment_size, i))
             return -1;
-    if (!::MoveFileExW(PartPath(file.target, 0).c_str(), file.target.c_str(), MOVEFILE_REPLACE_EXISTING)) return -1;
-    if (file.segment_count == 1) return files::Size(file.target);
-    unique_hfile out(::CreateFileW(file.target.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    if (!MoveIntoPlace(PartPath(file.target, 0), file.complete, file.complete != file.target)) return -1;
+    if (file.segment_count == 1) return files::Size(file.complete);
+    unique_hfile out(::CreateFileW(file.complete.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out || !::SetFilePointerEx(out.get(), LARGE_INTEGER{}, nullptr, FILE_END)) return -1;
     std::vector<char> buffer(1024 * 1024);
@@ -384,6 +393,7 @@ std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader
     auto file = std::make_shared<FileTransfer>();
     file->url = downloader.url();
     file->target = downloader.target();
+    file->complete = downloader.CompletePath();
     file->file_id = downloader.id();
     file->row = row;
     file->window = window;
@@ -432,6 +442,7 @@ bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
         return false;
     }
     ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (CompletePath() != target_ && !MoveIntoPlace(target_, CompletePath(), true)) return false;
     written.keep();
     return true;
 }
@@ -468,13 +479,13 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     // Nothing was made for a file that is not there. (Under Wine every look
     // for a name that does not exist reads the whole folder.)
     if (!Found(answer)) return false;
-    remove_unless_kept written(target_);
+    remove_unless_kept written(CompletePath());
     size_ = answer.size;
     if (answer.kind == transfer::FirstAnswerKind::Empty) {
         Send(window, UM_FILESIZE, RowParameter(row), 0);
         Send(window, UM_SEGSIZE, RowParameter(row), 0);
-        if (!CreateEmptyFile(target_)) return false;
-        ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!CreateEmptyFile(CompletePath())) return false;
+        ::SetFileAttributesW(CompletePath().c_str(), FILE_ATTRIBUTE_NORMAL);
         segment_count_ = 1;
         written.keep();
         return true;
@@ -554,7 +565,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         file->TakeBackProgress();
         return false;
     }
-    ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(CompletePath().c_str(), FILE_ATTRIBUTE_NORMAL);
     Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size_));
     written.keep();
     return true;

@@ -20,8 +20,8 @@ public:
     CSegmentedDownloader(const CSegmentedDownloader&) = delete;
     CSegmentedDownloader& operator=(const CSegmentedDownloader&) = delete;
 
-    // True when the target holds exactly the remote size, its attributes set
-    // to normal. A no-retry call, or fewer than two connections, fetches over
+    // True when the target (or `complete_path`, when set) holds exactly the
+    // remote size, its attributes set to normal. A no-retry call, or fewer than two connections, fetches over
     // one connection on this thread.
     bool DownloadFile(const std::wstring& url, const std::wstring& target, bool no_retry, int row, HWND window);
     // Called from another thread: the download's connections stop at their
@@ -33,6 +33,7 @@ public:
     std::int64_t segment_count() const { return segment_count_; }
     const std::wstring& url() const { return url_; }
     const std::wstring& target() const { return target_; }
+    const std::wstring& CompletePath() const { return complete_path.empty() ? target_ : complete_path; }
 
     // Connections per file: 8 unless the caller changes it.
     int connections = 8;
@@ -42,6 +43,10 @@ public:
     // Told the file's size and bytes received after every block, besides the
     // window's own messages (the host windows follow downloads this way).
     std::function<void(std::int64_t size, std::int64_t received)> on_file_bytes;
+    // Where the complete file is put when that is not the target itself; the
+    // part files keep the target's name. A caller that would rename the file
+    // at once spares the file system one new name this way.
+    std::wstring complete_path;
 
 private:
     bool DownloadSingle(bool no_retry, int row, HWND window);
