@@ -2,24 +2,53 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "base/file_ops.h"
 #include "base/text.h"
+#include "base/unique_handle.h"
+#include "download/version_journal.h"
 
 namespace nm {
 
 namespace {
 constexpr wchar_t kNoteSuffix[] = L"_.__ver";
 constexpr wchar_t kNoteFolder[] = L"__versions4novamend";
+constexpr wchar_t kJournalName[] = L"journal";
 // A version text is short; a larger note is not one of ours.
 constexpr std::int64_t kLargestNote = 64 * 1024;
+// Some thousand records per cycle; a journal beyond this is not one of ours,
+// and its files count as fetched for no known version.
+constexpr std::int64_t kLargestJournal = 64 * 1024 * 1024;
 
 size_t LeafStart(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
+std::wstring Leaf(const std::wstring& path) { return path.substr(LeafStart(path)); }
+
 // Where builds before the notes' own folder left them: beside the file.
 std::wstring NoteBesideFile(const std::wstring& local_path) { return local_path + kNoteSuffix; }
+
+// One write at the journal's end: appends of several threads or processes
+// never interleave within a record.
+bool AppendToJournal(const std::wstring& local_path, std::optional<std::wstring_view> version) {
+    const std::string record = version_journal::Record(Leaf(local_path), version);
+    const std::wstring journal = VersionJournal(local_path);
+    auto append = [&] {
+        unique_hfile file(::CreateFileW(journal.c_str(), FILE_APPEND_DATA,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        return file && ::WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
+               written == record.size();
+    };
+    if (append()) return true;
+    // The folder's first record makes the notes' folder.
+    ::CreateDirectoryW(VersionNoteFolder(local_path).c_str(), nullptr);
+    return append();
+}
 }  // namespace
 
 std::wstring FinishedPath(const std::wstring& local_path) { return local_path + L"_"; }
@@ -28,21 +57,32 @@ std::wstring VersionNoteFolder(const std::wstring& local_path) {
     return local_path.substr(0, LeafStart(local_path)) + kNoteFolder;
 }
 
+std::wstring VersionJournal(const std::wstring& local_path) {
+    return VersionNoteFolder(local_path) + L"\\" + kJournalName;
+}
+
 std::wstring FinishedVersionNote(const std::wstring& local_path) {
-    return VersionNoteFolder(local_path) + L"\\" + local_path.substr(LeafStart(local_path)) + kNoteSuffix;
+    return VersionNoteFolder(local_path) + L"\\" + Leaf(local_path) + kNoteSuffix;
 }
 
 bool IsFinishedFor(const std::wstring& local_path, const std::wstring& version) {
     if (!files::Exists(FinishedPath(local_path))) return false;
+    std::string journal;
+    if (files::ReadAll(VersionJournal(local_path), journal, kLargestJournal)) {
+        const version_journal::Lookup noted = version_journal::Find(journal, Leaf(local_path));
+        if (noted.noted == version_journal::Noted::Version)
+            return noted.encoded_version == version_journal::EncodeVersion(version);
+        if (noted.noted == version_journal::Noted::Forgotten) return false;
+    }
     std::string noted;
     return files::ReadAll(FinishedVersionNote(local_path), noted, kLargestNote) &&
            text::FromUtf8(noted) == version;
 }
 
 bool MarkFinished(const std::wstring& local_path, const std::wstring& version, EarlierNote earlier_note) {
-    // An older note goes first, the new one last: a finished file without a
-    // note counts as unknown and is fetched again.
-    if (earlier_note == EarlierNote::Possible) files::Delete(FinishedVersionNote(local_path));
+    // An older version is forgotten first, the new one noted last: a finished
+    // file with no version noted counts as unknown and is fetched again.
+    if (earlier_note == EarlierNote::Possible) AppendToJournal(local_path, std::nullopt);
     // A file that could not take the finished name is not left half-marked.
     if (!files::Exists(local_path) || !files::ReplaceWithRetries(local_path, FinishedPath(local_path))) {
         files::Delete(local_path);
@@ -52,18 +92,20 @@ bool MarkFinished(const std::wstring& local_path, const std::wstring& version, E
 }
 
 bool NoteFinishedVersion(const std::wstring& local_path, const std::wstring& version) {
-    const std::wstring note = FinishedVersionNote(local_path);
-    const std::string text = text::ToUtf8(version);
-    if (files::WriteAll(note, text)) return true;
-    // The folder's first note makes the notes' folder.
-    ::CreateDirectoryW(VersionNoteFolder(local_path).c_str(), nullptr);
-    return files::WriteAll(note, text);
+    return AppendToJournal(local_path, version);
 }
 
 void DiscardFinished(const std::wstring& local_path) {
+    AppendToJournal(local_path, std::nullopt);
     files::Delete(FinishedVersionNote(local_path));
     files::Delete(NoteBesideFile(local_path));
     files::Delete(FinishedPath(local_path));
+}
+
+void RemoveVersionNotes(const std::wstring& local_path) {
+    files::Delete(FinishedVersionNote(local_path));
+    files::Delete(VersionJournal(local_path));
+    ::RemoveDirectoryW(VersionNoteFolder(local_path).c_str());
 }
 
 FinishedFileIndex::FinishedFileIndex(const std::wstring& work_directory)

@@ -17,7 +17,8 @@ TEST(FinishedFiles, NotesLieApartAndTheStepsListingFindsWhatALookWould) {
     ASSERT_TRUE(MarkFinished(local, L"2"));
     EXPECT_TRUE(IsFinishedFor(local, L"2"));
     EXPECT_FALSE(IsFinishedFor(local, L"3"));
-    EXPECT_EQ(work.Read(L"Sub\\__versions4novamend\\Tool.dll_.__ver"), "2");
+    ASSERT_TRUE(NoteFinishedVersion(work.File(L"Sub\\Other.dll"), L"5"));
+    EXPECT_EQ(work.Read(L"Sub\\__versions4novamend\\journal"), "\nTool.dll\t%\t\nTool.dll\t2\t\nOther.dll\t5\t");
     // Only the finished file lies beside the others.
     std::vector<std::wstring> beside;
     files::ForEachEntry(work.File(L"Sub"), [&](const files::FolderEntry& e) { beside.push_back(e.name); });
@@ -30,12 +31,18 @@ TEST(FinishedFiles, NotesLieApartAndTheStepsListingFindsWhatALookWould) {
     EXPECT_TRUE(index.MayHold(L"C:\\elsewhere\\Other.dll"));  // not listed: looked for
     EXPECT_FALSE(FinishedFileIndex(work.File(L"not made yet")).MayHold(work.File(L"not made yet\\a.dll")));
 
-    // A note an earlier build left beside the file goes with it.
+    // Notes of earlier builds count where the journal names nothing, and go
+    // with the file.
+    work.Write(L"Sub\\Third.dll_", "old");
+    work.Write(L"Sub\\__versions4novamend\\Third.dll_.__ver", "4");
+    EXPECT_TRUE(IsFinishedFor(work.File(L"Sub\\Third.dll"), L"4"));
     work.Write(L"Sub\\Tool.dll_.__ver", "1");
     DiscardFinished(local);
     EXPECT_FALSE(files::Exists(FinishedPath(local)));
     EXPECT_FALSE(files::Exists(FinishedVersionNote(local)));
     EXPECT_FALSE(files::Exists(local + L"_.__ver"));
+    work.Write(L"Sub\\Tool.dll_", "bytes");  // its version was forgotten with it
+    EXPECT_FALSE(IsFinishedFor(local, L"2"));
 }
 
 }  // namespace

@@ -150,8 +150,7 @@ private:
             const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
             if (!IsFileEntry(entry) || !staged) continue;
             const std::wstring local = text::CollapseSeparators(work_directory_ + L"\\" + *staged);
-            files::Delete(FinishedVersionNote(local));
-            ::RemoveDirectoryW(VersionNoteFolder(local).c_str());  // once its last note is gone
+            RemoveVersionNotes(local);
             ::MoveFileW(FinishedPath(local).c_str(), local.c_str());
         }
         MoveTree(work_directory_, text::CollapseSeparators(application_directory_));
