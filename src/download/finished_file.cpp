@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <optional>
 
 #include "base/file_ops.h"
@@ -31,11 +32,15 @@ std::wstring Leaf(const std::wstring& path) { return path.substr(LeafStart(path)
 // Where builds before the notes' own folder left them: beside the file.
 std::wstring NoteBesideFile(const std::wstring& local_path) { return local_path + kNoteSuffix; }
 
-// One write at the journal's end: appends of several threads or processes
-// never interleave within a record.
+// One write at the journal's end. Under Wine two threads appending at once
+// can both write at the same end and one record is lost, so the process's
+// appends take turns.
+std::mutex journal_appends;
+
 bool AppendToJournal(const std::wstring& local_path, std::optional<std::wstring_view> version) {
     const std::string record = version_journal::Record(Leaf(local_path), version);
     const std::wstring journal = VersionJournal(local_path);
+    std::lock_guard turn(journal_appends);
     auto append = [&] {
         unique_hfile file(::CreateFileW(journal.c_str(), FILE_APPEND_DATA,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "base/file_ops.h"
+#include "download/version_journal.h"
 #include "scratch_directory.h"
 
 namespace nm {
@@ -43,6 +45,23 @@ TEST(FinishedFiles, NotesLieApartAndTheStepsListingFindsWhatALookWould) {
     EXPECT_FALSE(files::Exists(local + L"_.__ver"));
     work.Write(L"Sub\\Tool.dll_", "bytes");  // its version was forgotten with it
     EXPECT_FALSE(IsFinishedFor(local, L"2"));
+}
+
+TEST(FinishedFiles, NoVersionIsLostWhenEightThreadsNoteAtOnce) {
+    ScratchDirectory work(L"journal");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i)
+                NoteFinishedVersion(work.File(L"f" + std::to_wstring(t * 1000 + i)), std::to_wstring(i));
+        });
+    for (std::thread& thread : threads) thread.join();
+    std::string journal;
+    ASSERT_TRUE(files::ReadAll(VersionJournal(work.File(L"f0")), journal, 1 << 20));
+    for (int t = 0; t < 8; ++t)
+        for (int i = 0; i < 200; ++i)
+            EXPECT_EQ(version_journal::Find(journal, L"f" + std::to_wstring(t * 1000 + i)).encoded_version,
+                      std::to_string(i));
 }
 
 }  // namespace
