@@ -21,8 +21,10 @@ namespace tv = thread_values;
 using transfer::ByteRange;
 
 // WinINet is read in large pieces (a 1 KiB read costs about as much as a
-// 64 KiB one); progress is still counted per 1024-byte block.
-constexpr DWORD kNetworkBuffer = 64 * 1024;
+// 64 KiB one, and under Wine each read of the socket is a round trip to the
+// server); progress is still counted per 1024-byte block. Larger buffers no
+// longer come from the heap's free blocks: each would be new pages.
+constexpr DWORD kNetworkBuffer = 256 * 1024;
 constexpr int kEmptyReadsBeforeReconnect = 4;
 
 void Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
