@@ -214,13 +214,18 @@ private:
 class Fetcher {
 public:
     Fetcher(FileTransfer& file, Connection connection)
-        : file_(file), connection_(std::move(connection)), writer_(file), buffer_(kNetworkBuffer) {}
+        : file_(file), connection_(std::move(connection)), writer_(file) {}
 
     // The bytes [range.first, range.end) of the file, reconnecting at the
     // byte where a connection broke; an open request is taken to be the one
     // for them. False, with the file's abort mark set, when they cannot be
     // had.
     bool Fetch(ByteRange range) {
+        // No larger a buffer than the range: for a small file a full one
+        // would be fresh pages to clear, every file.
+        const std::int64_t buffer_size =
+            std::clamp<std::int64_t>(range.end - range.first, transfer::kBlockSize, kNetworkBuffer);
+        if (static_cast<std::int64_t>(buffer_.size()) < buffer_size) buffer_.resize(static_cast<size_t>(buffer_size));
         std::int64_t position = range.first;
         std::int64_t counted = position / transfer::kBlockSize * transfer::kBlockSize;
         const long allowed_attempts = transfer::ConnectionAttempts(file_.connect_tries);
