@@ -1,6 +1,7 @@
 #include "download/fetch_file.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "base/file_ops.h"
 #include "base/text.h"
@@ -40,9 +41,12 @@ FetchSettings FetchSettings::Read() {
 
 // One download attempt through the segmented downloader: 0 on success.
 int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
-                              bool no_retry, const std::wstring& complete_path) const {
+                              bool no_retry, const std::wstring& complete_path, FirstRequestAhead* ahead,
+                              std::function<void(bool found)> on_first_answer) const {
     CSegmentedDownloader downloader;
     downloader.complete_path = complete_path;
+    downloader.ahead = ahead;
+    downloader.on_first_answer = std::move(on_first_answer);
     downloader.connections = settings_.connections_per_file;
     downloader.connect_tries = connect_tries_;
     downloader.on_file_bytes = [](std::int64_t size, std::int64_t received) {
@@ -91,13 +95,24 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
 
     bool archive = row >= 0 || settings.ReadSwitch(L"Novamend", L"ListFileZip", L"0");
     const std::wstring archive_path = local + L"._.zip";
+    // The archive's answer still decides; the plain file's merely need not
+    // wait for it.
+    std::optional<FirstRequestAhead> plain_ahead;
+    if (archive && archives_ && archives_->ExpectMissing() && !no_retry && settings_.connections_per_file >= 2)
+        plain_ahead.emplace(url, connect_tries_);
+    auto archive_answered = [&](bool found) {
+        if (archives_) archives_->Saw(found);
+        if (found) plain_ahead.reset();
+    };
     for (int attempt = 0; attempt < 2; ++attempt, archive = !archive) {
         const std::wstring source = archive ? url + L"._.zip" : url;
         const std::wstring destination = archive ? archive_path : local;
         // An entry's plain file goes straight to its finished name.
         const bool straight_to_finished = !archive && row >= 0;
         const std::wstring fetched = straight_to_finished ? FinishedPath(local) : destination;
-        if (DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"") != 0) {
+        if (DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"",
+                         archive || !plain_ahead ? nullptr : &*plain_ahead,
+                         archive ? std::function<void(bool)>(archive_answered) : nullptr) != 0) {
             AppendEntryMessage(list_, row, Note(L"error[%s]", source));
             continue;
         }

@@ -4,9 +4,12 @@
 // file marked by a trailing "_" so that no later pass or run fetches it again.
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 
 #include "download/finished_file.h"
+#include "download/segmented_download.h"
 #include "list/download_list.h"
 
 namespace nm {
@@ -23,15 +26,29 @@ struct FetchSettings {
     static FetchSettings Read();
 };
 
+// What a step has learnt of the server's archive variants. After an archive
+// was missing, the next file's plain file is asked for while its archive is,
+// not after it: most servers keep no archives, and every request is a wait
+// for the server. A found archive stops that until the next one is missing.
+class ArchiveOutlook {
+public:
+    bool ExpectMissing() const { return last_missing_; }
+    void Saw(bool found) { last_missing_ = !found; }
+
+private:
+    std::atomic<bool> last_missing_{false};
+};
+
 class FileFetcher {
 public:
     // Each attempt's outcome is noted in the entry's message text of `list`;
     // every connection gets `connect_tries` attempts.
     // With an index of the finished files listed when the step began, an
-    // entry it shows none for is not looked for on disk.
+    // entry it shows none for is not looked for on disk. With the step's
+    // outlook on archives, a plain file may be asked for early.
     FileFetcher(DownLoadList& list, long connect_tries, const FetchSettings& settings,
-                const FinishedFileIndex* finished = nullptr)
-        : list_(list), connect_tries_(connect_tries), settings_(settings), finished_(finished) {}
+                const FinishedFileIndex* finished = nullptr, ArchiveOutlook* archives = nullptr)
+        : list_(list), connect_tries_(connect_tries), settings_(settings), finished_(finished), archives_(archives) {}
 
     // Row -1 is the update list itself (archive first only when ListFileZip
     // says so). The entry's version, when the caller holds a copy of the
@@ -42,14 +59,17 @@ public:
 private:
     // The version the entry of a row is fetched for ("" for the list itself).
     std::wstring EntryVersion(long row) const;
-    // complete_path: where the finished download goes, when not the target.
+    // complete_path: where the finished download goes, when not the target;
+    // ahead: its first request, when already asked.
     int DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry,
-                     const std::wstring& complete_path) const;
+                     const std::wstring& complete_path, FirstRequestAhead* ahead,
+                     std::function<void(bool found)> on_first_answer) const;
 
     DownLoadList& list_;
     long connect_tries_;
     FetchSettings settings_;
     const FinishedFileIndex* finished_;
+    ArchiveOutlook* archives_;
 };
 
 }  // namespace nm

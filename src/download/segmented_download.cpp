@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
+#include "base/threads.h"
 #include "base/unique_handle.h"
 #include "base/url_text.h"
 #include "download/http_session.h"
@@ -412,7 +414,98 @@ std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader
 bool Found(const transfer::FirstAnswer& answer) {
     return answer.kind != transfer::FirstAnswerKind::NotFound && answer.kind != transfer::FirstAnswerKind::Failed;
 }
+
+bool HasBody(const transfer::FirstAnswer& answer) {
+    return answer.kind == transfer::FirstAnswerKind::Ranged || answer.kind == transfer::FirstAnswerKind::WholeBody;
+}
 }  // namespace
+
+// A first request and its answer, with the connection that holds the body.
+struct FirstContact {
+    bool asked = false;
+    std::wstring url;  // the address that answered (maybe the percent-encoded one)
+    Connection connection;
+    transfer::FirstAnswer answer;
+};
+
+namespace {
+// The first request asks for the file's first bytes and learns its size from
+// the answer. A missing file is not asked for again; the percent-encoded
+// address is the second chance.
+FirstContact AskForFile(const std::wstring& url, long connect_tries) {
+    FirstContact contact;
+    contact.asked = true;
+    contact.url = url;
+    transfer::FirstAnswer& answer = contact.answer;
+    const long tries = transfer::ConnectionAttempts(connect_tries);
+    for (long attempt = 0; attempt < tries && !Found(answer); ++attempt) {
+        answer = AskFirst(contact.connection, url);
+        if (Found(answer)) break;
+        const bool missing = answer.kind == transfer::FirstAnswerKind::NotFound;
+        const std::wstring encoded = PercentEncode(url);
+        if (encoded == url) {
+            if (missing) break;
+            continue;
+        }
+        const transfer::FirstAnswer encoded_answer = AskFirst(contact.connection, encoded);
+        if (Found(encoded_answer)) {
+            contact.url = encoded;
+            answer = encoded_answer;
+            break;
+        }
+        if (missing && encoded_answer.kind == transfer::FirstAnswerKind::NotFound) break;
+    }
+    return contact;
+}
+
+// A body nobody will read: its socket is not worth keeping.
+void LetGo(FirstContact& contact) {
+    if (HasBody(contact.answer)) contact.connection.Drop();
+}
+}  // namespace
+
+struct FirstRequestAhead::State {
+    std::mutex lock;
+    std::condition_variable answered;
+    bool done = false;
+    bool abandoned = false;
+    FirstContact contact;  // not asked when its thread could not start
+};
+
+FirstRequestAhead::FirstRequestAhead(const std::wstring& url, long connect_tries)
+    : state_(std::make_shared<State>()), url_(url) {
+    // The thread holds the state: its answer may come after everyone here
+    // has lost interest, and is then let go.
+    const bool started = StartOnReusedThread([state = state_, url, connect_tries] {
+        FirstContact contact = AskForFile(url, connect_tries);
+        std::unique_lock guard(state->lock);
+        if (state->abandoned) {
+            guard.unlock();
+            LetGo(contact);
+            return;
+        }
+        state->contact = std::move(contact);
+        state->done = true;
+        state->answered.notify_all();
+    });
+    if (!started) state_->done = true;
+}
+
+FirstRequestAhead::~FirstRequestAhead() {
+    FirstContact unused;
+    {
+        std::lock_guard guard(state_->lock);
+        state_->abandoned = true;
+        if (state_->done) unused = std::move(state_->contact);
+    }
+    LetGo(unused);
+}
+
+FirstContact FirstRequestAhead::Take() {
+    std::unique_lock guard(state_->lock);
+    state_->answered.wait(guard, [&] { return state_->done; });
+    return std::move(state_->contact);
+}
 
 CSegmentedDownloader::CSegmentedDownloader()
     : id_(static_cast<int>(tv::Add(tv::kLastFileId, 0, 1))) {}
@@ -460,29 +553,14 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     target_ = target;
     if (connections < 2 || no_retry) return DownloadSingle(no_retry, row, window);
 
-    // The first request asks for the file's first bytes and learns its size
-    // from the answer. A missing file is not asked for again; the
-    // percent-encoded address is the second chance.
-    Connection first;
-    transfer::FirstAnswer answer;
-    const long tries = transfer::ConnectionAttempts(connect_tries);
-    for (long attempt = 0; attempt < tries && !Found(answer); ++attempt) {
-        answer = AskFirst(first, url_);
-        if (Found(answer)) break;
-        const bool missing = answer.kind == transfer::FirstAnswerKind::NotFound;
-        const std::wstring encoded = PercentEncode(url_);
-        if (encoded == url_) {
-            if (missing) break;
-            continue;
-        }
-        const transfer::FirstAnswer encoded_answer = AskFirst(first, encoded);
-        if (Found(encoded_answer)) {
-            url_ = encoded;
-            answer = encoded_answer;
-            break;
-        }
-        if (missing && encoded_answer.kind == transfer::FirstAnswerKind::NotFound) break;
-    }
+    FirstContact contact;
+    if (ahead && ahead->url() == url_) contact = ahead->Take();
+    if (!contact.asked) contact = AskForFile(url_, connect_tries);
+    url_ = contact.url;
+    Connection first = std::move(contact.connection);
+    const transfer::FirstAnswer answer = contact.answer;
+    if (on_first_answer && (Found(answer) || answer.kind == transfer::FirstAnswerKind::NotFound))
+        on_first_answer(Found(answer));
     // Nothing was made for a file that is not there. (Under Wine every look
     // for a name that does not exist reads the whole folder.)
     if (!Found(answer)) return false;

@@ -8,11 +8,36 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "services/window_messages.h"
 
 namespace nm {
+
+struct FirstContact;
+
+// The first request of a download, asked on a thread of its own before the
+// download needs it, so that its wait for the server overlaps another one
+// (the file's archive variant, which most servers do not have). A download
+// of the same address takes its answer instead of asking; when nobody does,
+// whatever it got is let go.
+class FirstRequestAhead {
+public:
+    FirstRequestAhead(const std::wstring& url, long connect_tries);
+    ~FirstRequestAhead();
+    FirstRequestAhead(const FirstRequestAhead&) = delete;
+    FirstRequestAhead& operator=(const FirstRequestAhead&) = delete;
+
+    const std::wstring& url() const { return url_; }
+    // Waits for the answer; one not asked at all when no thread could start.
+    FirstContact Take();
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+    std::wstring url_;
+};
 
 class CSegmentedDownloader {
 public:
@@ -47,6 +72,11 @@ public:
     // part files keep the target's name. A caller that would rename the file
     // at once spares the file system one new name this way.
     std::wstring complete_path;
+    // A first request already on its way for this download's address.
+    FirstRequestAhead* ahead = nullptr;
+    // Told, before any transfer, whether the server has the file (true) or
+    // said it has none (false); not told after other failures.
+    std::function<void(bool found)> on_first_answer;
 
 private:
     bool DownloadSingle(bool no_retry, int row, HWND window);

@@ -98,6 +98,25 @@ class DownloadStepTest(unittest.TestCase):
         self.assertIn("unzip error[", record)
         self.assertEqual(self.finished("c.bin"), data)
 
+    def test_after_a_missing_archive_the_plain_file_is_asked_at_once_and_a_found_archive_still_wins(self):
+        names = ["a0.bin", "a1.bin", "z2.bin", "a3.bin", "a4.bin"]
+        data = {n: self.serve(n, self.rng.randbytes(40_000)) for n in names}
+        data["z2.bin"] = self.rng.randbytes(40_000)
+        self.serve("z2.bin._.zip", zip_of("z2.bin", data["z2.bin"]))
+        self.server.set_faults({f"/{n}._.zip": {"latency": 0.3} for n in names})
+        record = self.run_step([{"path": n, "ver": "1"} for n in names], threadcount="1")
+        self.assertIn("call 1 state=6 done=5", record)
+        for n in names:
+            self.assertEqual(self.finished(n), data[n])
+        self.assertIn("unzip ok[", record)
+
+        def plain_asked_during_archive(n):
+            archive, plain = self.server.requests(f"/{n}._.zip")[0], self.server.requests(f"/{n}")[0]
+            return plain["started"] < archive["started"] + 0.3
+        # Early only after a miss, and not after the archive that was found.
+        self.assertEqual([plain_asked_during_archive(n) for n in ("a0.bin", "a1.bin", "a3.bin", "a4.bin")],
+                         [False, True, False, True])
+
     def test_empty_file_and_entries_that_are_not_fetched(self):
         self.serve("empty.txt", b"")
         record = self.run_step([{"path": "empty.txt", "ver": "1"}, {"path": "gone.txt", "ver": "1", "oper": "del"}])

@@ -73,7 +73,8 @@ std::wstring WorkDirectory() {
     return app.list.temporary_directory.empty() ? app.settings.ListWorkDirectory() : app.list.temporary_directory;
 }
 
-void FileWorker(HWND window, long index, const FetchSettings& settings, const FinishedFileIndex& finished) {
+void FileWorker(HWND window, long index, const FetchSettings& settings, const FinishedFileIndex& finished,
+                ArchiveOutlook& archives) {
     CUpdateApp& app = theApp();
     const updatefileinfo entry = TakeEntryForFetch(app.list, index);
     if (!CarriesFile(entry)) {
@@ -86,7 +87,7 @@ void FileWorker(HWND window, long index, const FetchSettings& settings, const Fi
     // check refuses paths that would climb out of it.
     const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
     const std::wstring local = staged ? text::CollapseSeparators(WorkDirectory() + L"\\" + *staged) : L"";
-    if (!staged || FileFetcher(app.list, app.connection_try_count, settings, &finished)
+    if (!staged || FileFetcher(app.list, app.connection_try_count, settings, &finished, &archives)
                            .Fetch(window, index, url, local, false, &entry.ver) != 0) {
         {
             std::lock_guard guard(error_lock);
@@ -135,12 +136,13 @@ void DownloadStep(HWND window) {
     const FetchSettings settings = FetchSettings::Read();
     // Shared by the file threads, and kept alive by each until it ends.
     const auto finished = std::make_shared<const FinishedFileIndex>(WorkDirectory());
+    const auto archives = std::make_shared<ArchiveOutlook>();
     for (size_t position = 0; position < work.size(); ++position) {
         ++running_count;
         RefreshStatus(window);
         const long index = work[position];
-        const bool started = StartOnReusedThread([window, index, settings, finished] {
-            FileWorker(window, index, settings, *finished);
+        const bool started = StartOnReusedThread([window, index, settings, finished, archives] {
+            FileWorker(window, index, settings, *finished, *archives);
             --running_count;
             RefreshStatus(window);
             ::SetEvent(FileEnded());
