@@ -8,6 +8,7 @@
 #include "download/download_progress.h"
 #include "download/expected_content.h"
 #include "download/finished_file.h"
+#include "download/first_request.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
 #include "list/list_signature.h"

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
 #include <vector>
 
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
-#include "base/threads.h"
 #include "base/unique_handle.h"
-#include "base/url_text.h"
-#include "download/http_session.h"
+#include "download/connection.h"
+#include "download/first_request.h"
 #include "download/segment_plan.h"
 #include "download/thread_values.h"
 #include "download/transfer_rules.h"
@@ -121,56 +119,6 @@ private:
             Send(window, UM_SEGDONE, segment_parameter, static_cast<LPARAM>(segment_bytes[i]));
         }
     }
-};
-
-// One connection: its Internet handle serves all its requests, so WinINet
-// can keep the socket between them; one request is open at a time. A handle
-// that saw no failure goes on to the process's next connection.
-class Connection {
-public:
-    Connection() = default;
-    Connection(Connection&&) = default;
-    Connection& operator=(Connection&&) = default;
-    ~Connection() {
-        request_.reset();
-        ReturnDownloadSession(std::move(session_));
-    }
-
-    bool Open(const std::wstring& url, const std::wstring& headers) {
-        request_.reset();
-        if (!session_) session_ = TakeDownloadSession();
-        if (session_) request_ = OpenRequest(session_.get(), url, headers, kFileRequestFlags);
-        if (!request_) session_.reset();
-        return static_cast<bool>(request_);
-    }
-    bool HasRequest() const { return static_cast<bool>(request_); }
-    transfer::Answer Answer() const { return ReadAnswer(request_.get()); }
-    // Up to `count` bytes of the body; 0 at its end or when the connection broke.
-    DWORD Read(char* buffer, DWORD count) {
-        DWORD got = 0;
-        if (!::InternetReadFile(request_.get(), buffer, count, &got)) got = 0;
-        return got;
-    }
-    // Skips the first `count` bytes of a body that ignored the range.
-    bool Discard(std::int64_t count, std::vector<char>& buffer) {
-        while (count > 0) {
-            const DWORD got = Read(buffer.data(), static_cast<DWORD>(std::min<std::int64_t>(count, buffer.size())));
-            if (got == 0) return false;
-            count -= got;
-        }
-        return true;
-    }
-    // The request is done with; the session stays for the next one.
-    void Close() { request_.reset(); }
-    // After a failure both go: the next attempt starts afresh.
-    void Drop() {
-        request_.reset();
-        session_.reset();
-    }
-
-private:
-    unique_hinternet session_;
-    unique_hinternet request_;
 };
 
 // Writes a connection's bytes where they belong: into the part file of the
@@ -387,17 +335,6 @@ std::int64_t JoinParts(const FileTransfer& file) {
     return FileLength(out.get());
 }
 
-// The first request of a segmented transfer, with its answer judged.
-transfer::FirstAnswer AskFirst(Connection& connection, const std::wstring& url) {
-    if (!connection.Open(url, transfer::RangeHeader(0, transfer::kFirstRequestLength, INT64_MAX))) return {};
-    const transfer::FirstAnswer answer = transfer::JudgeFirstAnswer(connection.Answer());
-    // An answer that brings nothing to read (a missing file, an error) still
-    // leaves the connection good for the next request.
-    if (answer.kind != transfer::FirstAnswerKind::Ranged && answer.kind != transfer::FirstAnswerKind::WholeBody)
-        connection.Close();
-    return answer;
-}
-
 std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader, int row, HWND window) {
     auto file = std::make_shared<FileTransfer>();
     file->url = downloader.url();
@@ -411,101 +348,7 @@ std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader
     return file;
 }
 
-bool Found(const transfer::FirstAnswer& answer) {
-    return answer.kind != transfer::FirstAnswerKind::NotFound && answer.kind != transfer::FirstAnswerKind::Failed;
-}
-
-bool HasBody(const transfer::FirstAnswer& answer) {
-    return answer.kind == transfer::FirstAnswerKind::Ranged || answer.kind == transfer::FirstAnswerKind::WholeBody;
-}
 }  // namespace
-
-// A first request and its answer, with the connection that holds the body.
-struct FirstContact {
-    bool asked = false;
-    std::wstring url;  // the address that answered (maybe the percent-encoded one)
-    Connection connection;
-    transfer::FirstAnswer answer;
-};
-
-namespace {
-// The first request asks for the file's first bytes and learns its size from
-// the answer. A missing file is not asked for again; the percent-encoded
-// address is the second chance.
-FirstContact AskForFile(const std::wstring& url, long connect_tries) {
-    FirstContact contact;
-    contact.asked = true;
-    contact.url = url;
-    transfer::FirstAnswer& answer = contact.answer;
-    const long tries = transfer::ConnectionAttempts(connect_tries);
-    for (long attempt = 0; attempt < tries && !Found(answer); ++attempt) {
-        answer = AskFirst(contact.connection, url);
-        if (Found(answer)) break;
-        const bool missing = answer.kind == transfer::FirstAnswerKind::NotFound;
-        const std::wstring encoded = PercentEncode(url);
-        if (encoded == url) {
-            if (missing) break;
-            continue;
-        }
-        const transfer::FirstAnswer encoded_answer = AskFirst(contact.connection, encoded);
-        if (Found(encoded_answer)) {
-            contact.url = encoded;
-            answer = encoded_answer;
-            break;
-        }
-        if (missing && encoded_answer.kind == transfer::FirstAnswerKind::NotFound) break;
-    }
-    return contact;
-}
-
-// A body nobody will read: its socket is not worth keeping.
-void LetGo(FirstContact& contact) {
-    if (HasBody(contact.answer)) contact.connection.Drop();
-}
-}  // namespace
-
-struct FirstRequestAhead::State {
-    std::mutex lock;
-    std::condition_variable answered;
-    bool done = false;
-    bool abandoned = false;
-    FirstContact contact;  // not asked when its thread could not start
-};
-
-FirstRequestAhead::FirstRequestAhead(const std::wstring& url, long connect_tries)
-    : state_(std::make_shared<State>()), url_(url) {
-    // The thread holds the state: its answer may come after everyone here
-    // has lost interest, and is then let go.
-    const bool started = StartOnReusedThread([state = state_, url, connect_tries] {
-        FirstContact contact = AskForFile(url, connect_tries);
-        std::unique_lock guard(state->lock);
-        if (state->abandoned) {
-            guard.unlock();
-            LetGo(contact);
-            return;
-        }
-        state->contact = std::move(contact);
-        state->done = true;
-        state->answered.notify_all();
-    });
-    if (!started) state_->done = true;
-}
-
-FirstRequestAhead::~FirstRequestAhead() {
-    FirstContact unused;
-    {
-        std::lock_guard guard(state_->lock);
-        state_->abandoned = true;
-        if (state_->done) unused = std::move(state_->contact);
-    }
-    LetGo(unused);
-}
-
-FirstContact FirstRequestAhead::Take() {
-    std::unique_lock guard(state_->lock);
-    state_->answered.wait(guard, [&] { return state_->done; });
-    return std::move(state_->contact);
-}
 
 CSegmentedDownloader::CSegmentedDownloader()
     : id_(static_cast<int>(tv::Add(tv::kLastFileId, 0, 1))) {}
@@ -559,11 +402,11 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     url_ = contact.url;
     Connection first = std::move(contact.connection);
     const transfer::FirstAnswer answer = contact.answer;
-    if (on_first_answer && (Found(answer) || answer.kind == transfer::FirstAnswerKind::NotFound))
-        on_first_answer(Found(answer));
+    if (on_first_answer && (answer.Found() || answer.kind == transfer::FirstAnswerKind::NotFound))
+        on_first_answer(answer.Found());
     // Nothing was made for a file that is not there. (Under Wine every look
     // for a name that does not exist reads the whole folder.)
-    if (!Found(answer)) return false;
+    if (!answer.Found()) return false;
     remove_unless_kept written(CompletePath());
     size_ = answer.size;
     if (answer.kind == transfer::FirstAnswerKind::Empty) {

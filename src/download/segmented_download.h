@@ -8,36 +8,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "services/window_messages.h"
 
 namespace nm {
 
-struct FirstContact;
-
-// The first request of a download, asked on a thread of its own before the
-// download needs it, so that its wait for the server overlaps another one
-// (the file's archive variant, which most servers do not have). A download
-// of the same address takes its answer instead of asking; when nobody does,
-// whatever it got is let go.
-class FirstRequestAhead {
-public:
-    FirstRequestAhead(const std::wstring& url, long connect_tries);
-    ~FirstRequestAhead();
-    FirstRequestAhead(const FirstRequestAhead&) = delete;
-    FirstRequestAhead& operator=(const FirstRequestAhead&) = delete;
-
-    const std::wstring& url() const { return url_; }
-    // Waits for the answer; one not asked at all when no thread could start.
-    FirstContact Take();
-
-private:
-    struct State;
-    std::shared_ptr<State> state_;
-    std::wstring url_;
-};
+class FirstRequestAhead;
 
 class CSegmentedDownloader {
 public:

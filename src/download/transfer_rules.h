@@ -66,6 +66,11 @@ enum class FirstAnswerKind {
 struct FirstAnswer {
     FirstAnswerKind kind = FirstAnswerKind::Failed;
     std::int64_t size = 0;
+
+    // The server has the file (maybe empty).
+    bool Found() const { return kind != FirstAnswerKind::NotFound && kind != FirstAnswerKind::Failed; }
+    // Bytes of the file wait to be read on the connection.
+    bool HasBody() const { return kind == FirstAnswerKind::Ranged || kind == FirstAnswerKind::WholeBody; }
 };
 FirstAnswer JudgeFirstAnswer(const Answer& answer);
 
