@@ -9,10 +9,11 @@
 #include <string>
 
 #include "download/finished_file.h"
-#include "download/segmented_download.h"
 #include "list/download_list.h"
 
 namespace nm {
+
+class FirstRequestAhead;
 
 // "threadcount": files at once, 1..50, default 8.
 long FilesAtOnce();
