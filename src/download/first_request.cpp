@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 #include "base/threads.h"
 #include "base/url_text.h"
@@ -91,7 +92,8 @@ FirstRequestAhead::~FirstRequestAhead() {
 FirstContact FirstRequestAhead::Take() {
     std::unique_lock guard(state_->lock);
     state_->answered.wait(guard, [&] { return state_->done; });
-    return std::move(state_->contact);
+    // Nothing is left behind for the destructor to let go.
+    return std::exchange(state_->contact, FirstContact{});
 }
 
 }  // namespace nm
