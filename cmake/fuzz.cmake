@@ -2,7 +2,7 @@
 # under AddressSanitizer and UndefinedBehaviorSanitizer (clang). Each target is
 # a test that runs for a bounded time from the seed corpus and the kept crash
 # inputs in tests/fuzz (scripts/fuzz says how long).
-add_compile_options(-g -O1 -Wall -Wextra -fsanitize=fuzzer-no-link,address,undefined
+add_compile_options(-g -O1 -Wall -Wextra -Werror -fsanitize=fuzzer-no-link,address,undefined
   -fno-sanitize-recover=all -fno-omit-frame-pointer)
 add_link_options(-fsanitize=address,undefined)
 

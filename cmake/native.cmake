@@ -1,6 +1,6 @@
 # The native lane: portable files and their tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, to catch memory faults that Wine cannot.
-add_compile_options(-Wall -Wextra -fsanitize=address,undefined -fno-omit-frame-pointer
+add_compile_options(-Wall -Wextra -Werror -fsanitize=address,undefined -fno-omit-frame-pointer
   -fno-sanitize-recover=all)
 add_link_options(-fsanitize=address,undefined)
 

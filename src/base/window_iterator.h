@@ -27,7 +27,7 @@ public:
 
 protected:
     // The base class accepts every window.
-    virtual bool OnWindow(HWND window) { return true; }
+    virtual bool OnWindow(HWND) { return true; }
 
 private:
     static BOOL CALLBACK Collect(HWND window, LPARAM self);

@@ -21,8 +21,10 @@ TEST(ListDigest, ElevenCharactersStableAndSpread) {
     const std::wstring a = ListDigest(L"http://127.0.0.1/novamend.xml9999999999");
     ASSERT_EQ(a.size(), 11u);
     EXPECT_EQ(a[4], L'-');
-    for (size_t i = 0; i < a.size(); ++i)
-        if (i != 4) EXPECT_NE(std::wstring(L"0123456789ABCDEF").find(a[i]), std::wstring::npos) << a;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (i == 4) continue;
+        EXPECT_NE(std::wstring(L"0123456789ABCDEF").find(a[i]), std::wstring::npos) << a;
+    }
     EXPECT_EQ(a, ListDigest(L"http://127.0.0.1/novamend.xml9999999999"));
     EXPECT_NE(a, ListDigest(L"http://127.0.0.1/novamend2.xml9999999999"));
     // The empty text gives the seed's own digits.
