@@ -12,6 +12,7 @@
 #include "app/settings_write_denied.h"
 #include "app/uninstall.h"
 #include "app/update_cycle.h"
+#include "base/executable_path.h"
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "install/elevation.h"
@@ -24,15 +25,6 @@
 namespace nm {
 
 namespace {
-std::wstring ExecutablePath() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) return std::wstring(path.data(), n);
-        path.resize(path.size() * 2);
-    }
-}
-
 std::wstring BaseName(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "base/executable_path.h"
 #include "base/file_ops.h"
 #include "base/shell_start.h"
 #include "base/unique_handle.h"
@@ -27,15 +28,6 @@ bool SystemHasRightsControl() {
     if (!::GetVersionExW(&version)) return true;
 #pragma GCC diagnostic pop
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion > 5;
-}
-
-std::wstring ExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) return path.substr(0, n);
-        path.resize(path.size() * 2);
-    }
 }
 }  // namespace
 

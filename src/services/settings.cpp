@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/executable_path.h"
 #include "base/path_macros.h"
 #include "base/text.h"
 #include "base/url_text.h"
@@ -9,16 +10,6 @@
 #include "services/written_settings.h"
 
 namespace nm {
-
-namespace {
-std::wstring ExecutableDirectory() {
-    wchar_t path[MAX_PATH * 4] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    std::wstring full(path, n);
-    size_t slash = full.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"" : full.substr(0, slash + 1);
-}
-}  // namespace
 
 std::wstring Settings::ReadIni(const std::wstring& file, const std::wstring& section, const std::wstring& key) {
     wchar_t buffer[settings_rules::kMaxValueLength + 1] = {};
