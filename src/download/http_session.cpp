@@ -167,24 +167,34 @@ std::int64_t QueryRemoteSize(const std::wstring& url) {
 }
 
 bool FetchToMemory(const std::wstring& url, std::vector<char>& sink) {
-    unique_hinternet session(::InternetOpenW(L"MyDownload", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    // The process's own handles, so that the Proxy setting applies here too.
+    unique_hinternet session = TakeDownloadSession();
     if (!session) return false;
-    unique_hinternet request(::InternetOpenUrlW(session.get(), url.c_str(), L"Accept: */*\r\n\r\n", 15,
-                                                INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    if (!request) return false;
-    char block[transfer::kBlockSize];
-    size_t total = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!::InternetReadFile(request.get(), block, sizeof(block), &read)) return false;
-        // A page that is not what this reads (a version page is small) is
-        // not taken into memory whole.
-        total += read;
-        if (total > kMemoryFetchLimit) return false;
-        if (read > 0) sink.insert(sink.end(), block, block + read);
-        if (read < sizeof(block)) break;
+    bool complete = false;
+    {
+        unique_hinternet request(::InternetOpenUrlW(session.get(), url.c_str(), L"Accept: */*\r\n\r\n", 15,
+                                                    INTERNET_FLAG_NO_CACHE_WRITE, 0));
+        if (!request) return false;
+        char block[transfer::kBlockSize];
+        size_t total = 0;
+        // A short read is only what the network had at hand: the body ends
+        // when a read returns no bytes at all.
+        for (;;) {
+            DWORD read = 0;
+            if (!::InternetReadFile(request.get(), block, sizeof(block), &read)) break;
+            if (read == 0) {
+                complete = true;
+                break;
+            }
+            // A page that is not what this reads (a version page is small) is
+            // not taken into memory whole.
+            total += read;
+            if (total > kMemoryFetchLimit) break;
+            sink.insert(sink.end(), block, block + read);
+        }
     }
-    return true;
+    ReturnDownloadSession(std::move(session));
+    return complete;
 }
 
 }  // namespace nm

@@ -1,8 +1,11 @@
 """The check against a server that misbehaves: each ends the check in its
 error state with the list address in the log, within the check's budget.
-Also the check by version number against a page that comes too late, and a
-proxy setting that cannot work in a run nobody watches."""
+Also the check by version number against a page that comes too late or in
+pieces, through a real proxy, and a proxy setting that cannot work in a run
+nobody watches."""
 import shutil
+import socket
+import subprocess
 import sys
 import tempfile
 import time
@@ -16,12 +19,20 @@ sys.path.insert(0, str(harness.ROOT / "tests" / "tools"))
 import fault_server  # noqa: E402
 
 
+def listening(port):
+    with socket.socket() as probe:
+        return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
 class CheckAgainstFaultsTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.site = Path(tempfile.mkdtemp(prefix="check-faults-"))
         (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "a.txt", "ver": "1"}]))
         (cls.site / "version.htm").write_text("<ver>2.1.0</ver><url>http://mirror.example/list.xml</url>")
+        # Longer than one read, with the mirror after the middle.
+        (cls.site / "long-version.htm").write_text(
+            "<ver>2.2.0</ver>" + " " * 3000 + "<url>http://mirror.example/late.xml</url>")
         cls.server = fault_server.FaultServer(str(cls.site)).start()
 
     @classmethod
@@ -53,15 +64,15 @@ class CheckAgainstFaultsTest(unittest.TestCase):
         self.assertIn("error when download the list file.", log)
         self.assertLess(elapsed, 45)
 
-    def version_check(self, time_out, wait_ms):
+    def version_check(self, time_out, wait_ms, page="version.htm", novamend=None):
         """The probe's check by version number; what the list and the state
         held at its end and wait_ms later."""
         folder = harness.SCRATCH / ("version-" + uuid.uuid4().hex[:10])
         folder.mkdir(parents=True)
         try:
             (folder / "novamend.ini").write_text(harness.ini_text({
-                "Novamend": {"TimeOut": time_out}, "APPLICATION": {"CheckVerNumber": "1"},
-                "UPDATEINFO": {"ListURL": self.server.url("version.htm")}}))
+                "Novamend": {"TimeOut": time_out, **(novamend or {})}, "APPLICATION": {"CheckVerNumber": "1"},
+                "UPDATEINFO": {"ListURL": self.server.url(page)}}))
             result = folder / "result.txt"
             harness.wine([harness.BIN / "download_probe.exe", "version", harness.windows_path(result), wait_ms],
                          timeout=120, check=True)
@@ -83,6 +94,34 @@ class CheckAgainstFaultsTest(unittest.TestCase):
         self.server.reset()
         outcome = self.version_check("30000000", 0)
         self.assertEqual((outcome["state"], outcome["version"], outcome["mirrors"]), ("3", "2.1.0", "1"))
+
+    def test_version_page_read_to_its_end_in_pieces_and_through_the_proxy(self):
+        # On Windows a pause after the first bytes hands the reader a short
+        # block, and the page goes on after it: its mirror comes after the
+        # pause. (Wine's blocking reads fill every block but the last, so
+        # there the page is only shown to be read whole.)
+        self.server.reset()
+        self.server.set_fault("/long-version.htm", stall={"after": 700, "seconds": 1})
+        outcome = self.version_check("60", 0, page="long-version.htm")
+        self.assertEqual((outcome["state"], outcome["version"], outcome["mirrors"]), ("3", "2.2.0", "1"))
+        # The Proxy setting applies to the version page as to every file.
+        proxy_dir = Path(tempfile.mkdtemp(prefix="tinyproxy-"))
+        port = harness.free_port()
+        (proxy_dir / "tinyproxy.conf").write_text(
+            f"Port {port}\nListen 127.0.0.1\nTimeout 60\nLogFile \"{proxy_dir}/log\"\nLogLevel Connect\n"
+            f"PidFile \"{proxy_dir}/pid\"\nMaxClients 20\nAllow 127.0.0.1\n")
+        proxy = subprocess.Popen(["tinyproxy", "-d", "-c", str(proxy_dir / "tinyproxy.conf")],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.assertTrue(harness.wait_for(lambda: listening(port), 10))
+            self.server.reset()
+            outcome = self.version_check("60", 0, novamend={"Proxy": f"127.0.0.1:{port}"})
+            self.assertEqual((outcome["state"], outcome["version"]), ("3", "2.1.0"))
+            self.assertIn(self.server.url("version.htm"), (proxy_dir / "log").read_text())
+        finally:
+            proxy.kill()
+            proxy.wait()
+            shutil.rmtree(proxy_dir, ignore_errors=True)
 
     def test_proxy_without_port_in_an_unattended_run_is_logged_once(self):
         # A message box would hold the run forever: nobody is there to answer it.
