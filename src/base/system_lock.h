@@ -1,7 +1,8 @@
 #pragma once
-// A lock shared by every thread of every updater process of the session,
-// by name. A process that ends while holding it (killed in the middle of an
-// update) does not block the others: the next taker gets it.
+// A lock that processes share by its name, for what several processes touch
+// (a file). A process that ends while holding it (killed in the middle of an
+// update) does not block the others: the next taker gets it. Meets the
+// standard lockable rules (lock, unlock), so std::lock_guard holds it.
 #include <windows.h>
 
 #include <string>
@@ -16,12 +17,13 @@ public:
     SystemLock(const SystemLock&) = delete;
     SystemLock& operator=(const SystemLock&) = delete;
 
-    // Waits without limit; an abandoned lock is taken over as it is.
-    void Take() {
+    // Waits without limit; an abandoned lock is taken over as it is. Without
+    // a mutex (the system refused one) nothing is guarded.
+    void lock() {
         if (mutex_) ::WaitForSingleObject(mutex_.get(), INFINITE);
     }
     // Only the thread that took it may release it.
-    void Release() {
+    void unlock() {
         if (mutex_) ::ReleaseMutex(mutex_.get());
     }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/hex.h"
-#include "services/named_lock.h"
+#include "services/process_lock.h"
 
 namespace nm {
 
@@ -13,7 +13,7 @@ ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in
     expected.required = true;
     std::wstring path;
     {
-        ScopedLock lock(NamedLock::EntryMessage);
+        ScopedLock lock(ProcessLock::EntryMessage);
         if (row >= list.FileCount()) return expected;
         path = list.entries[row].path;
     }

@@ -13,7 +13,7 @@
 #include "install/zip_package.h"
 #include "list/list_signature.h"
 #include "services/log.h"
-#include "services/named_lock.h"
+#include "services/process_lock.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -27,7 +27,7 @@ std::wstring Note(const wchar_t* format, const std::wstring& what) { return text
 }  // namespace
 
 std::wstring FileFetcher::EntryVersion(long row) const {
-    ScopedLock lock(NamedLock::EntryMessage);
+    ScopedLock lock(ProcessLock::EntryMessage);
     return row >= 0 && row < list_.FileCount() ? list_.entries[row].ver : std::wstring();
 }
 

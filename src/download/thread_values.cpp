@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <map>
+#include <mutex>
 #include <utility>
 
-#include "base/system_lock.h"
 #include "download/transfer_rules.h"
 
 namespace nm::thread_values {
@@ -19,19 +19,15 @@ std::map<Key, std::int64_t>& Table() {
     return table;
 }
 
-// Named, so shared with every updater process of the session, and free at
-// first; a process killed while holding it does not block the others.
-SystemLock& Lock() {
-    static SystemLock lock(L"threadValueEvent");
-    return lock;
-}
+// The table belongs to this process alone, and so does its lock.
+std::mutex table_lock;
 
 class Guard {
 public:
-    Guard() { Lock().Take(); }
-    ~Guard() { Lock().Release(); }
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
+    Guard() : guard_(table_lock) {}
+
+private:
+    std::lock_guard<std::mutex> guard_;
 };
 
 // Hints in front of the table: a slot is raised whenever an abort mark of a

@@ -1,7 +1,7 @@
 #pragma once
 // The table through which a file transfer and its segment threads share
 // their counters: (kind, id) -> value, a missing key reads as 0 and storing
-// 0 removes it. One named event, "threadValueEvent", guards it.
+// 0 removes it. One lock of the process guards it.
 #include <cstddef>
 #include <cstdint>
 

@@ -12,7 +12,7 @@
 #include "base/unique_handle.h"
 #include "base/xml_dom.h"
 #include "list/list_entry_rules.h"
-#include "services/named_lock.h"
+#include "services/process_lock.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -20,33 +20,6 @@ namespace nm {
 using namespace xml;
 
 namespace {
-// Appends entries in batches: the lock is a named event, and taking it once
-// per entry would cost more than reading the entry.
-class EntryAppender {
-public:
-    explicit EntryAppender(std::vector<updatefileinfo>& entries) : entries_(entries) {}
-    EntryAppender(const EntryAppender&) = delete;
-    EntryAppender& operator=(const EntryAppender&) = delete;
-    // What was read before a failure is kept.
-    ~EntryAppender() { Flush(); }
-
-    void Add(updatefileinfo&& entry) {
-        batch_.push_back(std::move(entry));
-        if (batch_.size() >= kBatchSize) Flush();
-    }
-    void Flush() {
-        if (batch_.empty()) return;
-        ScopedLock lock(NamedLock::EntryArray);
-        entries_.insert(entries_.end(), std::make_move_iterator(batch_.begin()), std::make_move_iterator(batch_.end()));
-        batch_.clear();
-    }
-
-private:
-    static constexpr size_t kBatchSize = 512;
-    std::vector<updatefileinfo>& entries_;
-    std::vector<updatefileinfo> batch_;
-};
-
 bool ReadFileElement(IXMLDOMNode* element, list_entry::FileAttributes attributes, updatefileinfo& entry,
                      std::wstring* sha256 = nullptr) {
     const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
@@ -154,7 +127,7 @@ void ShowFormatError(const std::wstring& text) {
 
 void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
     list_entry::Normalise(entry);
-    ScopedLock lock(NamedLock::EntryArray);
+    ScopedLock lock(ProcessLock::EntryArray);
     entries.push_back(std::move(entry));
 }
 
@@ -164,11 +137,11 @@ namespace {
 bool ReadNodeInto(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen,
                   std::map<std::wstring, std::wstring>* hashes) {
     if (!node) return false;
-    EntryAppender appender(entries);
     return ReadEntries(node, list_entry::FileAttributes(), seen,
-                       [&appender, hashes](updatefileinfo&& entry, const std::wstring& sha256) {
+                       [&entries, hashes](updatefileinfo&& entry, const std::wstring& sha256) {
                            if (hashes && !sha256.empty()) hashes->emplace(entry.path, sha256);
-                           appender.Add(std::move(entry));
+                           ScopedLock lock(ProcessLock::EntryArray);
+                           entries.push_back(std::move(entry));
                        });
 }
 }  // namespace

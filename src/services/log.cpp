@@ -5,10 +5,14 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "services/named_lock.h"
+#include "base/system_lock.h"
+#include "base/url_text.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -22,6 +26,18 @@ std::wstring TimeStamp() {
     std::swprintf(stamp, std::size(stamp), L"[%04u-%02u-%02u %02u:%02u:%02u]", now.wYear, now.wMonth, now.wDay,
                   now.wHour, now.wMinute, now.wSecond);
     return stamp;
+}
+
+// The updaters of one application (a process and the copy it started with
+// raised rights, say) write one log file: they take turns by a lock named
+// after that file, so updaters of other applications never wait on it.
+SystemLock& LockOfLogFile(const std::wstring& path) {
+    static std::mutex locks_lock;
+    static std::map<std::wstring, std::unique_ptr<SystemLock>> locks;
+    std::lock_guard guard(locks_lock);
+    auto& lock = locks[path];
+    if (!lock) lock = std::make_unique<SystemLock>(L"novamend.log." + ListDigest(text::Lower(path)));
+    return *lock;
 }
 
 unique_hfile OpenForAppend(const std::wstring& path) {
@@ -43,9 +59,10 @@ void WriteLog(const std::wstring& text) {
     const std::wstring name = services.settings.Read(L"Novamend", L"Log");
     if (name.empty()) return;
 
-    // Serialises writers of the log file, threads and processes alike.
-    ScopedLock lock(NamedLock::Log);
     const std::wstring path = text::CollapseSeparators(services.settings.ApplicationDirectory() + L"\\" + name);
+    SystemLock& lock = LockOfLogFile(path);
+    // Serialises writers of the log file, threads and processes alike.
+    std::lock_guard guard(lock);
     const std::string line = code_page::Encode(TimeStamp() + text + L"\r\n");
     unique_hfile file = OpenForAppend(path);
     if (!file) return;

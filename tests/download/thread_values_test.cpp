@@ -26,21 +26,6 @@ TEST(ThreadValues, HoldsSixtyFourBitByteCounts) {
     EXPECT_EQ(AddClamped(kFileReceived, 987655, -7 * five_gib, 1), 0);
 }
 
-TEST(ThreadValues, TheLockIsNamedAndOutlivesAHolderThatDied) {
-    Get(kRunningThreads, 1);  // created on first use
-    unique_handle lock(::OpenMutexW(SYNCHRONIZE, FALSE, L"threadValueEvent"));
-    ASSERT_TRUE(lock);
-    // A holder that ends without letting go (as a killed updater does) does
-    // not block the table.
-    unique_handle holder(::CreateThread(nullptr, 0, [](LPVOID lock) -> DWORD {
-        return ::WaitForSingleObject(static_cast<HANDLE>(lock), 0);
-    }, lock.get(), 0, nullptr));
-    ::WaitForSingleObject(holder.get(), INFINITE);
-    Set(kRunningThreads, 1, 5);
-    EXPECT_EQ(Get(kRunningThreads, 1), 5);
-    Set(kRunningThreads, 1, 0);
-}
-
 TEST(ThreadValues, ConcurrentAddsAreNotLost) {
     constexpr int kThreads = 8;
     constexpr int kAdds = 2000;

@@ -11,8 +11,10 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "base/url_text.h"
 #include "child_process.h"
 #include "scratch_directory.h"
+#include "wait_for.h"
 
 namespace nm {
 namespace {
@@ -129,6 +131,32 @@ TEST_F(LogFile, TwoThreadsWriteWholeLines) {
         ++counts[body[0]];
     }
     EXPECT_EQ(counts, (std::map<char, int>{{'a', kLines}, {'b', kLines}}));
+}
+
+TEST_F(LogFile, TheLockIsNamedAfterTheLogFileSoOtherApplicationsNeverWait) {
+    // Another application's updater holds the lock of its own log file; this
+    // log is written all the same. The lock's name is what two updaters of
+    // one application agree on.
+    UseLog(L"mine.log");
+    const std::wstring other = L"novamend.log." + ListDigest(text::Lower(L"C:\\elsewhere\\other.log"));
+    unique_handle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread holder([&] {
+        unique_handle lock(::CreateMutexW(nullptr, TRUE, other.c_str()));
+        ::SetEvent(taken.get());
+        ::WaitForSingleObject(done.get(), 30000);
+        ::ReleaseMutex(lock.get());
+    });
+    ASSERT_EQ(::WaitForSingleObject(taken.get(), 10000), WAIT_OBJECT_0);
+    std::thread writer([&] { WriteLog(L"not held up"); });
+    const bool written = WaitFor([&] { return !ReadFileBytes(directory_ + L"mine.log").empty(); }, 10000);
+    ::SetEvent(done.get());
+    writer.join();
+    holder.join();
+    EXPECT_TRUE(written);
+    // The lock of this log is held by name while a line is written.
+    unique_handle mine(::OpenMutexW(SYNCHRONIZE, FALSE,
+                                    (L"novamend.log." + ListDigest(text::Lower(directory_ + L"mine.log"))).c_str()));
+    EXPECT_TRUE(mine);
 }
 
 TEST_F(LogFile, TwoProcessesWriteWholeLines) {

@@ -70,7 +70,7 @@ bool MirrorRaceFetch(const std::wstring& list_file, ListSignature& refused) {
         const bool started = StartDetached([race, address, file, list_file] {
             ListSignature signature = ListSignature::verified;
             if (!address.empty() && !file.empty() && FetchListFile(address, file, true, &signature)) {
-                ScopedLock guard(NamedLock::MirrorRace);
+                ScopedLock guard(ProcessLock::MirrorRace);
                 if (race->winner.empty()) {
                     race->winner = address;
                     files::ReplaceWithRetries(file, list_file);
@@ -78,18 +78,18 @@ bool MirrorRaceFetch(const std::wstring& list_file, ListSignature& refused) {
                     ::DeleteFileW(file.c_str());
                 }
             }
-            ScopedLock guard(NamedLock::MirrorRace);
+            ScopedLock guard(ProcessLock::MirrorRace);
             if (signature != ListSignature::verified) race->refused = signature;
             --race->pending;
         });
         if (!started) {
-            ScopedLock guard(NamedLock::MirrorRace);
+            ScopedLock guard(ProcessLock::MirrorRace);
             --race->pending;
         }
     }
     const long budget = app.settings.ReadInteger(L"Novamend", L"MultCheckTimeOut", L"60");
     std::wstring winner;
-    PollWithBudget(budget, NamedLock::MirrorRace, [&] {
+    PollWithBudget(budget, ProcessLock::MirrorRace, [&] {
         winner = race->winner;
         refused = race->refused;
         return !winner.empty() || race->pending <= 0;
@@ -107,13 +107,13 @@ bool SingleFetch(const std::wstring& list_file, ListSignature& refused) {
         WriteLog(L"download:" + address);
         ListSignature signature = ListSignature::verified;
         const bool ok = FetchListFile(address, list_file, false, &signature);
-        ScopedLock guard(NamedLock::SingleFetch);
+        ScopedLock guard(ProcessLock::SingleFetch);
         fetch->signature = signature;
         fetch->state = ok ? kFetchSucceeded : kFetchFailed;
     });
     if (!started) return false;
     bool ok = false;
-    PollWithBudget(theApp().settings.ReadInteger(L"Novamend", L"TimeOut", L"60"), NamedLock::SingleFetch, [&] {
+    PollWithBudget(theApp().settings.ReadInteger(L"Novamend", L"TimeOut", L"60"), ProcessLock::SingleFetch, [&] {
         ok = fetch->state == kFetchSucceeded;
         refused = fetch->signature;
         return fetch->state != kFetchRunning;

@@ -32,7 +32,7 @@ struct VersionProbe {
 void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe, const std::wstring& address) {
     std::vector<char> body;
     if (!FetchToMemory(address, body)) {
-        ScopedLock guard(NamedLock::VersionProbe);
+        ScopedLock guard(ProcessLock::VersionProbe);
         if (probe->abandoned) return;
         SetUpdateState(UpdateCheckRemoteError, nullptr);
         probe->state = kFetchFailed;
@@ -41,7 +41,7 @@ void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe, const std::wstr
     std::wstring joined;
     for (const std::string& line : VersionPageLines(std::string_view(body.data(), body.size()))) joined += code_page::Decode(line);
     const VersionPage page = ParseVersionPage(joined);
-    ScopedLock guard(NamedLock::VersionProbe);
+    ScopedLock guard(ProcessLock::VersionProbe);
     probe->version = page.version;
     probe->mirrors = page.mirrors;
     probe->state = kFetchSucceeded;
@@ -56,12 +56,12 @@ void CheckVersionNumber() {
     const long budget = app.settings.ReadInteger(L"Novamend", L"TimeOut", L"60");
     bool succeeded = false;
     if (started)
-        PollWithBudget(budget, NamedLock::VersionProbe, [&] {
+        PollWithBudget(budget, ProcessLock::VersionProbe, [&] {
             succeeded = probe->state == kFetchSucceeded;
             return probe->state != kFetchRunning;
         });
     {
-        ScopedLock guard(NamedLock::VersionProbe);
+        ScopedLock guard(ProcessLock::VersionProbe);
         probe->abandoned = true;
         succeeded = probe->state == kFetchSucceeded;
         if (succeeded) {
