@@ -74,8 +74,9 @@ int wmain(int argc, wchar_t** argv) {
 
     if (mode == L"local" || mode == L"parts") {
         ::DeleteFileW((list_file + L".xml").c_str());
-        if (nm::FetchFile(nullptr, -1, address, list_file, false) != 0) return 1;
-        app.variables.Set(L"runmode", L"checkforupdates");
+        if (!nm::FetchFile(app.context, nullptr, -1, address, list_file, false)) return 1;
+        // The quick check compares what was fetched just now.
+        app.context.run_mode = nm::RunMode::CheckForUpdates;
         if (mode == L"parts") {
             const long marked = TimeParts(list_file, nm::text::CollapseSeparators(
                                                          app.settings.ApplicationDirectory() + L"\\novamend.xml"));
@@ -87,9 +88,9 @@ int wmain(int argc, wchar_t** argv) {
     long marked = -1;
     const double start = bench::Now(), cpu_start = bench::CpuNow();
     if (mode == L"check" || mode == L"local") {
-        if (nm::CheckStep(nullptr)) marked = static_cast<long>(app.list.entries.size());
+        if (nm::CheckStep(app.context, nullptr)) marked = static_cast<long>(app.list.entries.size());
     } else if (mode == L"fetch") {
-        if (nm::FetchFile(nullptr, -1, address, list_file, false) == 0) marked = 0;
+        if (nm::FetchFile(app.context, nullptr, -1, address, list_file, false)) marked = 0;
     }
     const double elapsed = bench::Now() - start, cpu = bench::CpuNow() - cpu_start;
     std::wprintf(L"%ls %ld %.1f %.1f %llu\n", mode.c_str(), marked, elapsed, cpu, bench::PeakWorkingSet());

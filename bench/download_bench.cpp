@@ -164,9 +164,9 @@ int wmain(int argc, wchar_t** argv) {
             entry.ver = L"1";
             app.list.entries.push_back(entry);
         }
-        nm::DownloadStep(nullptr);
+        nm::DownloadStep(app.context, nullptr);
         // Finished files keep their completion mark; the comparison reads them under it.
-        if (nm::DownloadStepFinishedCount() != static_cast<long>(urls.size())) return 1;
+        if (app.context.download.finished != static_cast<long>(urls.size())) return 1;
     }
     DeleteFileW((out + L"\\novamend.ini").c_str());
     return 0;

@@ -48,19 +48,19 @@ std::wstring MissingDotNetVersion() {
 
 void OfferDotNetDownload(HWND window, const std::wstring& version) {
     CUpdateApp& app = theApp();
-    const std::wstring caption = app.settings.Read(L"APPLICATION", L"Name");
+    const std::wstring caption = app.settings.ApplicationName();
     const std::wstring message = text::ReplaceAll(
         app.language.Translate(L"MAIN", L"You must install .Net Framework 1.0 to run main application."), L"1.0",
         version);
     const std::wstring code = dotnet::VersionCode(version);
     std::wstring address = app.settings.Read(L"APPLICATION", L"dotnetfx" + code);
     if (address.empty())
-        address = dotnet::DefaultInstallerAddress(code, app.settings.Read(L"UPDATEINFO", L"ListURL"));
+        address = dotnet::DefaultInstallerAddress(code, app.settings.ListAddress());
     if (address.empty()) {
         ::MessageBoxW(window, message.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
         return;
     }
-    RunDotNetDownloadDialog(window, {address, dotnet::VersionFromCode(code), app.connection_try_count});
+    RunDotNetDownloadDialog(window, {address, dotnet::VersionFromCode(code), app.context.connection_try_count});
 }
 
 void CheckDotNetFromSettings() {

@@ -17,7 +17,7 @@ void LoadChosenLanguage(CUpdateApp& app) {
     else
         app.language.LoadFile(text::CollapseSeparators(settings.ApplicationDirectory() + L"\\" + name));
     app.language.LoadFile(
-        text::CollapseSeparators(settings.ApplicationDirectory() + L"\\" + app.executable_base_name + L".lan"));
+        text::CollapseSeparators(settings.ApplicationDirectory() + L"\\" + app.context.executable_base_name + L".lan"));
 }
 
 }  // namespace nm

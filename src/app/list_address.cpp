@@ -1,8 +1,8 @@
 #include "app/list_address.h"
 
-#include "app/update_app.h"
 #include "base/text.h"
 #include "base/url_text.h"
+#include "services/process_services.h"
 #include "services/status_report.h"
 
 namespace nm {
@@ -12,35 +12,36 @@ namespace {
 constexpr const wchar_t* kDemonstrationListUrl = L"http://127.0.0.1:8917/novamend.xml";
 
 // A message naming novamend.ini names the settings file this executable really uses.
-std::wstring WithOwnSettingsName(const std::wstring& message) {
-    return text::ReplaceAll(message, L"novamend.ini", theApp().executable_base_name + L".ini");
+std::wstring WithOwnSettingsName(const UpdateContext& context, const std::wstring& message) {
+    return text::ReplaceAll(message, L"novamend.ini", context.executable_base_name + L".ini");
 }
 
-void WriteSampleSettings() {
-    CUpdateApp& app = theApp();
-    app.settings.Write(L"Novamend", L"Language", app.language.Translate(L"MAIN", L"novamend.lan"));
-    app.settings.Write(L"Novamend", L"QuickCheck", L"0");
-    app.settings.Write(L"UPDATEINFO", L"ListURL", kDemonstrationListUrl);
-    app.settings.Write(L"APPLICATION", L"Application", L"demo.exe");
-    app.settings.Write(L"APPLICATION", L"Name", L"Novamend demo");
+// Each write that fails has said so (a denied one offers raised rights);
+// the sample is a help, and the address is looked up again either way.
+void WriteSampleSettings(Settings& settings) {
+    settings.Write(L"Novamend", L"Language", TranslateMain(L"novamend.lan"));
+    settings.Write(L"Novamend", L"QuickCheck", L"0");
+    settings.Write(L"UPDATEINFO", L"ListURL", kDemonstrationListUrl);
+    settings.Write(L"APPLICATION", L"Application", L"demo.exe");
+    settings.Write(L"APPLICATION", L"Name", L"Novamend demo");
 }
 }  // namespace
 
-bool EnsureListAddress(HWND window, bool ask) {
-    CUpdateApp& app = theApp();
-    const std::wstring address = app.settings.Read(L"UPDATEINFO", L"ListURL");
+bool EnsureListAddress(UpdateContext& context, HWND window, bool ask) {
+    Settings& settings = context.settings;
+    const std::wstring address = settings.ListAddress();
     if (address.empty() && ask) {
         const std::wstring question = WithOwnSettingsName(
-            app.language.Translate(L"MAIN", L"can't to get [UNDATEINFO]-ListURL from novamend.ini\nMake a sample?"));
+            context, TranslateMain(L"can't to get [UNDATEINFO]-ListURL from novamend.ini\nMake a sample?"));
         if (::MessageBoxW(window, question.c_str(), L"Novamend", MB_YESNO | MB_ICONQUESTION) == IDYES)
-            WriteSampleSettings();
+            WriteSampleSettings(settings);
     }
     if (!address.empty()) {
-        app.list.list_url_base = ListUrlBase(app.settings.Read(L"UPDATEINFO", L"ListURL"));
+        context.list.list_url_base = ListUrlBase(settings.ListAddress());
         return true;
     }
     const std::wstring missing =
-        WithOwnSettingsName(app.language.Translate(L"MAIN", L"can't to get [UNDATEINFO]-ListURL from novamend.ini"));
+        WithOwnSettingsName(context, TranslateMain(L"can't to get [UNDATEINFO]-ListURL from novamend.ini"));
     ShowAndLog(window, missing);
     return false;
 }

@@ -4,10 +4,8 @@
 
 #include <vector>
 
-#include "app/update_app.h"
 #include "base/file_ops.h"
 #include "base/text.h"
-#include "install/elevation.h"
 #include "install/old_files.h"
 #include "install/write_probe.h"
 #include "list/entry_targets.h"
@@ -18,12 +16,12 @@ namespace nm {
 namespace {
 // Deletes a file, then every folder above it that is now empty, up to (not
 // including) the application directory.
+// A file that cannot be deleted stays, and so do the folders above it.
 void DeleteWithEmptyFolders(std::wstring path, const std::wstring& application_directory) {
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(path.c_str());
+    files::Delete(path);
     // The application directory ends in a separator, so the loop stops below it.
     while (path.size() > 3 && text::Contains(path, application_directory)) {
-        ::RemoveDirectoryW(path.c_str());  // succeeds only when empty
+        files::RemoveEmptyDirectory(path);  // succeeds only when empty
         const size_t slash = path.find_last_of(L'\\');
         if (slash == std::wstring::npos) break;
         path.resize(slash);
@@ -36,21 +34,25 @@ std::wstring ShortcutFile(const std::wstring& location) {
 }
 }  // namespace
 
-void RunUninstall() {
-    CUpdateApp& app = theApp();
-    ProbeFileAsk(app.settings.SettingsFile(), false);
-    if (app.elevation_marker) ClearFilesNeedingElevation();
-    if (AnyFileNeedsElevation()) {
-        RestartElevated(&app.list);
+void RunUninstall(UpdateContext& context) {
+    DownLoadList& list = context.list;
+    Settings& settings = context.settings;
+    // Only to learn whether the settings file needs raised rights.
+    ProbeFileAsk(settings.SettingsFile(), context.needing_rights, false);
+    if (context.needing_rights.Any()) {
+        // A declined or failed start leaves everything for a later uninstall.
+        RestartElevated(&list);
         return;
     }
-    files::RemoveDirectoryTree(app.settings.ListWorkDirectory());
+    files::RemoveDirectoryTree(settings.ListWorkDirectory());
 
-    const std::wstring application_directory = app.settings.ApplicationDirectory();
+    const std::wstring application_directory = settings.ApplicationDirectory();
     const std::wstring kept_list = text::CollapseSeparators(application_directory + L"\\novamend.xml");
-    app.list.RemoveAll();
-    ReadUpdateList(kept_list, app.list.entries, false, app.list);
-    for (const updatefileinfo& entry : app.list.entries) {
+    list.RemoveAll();
+    // Without a kept list nothing is known to be installed: only the
+    // bookkeeping files go.
+    ReadUpdateList(kept_list, list.entries, false, list);
+    for (const updatefileinfo& entry : list.entries) {
         if (!IsFileEntry(entry)) continue;
         for (const std::wstring& target : EntryTargets(entry, application_directory))
             DeleteWithEmptyFolders(target, application_directory);
@@ -60,12 +62,13 @@ void RunUninstall() {
         for (const std::wstring& location : EntryTargets(shortcuts, application_directory))
             DeleteWithEmptyFolders(ShortcutFile(location), application_directory);
     }
-    app.list.RemoveAll();
+    list.RemoveAll();
 
-    const std::wstring log = app.settings.Read(L"Novamend", L"Log");
-    if (!log.empty()) ::DeleteFileW(text::CollapseSeparators(application_directory + L"\\" + log).c_str());
+    // Each goes if it is there.
+    const std::wstring log = settings.LogName();
+    if (!log.empty()) files::Delete(text::CollapseSeparators(application_directory + L"\\" + log));
     files::Delete(OldFilesList(application_directory));
-    ::DeleteFileW(kept_list.c_str());
+    files::Delete(kept_list);
 }
 
 }  // namespace nm

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/update_context.h"
 #include "list/download_list.h"
 #include "services/process_services.h"
 
@@ -27,16 +28,11 @@ public:
     CLanguage& language = Services().language;
     HostRegistry& hosts = Services().hosts;
     DownLoadList list;
-
-    // Start-up values, set once on the interface thread.
-    std::wstring executable_base_name;
-    long connection_try_count = 3;
-    bool elevation_marker = false;
-    HWND host_window = nullptr;
-    std::wstring run_mode;
+    // What the cycle's steps are given, start-up values among it.
+    UpdateContext context{list, settings, variables, hosts};
 
 private:
-    bool Dispatch(const std::wstring& run_mode);
+    bool Dispatch(RunMode mode);
     // The clean-up of the uninstall and emptytemp modes.
     void EmptyTemporaryFiles();
 

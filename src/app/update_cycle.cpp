@@ -5,20 +5,18 @@
 #include <atomic>
 #include <utility>
 
+#include "app/cycle_runner.h"
 #include "app/dotnet_check.h"
 #include "app/exit_code.h"
 #include "app/list_address.h"
-#include "app/steps/check_step.h"
-#include "app/steps/download_step.h"
-#include "app/steps/local_check_step.h"
-#include "app/steps/replacement_step.h"
 #include "app/update_app.h"
+#include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
 #include "install/elevation.h"
 #include "install/run_file.h"
 #include "services/host_windows.h"
-#include "services/log.h"
+#include "services/process_services.h"
 #include "services/status_report.h"
 #include "services/update_state.h"
 #include "ui/progress_dialog.h"
@@ -27,32 +25,43 @@
 namespace nm {
 
 namespace {
+// The default mode's worker behind the progress dialog.
+constexpr CycleRow kDialogCycle[] = {
+    {CycleStep::Check, RunsWhen::BeforeItsOkState},
+    {CycleStep::CheckAgain, RunsWhen::AnotherPassNeeded},
+    {CycleStep::Download, RunsWhen::BeforeItsOkStateWithFiles},
+    {CycleStep::LocalCheck, RunsWhen::BeforeItsOkStateWithFiles},
+    {CycleStep::Copy, RunsWhen::BeforeItsOkStateWithFiles},
+};
+
+// silence. A local check that asks for raised rights ends in its error
+// state and hands the update to the elevated copy.
+constexpr CycleRow kUnattendedCycle[] = {
+    {CycleStep::Check, RunsWhen::BeforeItsOkState},
+    {CycleStep::Download, RunsWhen::InState, OnError::Stop, UpdateCheckRemoteOk},
+    {CycleStep::LocalCheck, RunsWhen::InState, OnError::GoOn, UpdateDownloadOk},
+    {CycleStep::RestartElevated, RunsWhen::RightsMissing},
+    {CycleStep::Copy, RunsWhen::InState, OnError::Stop, UpdateCheckLocalOk},
+};
+
+// The check-only worker behind the progress dialog.
+constexpr CycleRow kCheckOnlyWorker[] = {{CycleStep::CheckByVersion, RunsWhen::BeforeItsOkState}};
+// The checks of the modes that check without a window.
+constexpr CycleRow kCheckByVersionAlone[] = {{CycleStep::CheckByVersion, RunsWhen::Always}};
+constexpr CycleRow kCheckAlone[] = {{CycleStep::Check, RunsWhen::Always}};
+
 // Set while the dialog worker runs; a second start returns at once.
 std::atomic<bool> dialog_worker_running{false};
 
-// A download step that ended with errors is repeated for the failed files,
-// up to four more times, as long as it finishes at least one file.
-void DownloadWithRetries(HWND window) {
-    DownloadStep(window);
-    for (int retry = 0; retry < 4 && CurrentUpdateState() == UpdateDownloadError && DownloadStepFinishedCount() > 0;
-         ++retry)
-        DownloadStep(window);
-}
-
-bool FilesPending() { return theApp().list.FileCount() > 0; }
-
 // What the progress dialog runs, and does at its end, through the program.
-ProgressDialogActions DialogActions() {
+ProgressDialogActions DialogActions(UpdateContext& context) {
     ProgressDialogActions actions;
     actions.full_cycle_worker = DialogWorker;
     actions.check_only_worker = CheckOnlyWorker;
-    actions.any_file_needs_elevation = [] {
-        if (theApp().elevation_marker) ClearFilesNeedingElevation();
-        return AnyFileNeedsElevation();
-    };
-    actions.restart_elevated = [] { RestartElevated(&theApp().list); };
-    actions.start_main_application = [] { StartMainApplication(false); };
-    actions.application_entry_question = [] { ApplicationEntryQuestion(); };
+    actions.any_file_needs_elevation = [&context] { return context.needing_rights.Any(); };
+    actions.restart_elevated = [&context] { RestartElevated(&context.list); };
+    actions.start_main_application = [&context] { StartMainApplication(context, false); };
+    actions.application_entry_question = [&context] { ApplicationEntryQuestion(context); };
     return actions;
 }
 
@@ -71,64 +80,49 @@ bool WaitForHost(HWND host) {
     }
 }
 
+// The dialog's cycle is complete when the files are in place, or when there
+// was nothing to put in place.
+bool CycleCompleted(const UpdateContext& context) {
+    const int state = CurrentUpdateState();
+    return state == UpdateCopyOk || state == UpdateEnd || (state >= UpdateCheckRemoteOk && !context.FilesPending());
+}
 }  // namespace
 
-long RunCheckOnlyCycle(HWND owner) {
-    if (theApp().settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1"))
-        RunProgressDialog(ProgressDialogMode::CheckOnly, owner, DialogActions());
+long RunCheckOnlyCycle(UpdateContext& context) {
+    if (context.settings.ShowsWhenChecking())
+        RunProgressDialog(ProgressDialogMode::CheckOnly, context.host_window, DialogActions(context));
     else
-        CheckByVersion(nullptr);
-    return theApp().list.FileCount();
+        RunCycle(context, kCheckByVersionAlone, nullptr);
+    return context.list.FileCount();
 }
 
-void RunCheckWithoutWindow() { CheckWrapper(nullptr, nullptr); }
+void RunCheckWithoutWindow(UpdateContext& context) { RunCycle(context, kCheckAlone, nullptr); }
 
-void RunDialogCycle(HWND owner) {
-    CUpdateApp& app = theApp();
-    app.variables.Set(L"updateskin", app.settings.Read(L"Novamend", L"Skin"));
-    app.variables.Set(L"updateskin", L"mostsimple");
-    app.variables.Append(L"updatetm", L"8");
-    RunProgressDialog(ProgressDialogMode::FullCycle, owner, DialogActions());
+void RunDialogCycle(UpdateContext& context, HWND owner) {
+    context.variables.Set(L"updateskin", context.settings.Read(L"Novamend", L"Skin"));
+    context.variables.Set(L"updateskin", L"mostsimple");
+    context.variables.Append(L"updatetm", L"8");
+    RunProgressDialog(ProgressDialogMode::FullCycle, owner, DialogActions(context));
 }
 
-void RunTrayMode() {
+void RunTrayMode(UpdateContext& context) {
     TrayWindowActions actions;
-    actions.check = RunCheckWithoutWindow;
-    actions.update = [] {
+    actions.check = [&context] { RunCheckWithoutWindow(context); };
+    actions.update = [&context] {
         // One process runs many cycles: nothing of an earlier one may steer this one.
-        ClearFilesNeedingElevation();
-        theApp().variables.Set(L"updatetm", L"");
-        RunDialogCycle(nullptr);
+        context.needing_rights.Clear();
+        context.variables.Set(L"updatetm", L"");
+        RunDialogCycle(context, nullptr);
     };
-    ShowTrayWindow(theApp().list, std::move(actions));
+    ShowTrayWindow(context.list, std::move(actions));
 }
 
 DWORD WINAPI DialogWorker(void* dialog_window) {
     HWND window = static_cast<HWND>(dialog_window);
     if (dialog_worker_running.exchange(true)) return 0;
-    [&] {
-        if (CurrentUpdateState() < UpdateCheckRemoteOk) {
-            CheckWrapper(window, nullptr);
-            if (CurrentUpdateState() != UpdateCheckRemoteOk) return;
-        }
-        if (CurrentUpdateState() == UpdateCheckRemoteOk && CheckNeedsAnotherPass()) {
-            CheckWrapper(window, nullptr);
-            if (CurrentUpdateState() != UpdateCheckRemoteOk) return;
-        }
-        if (CurrentUpdateState() < UpdateDownloadOk && FilesPending()) {
-            DownloadWithRetries(window);
-            if (CurrentUpdateState() != UpdateDownloadOk) return;
-        }
-        if (CurrentUpdateState() < UpdateCheckLocalOk && FilesPending()) {
-            LocalCheckStep(window);
-            if (CurrentUpdateState() != UpdateCheckLocalOk) return;
-        }
-        if (CurrentUpdateState() < UpdateCopyOk && FilesPending()) ReplacementStep(window);
-        const int state = CurrentUpdateState();
-        // With nothing to copy the cycle is complete as well.
-        if (state == UpdateCopyOk || state == UpdateEnd || (state >= UpdateCheckRemoteOk && !FilesPending()))
-            ::SendMessageW(window, WM_COMMAND, kCommandCycleCompleted, 0);
-    }();
+    UpdateContext& context = theApp().context;
+    if (RunCycle(context, kDialogCycle, window) != CycleEnd::Stopped && CycleCompleted(context))
+        ::SendMessageW(window, WM_COMMAND, kCommandCycleCompleted, 0);
     ::SendMessageW(window, WM_COMMAND, kCommandWorkerFinished, 0);
     dialog_worker_running = false;
     return 1;
@@ -137,79 +131,55 @@ DWORD WINAPI DialogWorker(void* dialog_window) {
 DWORD WINAPI CheckOnlyWorker(void* dialog_window) {
     HWND window = static_cast<HWND>(dialog_window);
     com_apartment com;
-    if (CurrentUpdateState() < UpdateCheckRemoteOk) CheckByVersion(window);
+    RunCycle(theApp().context, kCheckOnlyWorker, window);
     ::SendMessageW(window, WM_COMMAND, kCommandWorkerFinished, 0);
     return 0;
 }
 
-bool RunUnattendedCycle(HWND host) {
-    CUpdateApp& app = theApp();
-    app.variables.Set(L"updatetm", L"1");
-    bool restarted_elevated = false;
-    [&] {
-        if (CurrentUpdateState() < UpdateCheckRemoteOk) {
-            CheckWrapper(nullptr, nullptr);
-            if (!FilesPending()) return;
-            if (!WaitForHost(host)) return;
-        }
-        if (CurrentUpdateState() == UpdateCheckRemoteOk) {
-            DownloadWithRetries(nullptr);
-            if (!WaitForHost(host)) return;
-        }
-        if (CurrentUpdateState() == UpdateDownloadOk) {
-            LocalCheckStep(nullptr);
-            if (!WaitForHost(host)) return;
-        }
-        if (app.elevation_marker) ClearFilesNeedingElevation();
-        if (AnyFileNeedsElevation()) {
-            ShowAndLog(nullptr, TranslateMain(L"continue update as administrator"), kStatusProgress);
-            // The cycle ends here whether or not the elevated copy started: a
-            // declined or failed start leaves the update for a later run.
-            RestartElevated(&app.list);
-            restarted_elevated = true;
-            return;
-        }
-        if (CurrentUpdateState() == UpdateCheckLocalOk) {
-            ReplacementStep(nullptr);
-            WaitForHost(host);
-        }
-    }();
-    if (restarted_elevated) return true;
+bool RunUnattendedCycle(UpdateContext& context) {
+    context.variables.Set(L"updatetm", L"1");
+    const HWND host = context.host_window;
+    CycleCallbacks callbacks;
+    callbacks.after_step = [&context, host](CycleStep step) {
+        // A check that found nothing ends the cycle without waiting for anyone.
+        if (step == CycleStep::Check && !context.FilesPending()) return false;
+        return WaitForHost(host);
+    };
+    if (RunCycle(context, kUnattendedCycle, nullptr, callbacks) == CycleEnd::Elevated) return true;
     SetUpdateState(UpdateEnd, nullptr);
-    StartMainApplication(false);
+    StartMainApplication(context, false);
     return true;
 }
 
-bool RunApplicationEntryCycle(const std::wstring&) {
-    CUpdateApp& app = theApp();
-    app.variables.Set(L"updatetm", L"2");
-    const std::wstring application = app.settings.Read(L"APPLICATION", L"Application");
-    if (application.empty()) {
+bool RunApplicationEntryCycle(UpdateContext& context) {
+    Settings& settings = context.settings;
+    context.variables.Set(L"updatetm", L"2");
+    if (settings.MainProgramSetting().empty()) {
         ::MessageBoxW(nullptr, L"At AppEnter mode,You must set Application in novamend.ini file.",
-                      app.settings.Read(L"APPLICATION", L"Name").c_str(), MB_OK | MB_ICONWARNING);
+                      settings.ApplicationName().c_str(), MB_OK | MB_ICONWARNING);
         return false;
     }
-    if (app.settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1")) {
-        RunProgressDialog(ProgressDialogMode::ApplicationEntry, app.host_window, DialogActions());
+    if (settings.ShowsWhenChecking()) {
+        RunProgressDialog(ProgressDialogMode::ApplicationEntry, context.host_window, DialogActions(context));
         return true;
     }
-    CheckByVersion(nullptr);
-    return ApplicationEntryQuestion();
+    RunCycle(context, kCheckByVersionAlone, nullptr);
+    return ApplicationEntryQuestion(context);
 }
 
-bool ApplicationEntryQuestion() {
-    CUpdateApp& app = theApp();
-    const long n = FilesOrVersionMarker(app.list.FileCount(), app.list.remote_version,
-                                        app.settings.Read(L"APPLICATION", L"Ver"));
+bool ApplicationEntryQuestion(UpdateContext& context) {
+    DownLoadList& list = context.list;
+    Settings& settings = context.settings;
+    const long n = FilesOrVersionMarker(list.FileCount(), list.remote_version, settings.InstalledVersion());
     if (CurrentUpdateState() == UpdateCheckRemoteOk && n > 0) {
         const std::wstring question =
-            !app.list.remote_version.empty()
-                ? app.language.Translate(L"MAIN", L"found new version at the website,now to upgrade?")
-                : text::Format(app.language.Translate(L"MAIN", L"%d updates found at the website,now to upgrade?"),
-                               {std::to_wstring(app.list.FileCount())});
+            !list.remote_version.empty()
+                ? TranslateMain(L"found new version at the website,now to upgrade?")
+                : text::Format(TranslateMain(L"%d updates found at the website,now to upgrade?"),
+                               {std::to_wstring(list.FileCount())});
         int answer = IDYES;
-        if (app.variables.Get(L"runmode") != L"appenternoprompt")
-            answer = ::MessageBoxW(nullptr, question.c_str(), app.settings.Read(L"APPLICATION", L"Name").c_str(),
+        if (context.run_mode != RunMode::AppEnterNoPrompt)
+            answer = ::MessageBoxW(nullptr, question.c_str(), settings.ApplicationName().c_str(),
                                    MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDCANCEL) {
             SetUpdateState(UpdateEnd, nullptr);
@@ -217,34 +187,33 @@ bool ApplicationEntryQuestion() {
         }
         if (answer == IDNO) {
             SetUpdateState(UpdateEnd, nullptr);
-            StartMainApplication(true);
+            StartMainApplication(context, true);
             return true;
         }
-        RunDialogCycle(app.host_window);
+        RunDialogCycle(context, context.host_window);
         SetUpdateState(UpdateEnd, nullptr);
         return true;
     }
     SetUpdateState(UpdateEnd, nullptr);
-    StartMainApplication(true);
+    StartMainApplication(context, true);
     return true;
 }
 
-void StartMainApplication(bool report_missing) {
-    CUpdateApp& app = theApp();
-    const std::wstring name = app.settings.Read(L"APPLICATION", L"Name");
-    const std::wstring path = app.settings.MainProgramPath();
+void StartMainApplication(UpdateContext& context, bool report_missing) {
+    Settings& settings = context.settings;
+    const std::wstring path = settings.MainProgramPath();
     if (path.empty()) return;
-    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!files::Exists(path)) {
         if (report_missing) {
             const std::wstring message =
-                app.language.Translate(L"MAIN", L"Can't find the file that you set Application in novamend.ini file.") +
-                L"\r\n" + path;
-            ::MessageBoxW(nullptr, message.c_str(), name.c_str(), MB_OK | MB_ICONWARNING);
+                TranslateMain(L"Can't find the file that you set Application in novamend.ini file.") + L"\r\n" + path;
+            ::MessageBoxW(nullptr, message.c_str(), settings.ApplicationName().c_str(), MB_OK | MB_ICONWARNING);
         }
         return;
     }
     if (!DotNetGateAllowsStart(nullptr, report_missing)) return;
-    RunFile(path, app.settings.ApplicationDirectory(), L"", nullptr, false);
+    // A program that does not start says so in its own way (RunFile logs it).
+    RunFile(path, settings.ApplicationDirectory(), L"", nullptr, false);
 }
 
 }  // namespace nm

@@ -40,9 +40,21 @@ bool Delete(const std::wstring& path) {
     return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
-std::int64_t Size(const std::wstring& path) {
+bool Move(const std::wstring& from, const std::wstring& to) { return ::MoveFileW(from.c_str(), to.c_str()) != FALSE; }
+
+bool MoveReplacing(const std::wstring& from, const std::wstring& to) {
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool CopyReplacing(const std::wstring& from, const std::wstring& to) {
+    return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool RemoveEmptyDirectory(const std::wstring& directory) { return ::RemoveDirectoryW(directory.c_str()) != FALSE; }
+
+std::optional<std::int64_t> Size(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 

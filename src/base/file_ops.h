@@ -3,6 +3,7 @@
 // for another process (a virus scanner, an indexer) to let go of a file.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,18 @@ std::wstring FullPath(const std::wstring& path);
 // Deletes the file, a read-only one too (its attributes cleared first);
 // true when it was deleted.
 bool Delete(const std::wstring& path);
-// The file's size, or -1 when it cannot be read.
-std::int64_t Size(const std::wstring& path);
+// Moves a file or folder to a name where nothing stands; false (with the
+// system's error kept for GetLastError) when it did not move.
+bool Move(const std::wstring& from, const std::wstring& to);
+// Moves a file onto its new name, replacing what stands there, written
+// through to the disk before it returns.
+bool MoveReplacing(const std::wstring& from, const std::wstring& to);
+// Copies a file onto its new name, replacing what stands there.
+bool CopyReplacing(const std::wstring& from, const std::wstring& to);
+// Removes a folder that is empty; false when it is not, or is not there.
+bool RemoveEmptyDirectory(const std::wstring& directory);
+// The file's size, or none when it cannot be read.
+std::optional<std::int64_t> Size(const std::wstring& path);
 // The whole file into bytes; false when it cannot be read or is larger than
 // max_bytes (bytes are then unchanged or partly read).
 bool ReadAll(const std::wstring& path, std::string& bytes, std::int64_t max_bytes);

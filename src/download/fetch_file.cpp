@@ -40,8 +40,8 @@ FetchSettings FetchSettings::Read() {
     return settings;
 }
 
-// One download attempt through the segmented downloader: 0 on success.
-int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
+// One download attempt through the segmented downloader.
+bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
                               bool no_retry, const std::wstring& complete_path, FirstRequestAhead* ahead,
                               std::function<void(bool found)> on_first_answer) const {
     CSegmentedDownloader downloader;
@@ -55,10 +55,10 @@ int FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, co
     };
     // A failed download leaves no target behind; a finished one has its
     // attributes set to normal by the downloader.
-    return downloader.DownloadFile(url, target, no_retry, row, window) ? 0 : 1;
+    return downloader.DownloadFile(url, target, no_retry, row, window);
 }
 
-int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local, bool no_retry,
+bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local, bool no_retry,
                        const std::wstring* entry_version) const {
     Settings& settings = Services().settings;
     const std::wstring version = entry_version ? *entry_version : EntryVersion(row);
@@ -74,19 +74,19 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
     };
     if (expected.required && !expected.known) {
         content_refused(local, url);  // says why; nothing is fetched
-        return 1;
+        return false;
     }
     // Most files have no finished copy yet; looking for a name that is not
     // there is costly under some file systems, so the step's listing answers
     // where it can, and otherwise that is asked once.
     if (row >= 0 && (!finished_ || finished_->MayHold(local)) && files::Exists(FinishedPath(local))) {
         if (IsFinishedFor(local, version) && !content_refused(FinishedPath(local), url)) {
-            const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)));
+            const LPARAM size = static_cast<LPARAM>(files::Size(FinishedPath(local)).value_or(0));
             if (window) {
                 ::SendMessageW(window, UM_FILESIZE, row, size);
                 ::SendMessageW(window, UM_FILEDONE, row, size);
             }
-            return 0;
+            return true;
         }
         // Left by a cycle for another version: fetched anew.
         DiscardFinished(local);
@@ -111,9 +111,9 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         // An entry's plain file goes straight to its finished name.
         const bool straight_to_finished = !archive && row >= 0;
         const std::wstring fetched = straight_to_finished ? FinishedPath(local) : destination;
-        if (DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"",
+        if (!DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"",
                          archive || !plain_ahead ? nullptr : &*plain_ahead,
-                         archive ? std::function<void(bool)>(archive_answered) : nullptr) != 0) {
+                         archive ? std::function<void(bool)>(archive_answered) : nullptr)) {
             AppendEntryMessage(list_, row, Note(L"error[%s]", source));
             continue;
         }
@@ -121,28 +121,27 @@ int FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
         if (!archive) {
             if (content_refused(fetched, source)) continue;
-            return row < 0 || NoteFinishedVersion(local, version) ? 0 : 1;
+            return row < 0 || NoteFinishedVersion(local, version);
         }
-        if (row >= 0 && !settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
+        if (row >= 0 && !settings.Unzips()) {
             // The archive stays as it is; there is no plain file to mark.
             if (content_refused(archive_path, source)) continue;
-            return 0;
+            return true;
         }
+        // The archive has served once it is unpacked or found wrong; one that
+        // cannot be deleted is cleared with the work directory.
         if (ExtractArchive(archive_path, local)) {
-            if (content_refused(local, source)) {
-                ::DeleteFileW(archive_path.c_str());
-                continue;
-            }
+            files::Delete(archive_path);
+            if (content_refused(local, source)) continue;
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
-            ::DeleteFileW(archive_path.c_str());
-            return row < 0 || MarkFinished(local, version, EarlierNote::Absent) ? 0 : 1;
+            return row < 0 || MarkFinished(local, version, EarlierNote::Absent);
         }
         AppendEntryMessage(list_, row, Note(L"unzip error[%s]", archive_path));
-        ::DeleteFileW(archive_path.c_str());
-        ::DeleteFileW(local.c_str());
+        files::Delete(archive_path);
+        files::Delete(local);
         // The next attempt takes the plain file.
     }
-    return 1;
+    return false;
 }
 
 }  // namespace nm

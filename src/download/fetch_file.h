@@ -53,8 +53,8 @@ public:
 
     // Row -1 is the update list itself (archive first only when ListFileZip
     // says so). The entry's version, when the caller holds a copy of the
-    // entry, spares reading it from the list. 0 on success, 1 on failure.
-    int Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry,
+    // entry, spares reading it from the list. True when the file arrived.
+    bool Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry,
               const std::wstring* entry_version = nullptr) const;
 
 private:
@@ -62,7 +62,7 @@ private:
     std::wstring EntryVersion(long row) const;
     // complete_path: where the finished download goes, when not the target;
     // ahead: its first request, when already asked.
-    int DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry,
+    bool DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry,
                      const std::wstring& complete_path, FirstRequestAhead* ahead,
                      std::function<void(bool found)> on_first_answer) const;
 

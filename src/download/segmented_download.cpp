@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <vector>
 
@@ -290,9 +291,9 @@ DWORD WINAPI ConnectionThread(LPVOID parameter) {
     return 0;
 }
 
-std::int64_t FileLength(HANDLE file) {
+std::optional<std::int64_t> FileLength(HANDLE file) {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file, &size)) return -1;
+    if (!::GetFileSizeEx(file, &size)) return std::nullopt;
     return size.QuadPart;
 }
 
@@ -311,25 +312,25 @@ bool MoveIntoPlace(const std::wstring& from, const std::wstring& to, bool retry_
 
 // The parts in order into the complete file: the first part becomes it, the
 // others are appended to it. A part that does not hold exactly its segment
-// fails the join. Returns the complete file's length, -1 on failure.
-std::int64_t JoinParts(const FileTransfer& file) {
+// fails the join. Returns the complete file's length, none on failure.
+std::optional<std::int64_t> JoinParts(const FileTransfer& file) {
     for (std::int64_t i = 0; i < file.segment_count; ++i)
         if (files::Size(PartPath(file.target, i)) != transfer::SegmentLength(file.size, file.segment_size, i))
-            return -1;
-    if (!MoveIntoPlace(PartPath(file.target, 0), file.complete, file.complete != file.target)) return -1;
+            return std::nullopt;
+    if (!MoveIntoPlace(PartPath(file.target, 0), file.complete, file.complete != file.target)) return std::nullopt;
     if (file.segment_count == 1) return files::Size(file.complete);
     unique_hfile out(::CreateFileW(file.complete.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out || !::SetFilePointerEx(out.get(), LARGE_INTEGER{}, nullptr, FILE_END)) return -1;
+    if (!out || !::SetFilePointerEx(out.get(), LARGE_INTEGER{}, nullptr, FILE_END)) return std::nullopt;
     std::vector<char> buffer(1024 * 1024);
     for (std::int64_t i = 1; i < file.segment_count; ++i) {
         unique_hfile part(::CreateFileW(PartPath(file.target, i).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!part) return -1;
+        if (!part) return std::nullopt;
         for (DWORD read = 0; ::ReadFile(part.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) &&
                              read > 0;) {
             DWORD written = 0;
-            if (!::WriteFile(out.get(), buffer.data(), read, &written, nullptr) || written != read) return -1;
+            if (!::WriteFile(out.get(), buffer.data(), read, &written, nullptr) || written != read) return std::nullopt;
         }
     }
     return FileLength(out.get());
@@ -486,9 +487,9 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         }
     }
 
-    std::int64_t joined = -1;
+    std::optional<std::int64_t> joined;
     if (!file->Aborted()) joined = JoinParts(*file);
-    if (joined >= 0) first_part_left = 1;
+    if (joined) first_part_left = 1;
     if (joined != size_) {
         file->TakeBackProgress();
         return false;

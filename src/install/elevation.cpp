@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
-
 #include "base/executable_path.h"
 #include "base/file_ops.h"
 #include "base/shell_start.h"
@@ -14,10 +11,6 @@
 namespace nm {
 
 namespace {
-std::atomic<bool> elevation_marker{false};
-std::mutex list_lock;
-std::vector<std::wstring> needing_elevation;
-
 constexpr wchar_t kMarkerArgument[] = L"/___runas_admin___";
 
 bool SystemHasRightsControl() {
@@ -31,28 +24,21 @@ bool SystemHasRightsControl() {
 }
 }  // namespace
 
-void SetElevationMarker(bool present) { elevation_marker = present; }
-bool ElevationMarkerPresent() { return elevation_marker; }
-
-std::vector<std::wstring> FilesNeedingElevation() {
-    std::lock_guard guard(list_lock);
-    return needing_elevation;
+void ElevationList::Note(const std::wstring& path) {
+    static const bool rights_control = SystemHasRightsControl();
+    if (!collecting_ || !rights_control) return;
+    std::lock_guard guard(lock_);
+    paths_.push_back(path);
 }
 
-bool AnyFileNeedsElevation() {
-    std::lock_guard guard(list_lock);
-    return !needing_elevation.empty();
+bool ElevationList::Any() const {
+    std::lock_guard guard(lock_);
+    return !paths_.empty();
 }
 
-void ClearFilesNeedingElevation() {
-    std::lock_guard guard(list_lock);
-    needing_elevation.clear();
-}
-
-void NoteNeedsElevation(const std::wstring& path) {
-    if (elevation_marker || !SystemHasRightsControl()) return;
-    std::lock_guard guard(list_lock);
-    needing_elevation.push_back(path);
+void ElevationList::Clear() {
+    std::lock_guard guard(lock_);
+    paths_.clear();
 }
 
 bool RestartElevated(const DownLoadList* pending) {

@@ -2,6 +2,8 @@
 // Files that cannot be written for lack of rights are collected; the
 // updater then restarts itself with raised rights and the elevation marker,
 // and the elevated copy goes on with the pending list it saved.
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -9,18 +11,21 @@
 
 namespace nm {
 
-// Whether this process was started with the elevation marker; set once at
-// start-up. An elevated process never collects paths.
-void SetElevationMarker(bool present);
-bool ElevationMarkerPresent();
+// The paths found to need administrator rights, in the order found. A
+// process that runs with the elevation marker (it has the rights) and a
+// system without rights control (before Vista) never collect any.
+class ElevationList {
+public:
+    void SetCollecting(bool collecting) { collecting_ = collecting; }
+    void Note(const std::wstring& path);
+    bool Any() const;
+    void Clear();
 
-// The paths found to need administrator rights, in the order found.
-std::vector<std::wstring> FilesNeedingElevation();
-bool AnyFileNeedsElevation();
-void ClearFilesNeedingElevation();
-// Notes a path, but only on a system with rights control (Vista or later)
-// and without the elevation marker.
-void NoteNeedsElevation(const std::wstring& path);
+private:
+    mutable std::mutex lock_;
+    std::vector<std::wstring> paths_;
+    std::atomic<bool> collecting_{true};
+};
 
 // Starts the updater again through the "runas" verb with the elevation
 // marker appended to its processed command line; with a pending list, that

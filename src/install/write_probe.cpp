@@ -3,7 +3,6 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
-#include "install/elevation.h"
 #include "services/process_services.h"
 
 namespace nm {
@@ -41,31 +40,30 @@ std::wstring FolderOf(const std::wstring& path) {
 // to another name, which is how the replacement puts it aside. That needs
 // the right to delete the file, which nobody holding it may refuse, and the
 // right to add a file to its folder.
-bool ProbeMovable(const std::wstring& path) {
+bool ProbeMovable(const std::wstring& path, ElevationList& needing_rights) {
     const DWORD opened = TryOpen(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  OPEN_EXISTING);
     if (opened == ERROR_ACCESS_DENIED) {
-        NoteNeedsElevation(path);
+        needing_rights.Note(path);
         return true;
     }
     if (opened != ERROR_SUCCESS) return false;
-    if (CreateScratchFile(path + kProbeSuffix) == ERROR_ACCESS_DENIED) NoteNeedsElevation(path);
+    if (CreateScratchFile(path + kProbeSuffix) == ERROR_ACCESS_DENIED) needing_rights.Note(path);
     return true;
 }
 
 // A new file needs its folder, or the nearest folder that exists above it,
 // to take a file.
-void ProbeNewFile(const std::wstring& path) {
+void ProbeNewFile(const std::wstring& path, ElevationList& needing_rights) {
     std::wstring folder = FolderOf(path);
     while (!folder.empty() && !files::Exists(folder)) folder = FolderOf(folder);
     const std::wstring scratch = folder == FolderOf(path) ? path : folder + L"\\__probe" + kProbeSuffix;
-    if (CreateScratchFile(scratch) == ERROR_ACCESS_DENIED) NoteNeedsElevation(path);
+    if (CreateScratchFile(scratch) == ERROR_ACCESS_DENIED) needing_rights.Note(path);
 }
 }  // namespace
 
-bool ProbeFile(const std::wstring& path) {
-    if (ElevationMarkerPresent()) ClearFilesNeedingElevation();
-    const bool rights_known_missing = AnyFileNeedsElevation();
+bool ProbeFile(const std::wstring& path, ElevationList& needing_rights) {
+    const bool rights_known_missing = needing_rights.Any();
 
     // A program an earlier version of the probe left under its probe name
     // is put back first, so the application never stays without it.
@@ -75,26 +73,26 @@ bool ProbeFile(const std::wstring& path) {
 
     if (files::Exists(path)) {
         if (OpenExclusivelyForWriting(path) == ERROR_SUCCESS) return true;
-        if (IsProgramOrLibrary(path)) return ProbeMovable(path);
+        if (IsProgramOrLibrary(path)) return ProbeMovable(path, needing_rights);
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         const DWORD opened = OpenExclusivelyForWriting(path);
         if (opened == ERROR_SUCCESS) return true;
         if (opened != ERROR_ACCESS_DENIED) return false;
-        NoteNeedsElevation(path);
+        needing_rights.Note(path);
         return true;
     }
-    if (!rights_known_missing) ProbeNewFile(path);
+    if (!rights_known_missing) ProbeNewFile(path, needing_rights);
     return true;
 }
 
-bool ProbeFileAsk(const std::wstring& path, bool ask, HWND owner) {
-    if (ProbeFile(path)) return true;
+bool ProbeFileAsk(const std::wstring& path, ElevationList& needing_rights, bool ask, HWND owner) {
+    if (ProbeFile(path, needing_rights)) return true;
     if (!ask) return false;
     const std::wstring message = TranslateMain(L"Can't overwrite the file,Please close it.") + L"\n" + path;
-    std::wstring caption = Services().settings.Read(L"APPLICATION", L"Name");
+    std::wstring caption = Services().settings.ApplicationName();
     if (caption.empty()) caption = TranslateMain(L"Novamend");
     while (::MessageBoxW(owner, message.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY)
-        if (ProbeFile(path)) return true;
+        if (ProbeFile(path, needing_rights)) return true;
     return false;
 }
 

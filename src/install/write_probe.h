@@ -7,16 +7,18 @@
 
 #include <string>
 
+#include "install/elevation.h"
+
 namespace nm {
 
 // False only for a file that exists and is held by another process (or
 // otherwise cannot be written for a reason other than missing rights). A
 // file or folder that needs rights the process lacks passes, and its path is
-// noted for the elevated restart.
-bool ProbeFile(const std::wstring& path);
+// noted in `needing_rights` for the elevated restart.
+bool ProbeFile(const std::wstring& path, ElevationList& needing_rights);
 // ProbeFile; when it fails and asking is allowed, a Retry/Cancel box owned by
 // the owner and captioned with the application's name, until it passes
 // (true) or the user cancels (false).
-bool ProbeFileAsk(const std::wstring& path, bool ask, HWND owner = nullptr);
+bool ProbeFileAsk(const std::wstring& path, ElevationList& needing_rights, bool ask, HWND owner = nullptr);
 
 }  // namespace nm

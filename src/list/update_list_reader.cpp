@@ -161,7 +161,7 @@ bool ReadListFile(const std::wstring& path, DownLoadList* main_list, std::uint64
     auto fail_with_message = [&] {
         // The comparison copy is often simply not there yet: no message then.
         if (!main_list && !FileExists(path)) return false;
-        const std::wstring where = main_list ? Services().settings.Read(L"UPDATEINFO", L"ListURL") : path;
+        const std::wstring where = main_list ? Services().settings.ListAddress() : path;
         report_error(TranslateMain(L"The xml file format error!") + L"\n" + where);
         return false;
     };

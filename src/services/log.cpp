@@ -56,7 +56,7 @@ void WriteLog(const std::wstring& text) {
     ProcessServices& services = Services();
     services.hosts.NotifyLog(text);
 
-    const std::wstring name = services.settings.Read(L"Novamend", L"Log");
+    const std::wstring name = services.settings.LogName();
     if (name.empty()) return;
 
     const std::wstring path = text::CollapseSeparators(services.settings.ApplicationDirectory() + L"\\" + name);

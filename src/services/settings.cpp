@@ -96,7 +96,7 @@ std::wstring Settings::TemporarySettingsFile() {
 
 std::wstring Settings::ListFileBase() {
     return text::CollapseSeparators(TemporaryDirectory() + L"\\" +
-                                    ListDigest(Read(L"UPDATEINFO", L"ListURL") + L"9999999999"));
+                                    ListDigest(ListAddress() + L"9999999999"));
 }
 
 std::wstring Settings::CachedListLocation(std::wstring Settings::*slot, const wchar_t* suffix) {
@@ -120,7 +120,7 @@ void Settings::SetLocalListFile(const std::wstring& path) {
 std::wstring Settings::SavedPendingList() { return CachedListLocation(&Settings::saved_pending_list_, L".lst"); }
 
 std::wstring Settings::MainProgramPath() {
-    return settings_rules::MainProgramPath(Read(L"APPLICATION", L"Application"), ApplicationDirectory());
+    return settings_rules::MainProgramPath(MainProgramSetting(), ApplicationDirectory());
 }
 
 void Settings::SetEmbeddedText(const std::wstring& text) {

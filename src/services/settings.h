@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "services/setting_keys.h"
 #include "services/variable_table.h"
 
 namespace nm {
@@ -23,6 +24,22 @@ public:
     static std::wstring ReadIni(const std::wstring& file, const std::wstring& section, const std::wstring& key);
     // One key of a named INI file, cached under section+key like Read.
     std::wstring ReadFromFile(const std::wstring& file, const std::wstring& section, const std::wstring& key);
+    // A key of the shared table, with its default.
+    std::wstring Read(const setting_keys::Key& key) { return ReadWithDefault(key.section, key.name, key.fallback); }
+    bool ReadSwitch(const setting_keys::Key& key) { return ReadSwitch(key.section, key.name, key.fallback); }
+    long ReadInteger(const setting_keys::Key& key) { return ReadInteger(key.section, key.name, key.fallback); }
+
+    // The keys that several parts read, typed.
+    std::wstring ApplicationName() { return Read(setting_keys::kApplicationName); }
+    std::wstring MainProgramSetting() { return Read(setting_keys::kMainProgram); }
+    std::wstring InstalledVersion() { return Read(setting_keys::kInstalledVersion); }
+    std::wstring ListAddress() { return Read(setting_keys::kListUrl); }
+    std::wstring LogName() { return Read(setting_keys::kLog); }
+    bool ChecksVersionNumber() { return ReadSwitch(setting_keys::kCheckVerNumber); }
+    bool ShowsWhenChecking() { return ReadSwitch(setting_keys::kShowWhenCheck); }
+    bool Unzips() { return ReadSwitch(setting_keys::kUnZip); }
+    long CheckTimeOut() { return ReadInteger(setting_keys::kTimeOut); }
+
     // Writes one key and updates the cache (also when the file write fails).
     // On access denied, offers the restart with raised rights. True when written.
     bool Write(const std::wstring& section, const std::wstring& key, const std::wstring& value);

@@ -179,7 +179,7 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
 
 // The updater, the archive right after it and the trailer that finds it.
 int Assemble(const std::wstring& updater, const std::wstring& archive, bool difference, const std::wstring& out) {
-    const std::int64_t updater_size = files::Size(updater), archive_size = files::Size(archive);
+    const std::int64_t updater_size = files::Size(updater).value_or(0), archive_size = files::Size(archive).value_or(0);
     if (updater_size <= 0) return Fail(L"pack", L"cannot read the updater", updater);
     if (archive_size <= 0) return Fail(L"pack", L"cannot read", archive);
     if (updater_size + archive_size + static_cast<std::int64_t>(kTrailerBytes) > 0xFFFFFFFFLL)

@@ -34,7 +34,7 @@ bool CDlgDownDotnet::OnInitDialog() {
         return text::ReplaceAll(TranslateMain(text), kTextVersion, offer_.version);
     };
     const std::wstring title = versioned(L"Install NET Framework 2.0");
-    const std::wstring name = Services().settings.Read(L"APPLICATION", L"Name");
+    const std::wstring name = Services().settings.ApplicationName();
     ::SetWindowTextW(Window(), (name.empty() ? title : name).c_str());
     local_file_ = LocalFileFor(offer_.address);
     files::CreateParentDirectories(local_file_);

@@ -83,7 +83,7 @@ int CDlgUpdaterIcon::Px(int pixels) const { return ScaledPixels(pixels, dpi_); }
 bool CDlgUpdaterIcon::OnInitDialog() {
     CDialogSK::OnInitDialog();
     dpi_ = WindowDpi(Window());
-    ::SetWindowTextW(Window(), Services().settings.Read(L"APPLICATION", L"Name").c_str());
+    ::SetWindowTextW(Window(), Services().settings.ApplicationName().c_str());
     ::SetTimer(Window(), kTickTimer, kTickMs, nullptr);
     ::SetPropW(Window(), kNeedMessagesProperty, reinterpret_cast<HANDLE>(kPropertyOn));
     HINSTANCE program = ::GetModuleHandleW(nullptr);
@@ -203,7 +203,7 @@ void CDlgUpdaterIcon::RefreshTip() {
         if (news.with_count) line = text::Format(line, {std::to_wstring(found_count_)});
     }
     notification_text_ = line;
-    const std::wstring name = Services().settings.Read(L"APPLICATION", L"Name");
+    const std::wstring name = Services().settings.ApplicationName();
     if (!name.empty()) tray_icon_.SetTip(tray::TrayTip(name, line, TrayIcon::TipCapacity()));
 }
 
@@ -365,7 +365,7 @@ void CDlgUpdaterIcon::Paint(HDC dc, const RECT& client) {
     constexpr UINT kLine = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
     {
         selected_object bold(dc, bold_font_ ? bold_font_.get() : font);
-        const std::wstring name = Services().settings.Read(L"APPLICATION", L"Name");
+        const std::wstring name = Services().settings.ApplicationName();
         ::DrawTextW(dc, name.c_str(), -1, &line, kLine);
     }
     line.top += Px(20);

@@ -13,7 +13,7 @@ class ListAddressTest : public ::testing::Test {
 protected:
     void SetUp() override {
         app.settings.SetApplicationDirectory(scratch.path() + L"\\");
-        app.executable_base_name = L"myupdater";
+        app.context.executable_base_name = L"myupdater";
         app.variables.Clear();
     }
     void TearDown() override { app.variables.Clear(); }
@@ -25,7 +25,7 @@ protected:
                                                            scratch.File(L"box.txt") + L"\" 20000 " +
                                                            std::to_wstring(GetCurrentProcessId()));
         EXPECT_TRUE(box);
-        EXPECT_FALSE(EnsureListAddress(nullptr, true));
+        EXPECT_FALSE(EnsureListAddress(app.context, nullptr, true));
         EXPECT_EQ(WaitForExit(box), 0u);
         return scratch.Read(L"box.txt");
     }
@@ -36,7 +36,7 @@ protected:
 
 TEST_F(ListAddressTest, PresentAddressStoresTheListBase) {
     scratch.Write(L"novamend.ini", "[UPDATEINFO]\r\nListURL=http://h/updates/novamend.xml\r\n");
-    EXPECT_TRUE(EnsureListAddress(nullptr, false));
+    EXPECT_TRUE(EnsureListAddress(app.context, nullptr, false));
     EXPECT_EQ(app.list.list_url_base, L"http://h/updates");
 }
 
@@ -57,7 +57,7 @@ TEST_F(ListAddressTest, AcceptingTheSampleWritesItAndStillReportsTheMissingAddre
 }
 
 TEST_F(ListAddressTest, WithoutAskingNothingIsShown) {
-    EXPECT_FALSE(EnsureListAddress(nullptr, false));
+    EXPECT_FALSE(EnsureListAddress(app.context, nullptr, false));
     EXPECT_EQ(scratch.Read(L"novamend.ini"), "");
 }
 

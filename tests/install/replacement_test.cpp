@@ -87,27 +87,28 @@ TEST(OldFiles, EveryRecordedFileGoesAtTheNextStartWhateverItsName) {
 
 TEST(WriteProbe, ProbesLeaveNothingBehindAndPutBackAProgramLeftUnderItsProbeName) {
     ScratchDirectory app(L"probe");
+    ElevationList rights;
     const std::wstring program = app.File(L"tool.exe");
     // An earlier probe was interrupted after moving the program away.
     ASSERT_TRUE(WriteFileBytes(program + L".__test", "program"));
-    EXPECT_TRUE(ProbeFile(program));
+    EXPECT_TRUE(ProbeFile(program, rights));
     EXPECT_EQ(ReadFileBytes(program), "program");
     EXPECT_FALSE(files::Exists(program + L".__test"));
 
     // A read-only file nobody holds is writable once its attributes are cleared.
     ASSERT_TRUE(WriteFileBytes(app.File(L"data.txt"), "data"));
     ::SetFileAttributesW(app.File(L"data.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(ProbeFile(app.File(L"data.txt")));
+    EXPECT_TRUE(ProbeFile(app.File(L"data.txt"), rights));
     {
         unique_hfile held = HoldWithoutSharing(app.File(L"data.txt"));
-        EXPECT_FALSE(ProbeFile(app.File(L"data.txt")));
+        EXPECT_FALSE(ProbeFile(app.File(L"data.txt"), rights));
     }
     // A running program can be moved aside: it passes, and no probe name stays.
     const std::wstring running = TestProgramPath(L"install_tests.exe");
-    EXPECT_TRUE(ProbeFile(running));
+    EXPECT_TRUE(ProbeFile(running, rights));
     EXPECT_FALSE(files::Exists(running + L".__test"));
     // A new file in a folder that does not exist yet.
-    EXPECT_TRUE(ProbeFile(app.File(L"new\\deeper\\f.txt")));
+    EXPECT_TRUE(ProbeFile(app.File(L"new\\deeper\\f.txt"), rights));
     EXPECT_FALSE(files::Exists(app.File(L"new")));
     EXPECT_EQ(ReadFileBytes(program), "program");
     EXPECT_FALSE(files::Exists(program + L".__test"));

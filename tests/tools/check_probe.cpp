@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     nm::CUpdateApp& app = nm::theApp();
     app.settings.SetApplicationDirectory(std::wstring(argv[1]) + L"\\");
     for (int i = 4; i < argc; ++i) app.list.mirror_addresses.push_back(argv[i]);
-    const bool result = nm::CheckStep(nullptr);
+    const bool result = nm::CheckStep(app.context, nullptr);
     Sleep(static_cast<DWORD>(_wtoi(argv[3])));
     std::ofstream(argv[2]) << "result=" << result << " files=" << app.list.FileCount()
                            << " base=" << nm::text::ToUtf8(app.list.list_url_base);

@@ -168,7 +168,7 @@ int Extract(const std::vector<std::wstring>& args) {
 
 int Version(const std::vector<std::wstring>& args) {
     nm::CUpdateApp& app = nm::theApp();
-    nm::CheckByVersion(nullptr);
+    nm::CheckByVersion(app.context, nullptr);
     const int state = nm::CurrentUpdateState();
     ::Sleep(static_cast<DWORD>(nm::text::ToLong(args[3])));
     Result result;

@@ -36,9 +36,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             nm::SetUpdateState(nm::UpdateCheckRemoteOk, nullptr);
         }
         for (int calls = _wtoi(argv[cycle_arg]); calls > 0; --calls) {
-            nm::DownloadStep(nullptr);
+            nm::DownloadStep(app.context, nullptr);
             record << "call " << ++call << " state=" << nm::CurrentUpdateState()
-                   << " done=" << nm::DownloadStepFinishedCount() << "\n";
+                   << " done=" << app.context.download.finished << "\n";
             for (size_t i = 0; i < app.list.entries.size(); ++i)
                 record << "entry " << i << " " << nm::text::ToUtf8(app.list.entries[i].path) << "\n"
                        << nm::text::ToUtf8(app.list.entries[i].message);

@@ -6,14 +6,15 @@
 
 #include <string>
 
+#include "app/update_context.h"
+
 namespace nm {
 
 // Sets UpdateDownload, then UpdateDownloadOk or UpdateDownloadError. A call
-// after failures fetches only the files that failed.
-void DownloadStep(HWND window);
-// Files finished since the process started (fetched or found done).
-long DownloadStepFinishedCount();
-// One file (row -1 for the update list itself): 0 on success, 1 on failure.
-int FetchFile(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry);
+// right after a failed call fetches only the files that failed.
+void DownloadStep(UpdateContext& context, HWND window);
+// One file (row -1 for the update list itself); true when it arrived.
+bool FetchFile(UpdateContext& context, HWND window, long row, const std::wstring& url, const std::wstring& local_path,
+               bool no_retry);
 
 }  // namespace nm

@@ -2,12 +2,11 @@
 
 #include <string>
 
-#include "app/update_app.h"
 #include "base/text.h"
-#include "install/elevation.h"
 #include "install/main_program.h"
 #include "install/write_probe.h"
 #include "list/entry_targets.h"
+#include "services/process_services.h"
 #include "services/status_report.h"
 #include "services/update_state.h"
 #include "services/window_messages.h"
@@ -25,25 +24,23 @@ constexpr const wchar_t* kMarkerFiles[] = {
 HWND MainWindowOf(HWND window) { return window ? ::GetAncestor(window, GA_ROOT) : nullptr; }
 
 void Report(HWND window, const std::wstring& text, LPARAM code) { ShowStatusText(window, text, code); }
-}  // namespace
 
-bool CheckLockedFiles(HWND window, bool ask) {
-    CUpdateApp& app = theApp();
-    if (ElevationMarkerPresent()) ClearFilesNeedingElevation();
+// True when no target file of the list's entries is locked.
+bool CheckLockedFiles(UpdateContext& context, HWND window, bool ask) {
     ShowAndLog(window, TranslateMain(L"Check locked file..."), kStatusStep);
-    const std::wstring application_directory = app.settings.ApplicationDirectory();
-    const long count = app.list.FileCount();
+    const std::wstring application_directory = context.settings.ApplicationDirectory();
+    const long count = context.list.FileCount();
     long locked = 0;
-    for (long i = 0; i < count && !AnyFileNeedsElevation(); ++i) {
+    for (long i = 0; i < count && !context.needing_rights.Any(); ++i) {
         ::Sleep(1);
         Report(window,
                text::Format(TranslateMain(L"Examining the %d files,total of %d..."),
                             {std::to_wstring(i + 1), std::to_wstring(count)}),
                kStatusProgress);
-        const updatefileinfo& entry = app.list.entries[i];
+        const updatefileinfo& entry = context.list.entries[i];
         if (!IsFileEntry(entry) || (entry.flags & kEntryDelete)) continue;
         for (const std::wstring& target : EntryTargets(entry, application_directory)) {
-            if (ProbeFileAsk(target, ask, MainWindowOf(window))) continue;
+            if (ProbeFileAsk(target, context.needing_rights, ask, MainWindowOf(window))) continue;
             ++locked;
             ShowAndLog(window, TranslateMain(L"File is locked") + L"[" + target + L"]", kStatusProblem);
         }
@@ -59,21 +56,24 @@ bool CheckLockedFiles(HWND window, bool ask) {
     return true;
 }
 
-bool PreCopyCheck(HWND window, bool ask) {
-    CUpdateApp& app = theApp();
-    const std::wstring application = app.settings.Read(L"APPLICATION", L"Application");
+// True when the main program is not running (or was closed) and no file is locked.
+bool PreCopyCheck(UpdateContext& context, HWND window, bool ask) {
+    Settings& settings = context.settings;
+    const std::wstring application = settings.MainProgramSetting();
     bool ok = IsMainProgramClosed(window, application);
-    const std::wstring application_directory = app.settings.ApplicationDirectory();
+    const std::wstring application_directory = settings.ApplicationDirectory();
     for (const wchar_t* marker : kMarkerFiles)
-        if (!ProbeFileAsk(text::CollapseSeparators(application_directory + L"\\" + marker), false)) ok = false;
+        if (!ProbeFileAsk(text::CollapseSeparators(application_directory + L"\\" + marker), context.needing_rights,
+                          false))
+            ok = false;
     if (!ok) {
         // Without a window nobody can be asked: the unattended cycle closes
         // the program as the minimal skin does.
         bool close = true;
-        if (ask && app.variables.Get(L"updateskin") != L"mostsimple") {
+        if (ask && context.variables.Get(L"updateskin") != L"mostsimple") {
             const std::wstring question =
                 text::Format(TranslateMain(L"Find main program [%s] not closed, Close it now?") + L"\n%s",
-                             {app.settings.Read(L"APPLICATION", L"Name"), app.settings.MainProgramPath()});
+                             {settings.ApplicationName(), settings.MainProgramPath()});
             close = ::MessageBoxW(MainWindowOf(window), question.c_str(), TranslateMain(L"Novamend").c_str(),
                                   MB_YESNO | MB_ICONQUESTION) == IDYES;
         }
@@ -83,11 +83,11 @@ bool PreCopyCheck(HWND window, bool ask) {
             ok = true;
         }
     }
-    return CheckLockedFiles(window, ask) && ok;
+    return CheckLockedFiles(context, window, ask) && ok;
 }
+}  // namespace
 
-void LocalCheckStep(HWND window) {
-    CUpdateApp& app = theApp();
+void LocalCheckStep(UpdateContext& context, HWND window) {
     if (window && !::IsWindow(window)) window = nullptr;
     const bool ask = window != nullptr;
     const int state = CurrentUpdateState();
@@ -95,12 +95,10 @@ void LocalCheckStep(HWND window) {
     SetUpdateState(UpdateCheckLocal, window);
 
     // Only to learn whether the settings file needs raised rights.
-    ProbeFileAsk(app.settings.SettingsFile(), false);
-    if (ElevationMarkerPresent()) ClearFilesNeedingElevation();
+    ProbeFileAsk(context.settings.SettingsFile(), context.needing_rights, false);
     bool result = true;
-    if (!AnyFileNeedsElevation()) result = PreCopyCheck(window, ask);
-    if (ElevationMarkerPresent()) ClearFilesNeedingElevation();
-    if (AnyFileNeedsElevation()) {
+    if (!context.needing_rights.Any()) result = PreCopyCheck(context, window, ask);
+    if (context.needing_rights.Any()) {
         SetUpdateState(UpdateCheckLocalError, window);
         ShowAndLog(window, TranslateMain(L"request administrator privileges to continue"), kStatusProblem);
         return;

@@ -6,7 +6,6 @@
 
 #include "app/steps/check_step.h"
 #include "app/steps/download_step.h"
-#include "app/update_app.h"
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
@@ -22,6 +21,7 @@
 #include "list/list_entry_rules.h"
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
+#include "services/process_services.h"
 #include "services/log.h"
 #include "services/status_report.h"
 #include "services/update_state.h"
@@ -37,18 +37,20 @@ struct Outcome {
 
 class Replacement {
 public:
-    Replacement(HWND window, CUpdateApp& app)
+    Replacement(HWND window, UpdateContext& context)
         : window_(window),
-          app_(app),
-          application_directory_(app.settings.ApplicationDirectory()),
-          work_directory_(app.list.temporary_directory.empty() ? app.settings.ListWorkDirectory()
-                                                               : app.list.temporary_directory),
+          context_(context),
+          list_(context.list),
+          settings_(context.settings),
+          application_directory_(settings_.ApplicationDirectory()),
+          work_directory_(list_.temporary_directory.empty() ? settings_.ListWorkDirectory()
+                                                            : list_.temporary_directory),
           old_files_list_(OldFilesList(application_directory_)),
-          rights_tool_(RightsTool(app.settings.ReadSwitch(L"Novamend", L"icacls", L"0"), application_directory_)) {}
+          rights_tool_(RightsTool(settings_.ReadSwitch(L"Novamend", L"icacls", L"0"), application_directory_)) {}
 
     Outcome Run() {
         ShowAndLog(window_, TranslateMain(L"Copy from temporary directory"), kStatusStep);
-        if (!app_.settings.ReadSwitch(L"Novamend", L"UnZip", L"1")) {
+        if (!settings_.Unzips()) {
             MoveStagedTree();
         } else {
             CopyPhase();
@@ -68,7 +70,7 @@ private:
     }
 
     void CopyPhase() {
-        const long count = app_.list.FileCount();
+        const long count = list_.FileCount();
         for (long i = 0; i < count; ++i) {
             if (window_) ::SendMessageW(window_, UM_COPYPROGRESS, i, count);
             ::Sleep(1);
@@ -76,7 +78,7 @@ private:
                            text::Format(TranslateMain(L"Copying files[%d/%d]..."),
                                         {std::to_wstring(i + 1), std::to_wstring(count)}),
                            kStatusProgress);
-            const updatefileinfo& entry = app_.list.entries[i];
+            const updatefileinfo& entry = list_.entries[i];
             if (!IsFileEntry(entry) || (entry.flags & kEntryDelete)) continue;
             const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
             const std::vector<std::wstring> targets = Targets(entry);
@@ -98,7 +100,7 @@ private:
 
     void TaskPhase() {
         ShowAndLog(window_, TranslateMain(L"Do upgrade tasks"), kStatusStep);
-        for (const updatefileinfo& entry : app_.list.entries) {
+        for (const updatefileinfo& entry : list_.entries) {
             ::Sleep(1);
             if (entry.flags == 0 || !IsFileEntry(entry)) continue;
             if (entry.flags & kEntryNeedsRestart) needs_restart_ = true;
@@ -124,13 +126,13 @@ private:
 
     void RunEntries() {
         // The check collected them from the last to the first.
-        const auto& commands = app_.list.run_commands;
+        const auto& commands = list_.run_commands;
         for (auto command = commands.rbegin(); command != commands.rend(); ++command)
             RunEntry(list_entry::SplitRunCommand(*command), window_);
     }
 
     void ReportEnd() {
-        const long count = app_.list.FileCount();
+        const long count = list_.FileCount();
         if (outcome_.failed_paths.empty())
             ShowAndLog(window_, text::Format(TranslateMain(L"Update completed,done %d files"), {std::to_wstring(count)}),
                        kStatusDone);
@@ -146,7 +148,7 @@ private:
     // application directory as they are, never replacing a file there; a
     // finished file arrives under its own name, bookkeeping stays behind.
     void MoveStagedTree() {
-        for (const updatefileinfo& entry : app_.list.entries) {
+        for (const updatefileinfo& entry : list_.entries) {
             const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
             if (!IsFileEntry(entry) || !staged) continue;
             const std::wstring local = text::CollapseSeparators(work_directory_ + L"\\" + *staged);
@@ -172,8 +174,8 @@ private:
                             : WriteListWithout(candidate, destination, outcome_.failed_paths);
         }
         if (!installed) {
-            const std::wstring address = app_.variables.Get(L"__down|" + second_name);
-            if (!address.empty() && FetchListFile(address, second_name, false)) {
+            const std::wstring address = context_.variables.Get(L"__down|" + second_name);
+            if (!address.empty() && FetchListFile(context_, address, second_name, false)) {
                 if (outcome_.failed_paths.empty())
                     MoveWithRetry(second_name, destination);
                 else
@@ -184,7 +186,9 @@ private:
     }
 
     HWND window_;
-    CUpdateApp& app_;
+    UpdateContext& context_;
+    DownLoadList& list_;
+    Settings& settings_;
     const std::wstring application_directory_, work_directory_, old_files_list_, rights_tool_;
     bool needs_restart_ = false;
     Outcome outcome_;
@@ -209,20 +213,22 @@ private:
 };
 }  // namespace
 
-void ReplacementStep(HWND window) {
-    CUpdateApp& app = theApp();
+void ReplacementStep(UpdateContext& context, HWND window) {
     if (window && !::IsWindow(window)) window = nullptr;
     if (CurrentUpdateState() != UpdateCheckLocalOk) return;
     SetUpdateState(UpdateCopy, window);
     com_apartment com;
     CancelDisabled cancel(window);
-    const Outcome outcome = Replacement(window, app).Run();
+    const Outcome outcome = Replacement(window, context).Run();
     if (!outcome.failed_paths.empty()) {
         SetUpdateState(UpdateCopyError, window);
         return;
     }
     SetUpdateState(UpdateCopyOk, window);
-    if (!app.list.remote_version.empty()) app.settings.Write(L"APPLICATION", L"Ver", app.list.remote_version);
+    // A settings file that cannot be written has offered the restart with
+    // raised rights already; the files are in place either way.
+    if (!context.list.remote_version.empty())
+        context.settings.Write(L"APPLICATION", L"Ver", context.list.remote_version);
 }
 
 }  // namespace nm

@@ -4,11 +4,13 @@
 // the comparison copy for the next check.
 #include <windows.h>
 
+#include "app/update_context.h"
+
 namespace nm {
 
 // From UpdateCheckLocalOk to UpdateCopyOk, or to UpdateCopyError when any
 // file could not be put in place; the comparison copy then leaves those
 // files out, so the next check finds exactly them again.
-void ReplacementStep(HWND window);
+void ReplacementStep(UpdateContext& context, HWND window);
 
 }  // namespace nm

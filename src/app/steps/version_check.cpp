@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "app/steps/poll_budget.h"
-#include "app/update_app.h"
 #include "base/code_page.h"
 #include "base/threads.h"
 #include "download/http_session.h"
 #include "list/version_page.h"
+#include "services/process_services.h"
 #include "services/log.h"
 #include "services/update_state.h"
 
@@ -47,13 +47,13 @@ void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe, const std::wstr
     probe->state = kFetchSucceeded;
 }
 
-void CheckVersionNumber() {
-    CUpdateApp& app = theApp();
-    const std::wstring address = ExpandListParameters(app.settings.Read(L"UPDATEINFO", L"ListURL"));
+void CheckVersionNumber(UpdateContext& context) {
+    DownLoadList& list = context.list;
+    const std::wstring address = ExpandListParameters(context.settings, context.settings.ListAddress());
     WriteLog(L"download:" + address);
     auto probe = std::make_shared<VersionProbe>();
     const bool started = StartDetached([probe, address] { RunVersionProbe(probe, address); });
-    const long budget = app.settings.ReadInteger(L"Novamend", L"TimeOut", L"60");
+    const long budget = context.settings.CheckTimeOut();
     bool succeeded = false;
     if (started)
         PollWithBudget(budget, ProcessLock::VersionProbe, [&] {
@@ -65,25 +65,22 @@ void CheckVersionNumber() {
         probe->abandoned = true;
         succeeded = probe->state == kFetchSucceeded;
         if (succeeded) {
-            app.list.remote_version = probe->version;
-            app.list.mirror_addresses = probe->mirrors;
+            list.remote_version = probe->version;
+            list.mirror_addresses = probe->mirrors;
         }
     }
-    SetUpdateState(succeeded && !app.list.remote_version.empty() ? UpdateCheckRemoteOk : UpdateCheckRemoteError,
-                   nullptr);
+    SetUpdateState(succeeded && !list.remote_version.empty() ? UpdateCheckRemoteOk : UpdateCheckRemoteError, nullptr);
 }
 
 }  // namespace
 
-bool CheckByVersion(HWND window) {
-    CUpdateApp& app = theApp();
-    app.list.remote_version.clear();
-    app.list.mirror_addresses.clear();
-    if (!app.settings.ReadSwitch(L"APPLICATION", L"CheckVerNumber", L"0"))
-        CheckWrapper(window, nullptr);
+void CheckByVersion(UpdateContext& context, HWND window) {
+    context.list.remote_version.clear();
+    context.list.mirror_addresses.clear();
+    if (!context.settings.ChecksVersionNumber())
+        CheckWrapper(context, window);
     else
-        CheckVersionNumber();
-    return false;
+        CheckVersionNumber(context);
 }
 
 }  // namespace nm
