@@ -91,6 +91,15 @@ add_executable(novamend-tool ${tool_sources})
 target_link_libraries(novamend-tool PRIVATE novamend_core)
 target_link_options(novamend-tool PRIVATE -municode)
 
+# The example host: a vendor's view of the protocol, built from the public
+# header alone (nothing of ours is linked), in C with warnings as errors.
+add_executable(host_example WIN32 ${PROJECT_SOURCE_DIR}/examples/host/host_example.c
+  ${PROJECT_SOURCE_DIR}/examples/host/host_example.rc)
+set_property(TARGET host_example PROPERTY COMPILE_OPTIONS $<$<COMPILE_LANGUAGE:C>:-Wall -Wextra -Werror>)
+target_include_directories(host_example PRIVATE ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(host_example PRIVATE comctl32 shell32 user32)
+target_link_options(host_example PRIVATE -municode)
+
 # GoogleTest from Debian's sources, compiled for Windows.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
