@@ -1,11 +1,14 @@
 // progress_probe: finds one of the updater's windows by its caption (the
-// progress window, the tray window, the .NET Framework dialog), reads its
-// controls and its pixels, and works it with the real mouse.
-//   progress_probe.exe <caption> <record file> <command>...
+// progress window, the tray window, the .NET Framework dialog), or any
+// window by its handle, reads its controls and its pixels, and works it with
+// the real mouse or with the messages its controls send.
+//   progress_probe.exe <caption, or # and a handle in decimal> <record file> <command>...
 //     wait            wait for the window to show; record its placement
 //     until LOW HIGH  wait until the label shows a percent above LOW and below HIGH
 //     drag DX DY      press on the background, move by DX, DY, release; record the placement
 //     click ID        click the middle of control ID; record whether the window is minimised
+//     press ID        press button ID as a click would, without the pointer
+//     close           close the window as its close box would
 //     watch           record every new label text until the window is gone
 //     text ID TEXT    wait until control ID reads TEXT ("-" for any); record it
 //     hover X Y       move the mouse to the window's client point X, Y
@@ -66,7 +69,10 @@ bool WaitUntil(Condition condition, DWORD wait_ms = kWaitMs) {
 HWND FindWindowCaptioned(const std::wstring& caption, bool visible, DWORD wait_ms = kWaitMs) {
     HWND window = nullptr;
     WaitUntil([&] {
-        window = ::FindWindowW(L"#32770", caption.c_str());
+        window = caption.starts_with(L'#')
+                     ? reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(caption.c_str() + 1, nullptr, 10)))
+                     : ::FindWindowW(L"#32770", caption.c_str());
+        if (window && !::IsWindow(window)) window = nullptr;
         return window && (!visible || ::IsWindowVisible(window));
     }, wait_ms);
     return window && (!visible || ::IsWindowVisible(window)) ? window : nullptr;
@@ -260,6 +266,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             i += 2;
         } else if (command == L"click" && i + 1 < argc) {
             Click(window, number(++i));
+        } else if (command == L"press" && i + 1 < argc) {
+            ::SendMessageW(::GetDlgItem(window, number(++i)), BM_CLICK, 0, 0);
+        } else if (command == L"close") {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
         } else if (command == L"watch") {
             Watch(window);
         } else if (command == L"text" && i + 2 < argc) {
