@@ -21,6 +21,7 @@
 //     records whether the notification area had no icon left within MS milliseconds
 // The record file (UTF-8, a line each, written as it happens):
 //   window\t<left>\t<top>\t<width>\t<height>      on the screen
+//   client\t<left>\t<top>\t<width>\t<height>      its client area, on the screen
 //   control\t<id>\t<x>\t<y>\t<width>\t<height>    in the window's client area, those not hidden
 //   label\t<text>                                 trailing blanks cut
 //   iconic\t<0|1>
@@ -82,6 +83,9 @@ void RecordPlacement(HWND window) {
     RECT place{};
     ::GetWindowRect(window, &place);
     Record(L"window" + Numbers({place.left, place.top, place.right - place.left, place.bottom - place.top}));
+    ::GetClientRect(window, &place);
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&place), 2);
+    Record(L"client" + Numbers({place.left, place.top, place.right - place.left, place.bottom - place.top}));
     for (int id : kControls) {
         HWND control = ::GetDlgItem(window, id);
         if (!control || !(::GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE)) continue;
