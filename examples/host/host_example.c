@@ -90,7 +90,8 @@ static void trace_numbers(const wchar_t* name, unsigned long long a, long long b
 /* "head\ttext", or the reason there is no text. */
 static void trace_text(const wchar_t* head, const wchar_t* text, const wchar_t* missing) {
     const wchar_t* from = text ? text : missing;
-    wchar_t* line = (wchar_t*)HeapAlloc(GetProcessHeap(), 0, ((SIZE_T)lstrlenW(head) + 2 * lstrlenW(from) + 2) * sizeof(wchar_t));
+    const SIZE_T room = (SIZE_T)lstrlenW(head) + 2 * (SIZE_T)lstrlenW(from) + 2; /* every unit may be escaped */
+    wchar_t* line = (wchar_t*)HeapAlloc(GetProcessHeap(), 0, room * sizeof(wchar_t));
     wchar_t* end;
     if (!line) return;
     end = line + lstrlenW(lstrcpyW(line, head));

@@ -25,7 +25,8 @@ int novamend_host_check(HWND window, UINT message, WPARAM wparam) {
     }
     if (!novamend_register(window, FALSE, TRUE)) return -1;
     novamend_set_property(window, NOVAMEND_PROP_PAUSED, TRUE);
-    sum += (int)novamend_property(window, NOVAMEND_PROP_STATE) + (int)novamend_property(window, NOVAMEND_PROP_FILE_COUNT);
+    sum += (int)novamend_property(window, NOVAMEND_PROP_STATE);
+    sum += (int)novamend_property(window, NOVAMEND_PROP_FILE_COUNT);
     updater = novamend_start(L"novamend.exe", L"/silence", window);
     if (updater) CloseHandle(updater);
     novamend_unregister(window);
