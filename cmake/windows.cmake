@@ -13,7 +13,7 @@ set(win32_libraries wininet ole32 oleaut32 uuid shell32 shlwapi comctl32 psapi
 include(cmake/minizip.cmake)
 
 add_library(novamend_core STATIC ${library_sources})
-target_include_directories(novamend_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(novamend_core PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(novamend_core PUBLIC minizip ${win32_libraries})
 
 set(resource_script ${PROJECT_SOURCE_DIR}/src/res/novamend.rc)
@@ -93,6 +93,15 @@ add_executable(novamend-tool ${tool_sources})
 target_link_libraries(novamend-tool PRIVATE novamend_core)
 target_link_options(novamend-tool PRIVATE -municode)
 
+# The example host: a vendor's view of the protocol, built from the public
+# header alone (nothing of ours is linked), in C with warnings as errors.
+add_executable(host_example WIN32 ${PROJECT_SOURCE_DIR}/examples/host/host_example.c
+  ${PROJECT_SOURCE_DIR}/examples/host/host_example.rc)
+set_property(TARGET host_example PROPERTY COMPILE_OPTIONS $<$<COMPILE_LANGUAGE:C>:-Wall -Wextra -Werror>)
+target_include_directories(host_example PRIVATE ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(host_example PRIVATE comctl32 shell32 user32)
+target_link_options(host_example PRIVATE -municode)
+
 # GoogleTest from Debian's sources, compiled for Windows.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -129,6 +138,13 @@ foreach(area_dir IN LISTS test_areas)
     NOVAMEND_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_add_tests(TARGET ${area}_tests TEST_PREFIX "win.${area}." SOURCES ${area_tests})
 endforeach()
+
+# The public header stays plain C: a C99 translation unit of its own that
+# calls every helper, compiled with warnings as errors.
+add_test(NAME host.header_in_c
+  COMMAND ${CMAKE_C_COMPILER} -std=c99 -pedantic -Wall -Wextra -Werror -O2 -DUNICODE -D_UNICODE
+    -I${PROJECT_SOURCE_DIR}/include -c ${PROJECT_SOURCE_DIR}/tests/include/novamend_host_check.c
+    -o ${CMAKE_BINARY_DIR}/novamend_host_check.o)
 
 # End-to-end scenarios: Python drivers that run the real program under Wine
 # against real servers.

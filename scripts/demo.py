@@ -95,7 +95,7 @@ def main():
         print(f"  exit code {code}: {code} files need an update\n")
 
         # A host window follows the update: its states and log lines.
-        host = harness.TestHost("--needmsg")
+        host = harness.HostExample()
         try:
             print("novamend.exe /mostsimple  (the default mode: the whole cycle in the progress window,\n"
                   "followed by a host window)")

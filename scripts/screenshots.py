@@ -4,9 +4,12 @@ under Wine on the virtual display, updating from a slow local nginx. The
 progress window at the start, in the middle and at the end of the download,
 at 150% display scaling, and with a vendor's own pictures; the tray mode's
 notification window when files were found, counting down, and after the
-update; the .NET Framework dialog during and after its download.
+update; the .NET Framework dialog during and after its download; the
+example host (examples/host) following an update, with the trace of every
+message it received in that run (build/screenshots/host-trace.txt, the
+sequence docs/host-integration.md shows).
 
-    scripts/wine-run --prepare && python3 scripts/screenshots.py [progress] [tray] [dotnet]
+    scripts/wine-run --prepare && python3 scripts/screenshots.py [progress] [tray] [dotnet] [host]
 
 Needs a build (scripts/build) and, for the vendor's pictures, a python3 with
 Pillow (Debian's python3-pil)."""
@@ -126,8 +129,51 @@ def capture_dotnet(site_url):
         updater.wait(timeout=60)
 
 
+def capture_host(folder):
+    """The example host halfway through an update of three files and release
+    notes from a slow server; then the whole run's trace, printed with each
+    series of 1978 messages cut to its first and last lines."""
+    files = {"editor.exe": os.urandom(400_000), "lang/en.lan": os.urandom(12_000), "readme.txt": b"Sample Editor 2.0"}
+    for path, data in files.items():
+        (folder / path).parent.mkdir(parents=True, exist_ok=True)
+        (folder / path).write_bytes(data)
+    notes = "".join(f"<description>{text}</description>"
+                    for text in ("Sample Editor 2.0", "Opens large files twice as fast.", "Printing no longer stops."))
+    (folder / "novamend.xml").write_text(harness.list_xml([{"path": p, "ver": "2"} for p in files], extra=notes))
+    with harness.Nginx(folder, extra="limit_rate 60k;") as nginx:
+        inst = harness.Installation(nginx.url("novamend.xml"))
+        host = harness.HostExample(updater=inst.exe)
+        try:
+            # Without a window manager the caption is not drawn: the client area is what shows.
+            box = [int(v) for v in next(line for line in host.probe("wait") if line[0] == "client")[1:]]
+            host.press("IDC_START")
+            harness.wait_for(lambda: any(line[0] == "1978" and line[1] == "400000" and int(line[2]) > 150_000
+                                         for line in host.lines()), timeout=120)
+            shoot("host-example.png", box)
+            harness.wait_for(lambda: host.exit_code() is not None, timeout=180)
+        finally:
+            host.close()
+    trace = harness.BUILD / "screenshots" / "host-trace.txt"
+    trace.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copyfile(host.record, trace)
+    print(trace)
+    lines = trace.read_text(encoding="utf-8").splitlines()
+    def size(i):
+        """The file size of a 1978 line."""
+        return lines[i].split("\t")[1] if 0 <= i < len(lines) and lines[i].startswith("1978\t") else None
+
+    shown = []
+    for i, line in enumerate(lines):
+        inner = size(i) is not None and size(i - 1) == size(i) == size(i + 1)
+        if not inner:
+            shown.append(line)
+        elif shown[-1] != "...":
+            shown.append("...")
+    print("\n".join(shown))
+
+
 def main():
-    groups = set(sys.argv[1:]) or {"progress", "tray", "dotnet"}
+    groups = set(sys.argv[1:]) or {"progress", "tray", "dotnet", "host"}
     OUT.mkdir(parents=True, exist_ok=True)
     site = Path(tempfile.mkdtemp(prefix="screenshot-site-"))
     pictures = Path(tempfile.mkdtemp(prefix="screenshot-pictures-"))
@@ -153,6 +199,10 @@ def main():
                 capture_tray(url)
             if "dotnet" in groups:
                 capture_dotnet(url)
+        if "host" in groups:
+            host_site = site / "host"
+            host_site.mkdir()
+            capture_host(host_site)
     finally:
         shutil.rmtree(site, ignore_errors=True)
         shutil.rmtree(pictures, ignore_errors=True)

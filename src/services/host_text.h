@@ -5,12 +5,17 @@
 #include <string>
 #include <string_view>
 
+#define NOVAMEND_HOST_NUMBERS_ONLY
+#include "novamend_host.h"
+#undef NOVAMEND_HOST_NUMBERS_ONLY
+
 namespace nm::host_text {
 
 // The buffer committed in each host process, and the characters it carries
 // before the terminating zero.
-constexpr std::size_t kRemoteBufferBytes = 2048;
-constexpr std::size_t kMaxCharacters = kRemoteBufferBytes / 2 - 1;
+constexpr std::size_t kRemoteBufferBytes = NOVAMEND_TEXT_BUFFER_BYTES;
+constexpr std::size_t kMaxCharacters = NOVAMEND_TEXT_MAX_CHARS;
+static_assert(kMaxCharacters == kRemoteBufferBytes / 2 - 1);
 
 // Status texts may carry this marker for the updater's own windows only.
 inline constexpr std::wstring_view kZipProcessMarker = L"{zip}{process}";

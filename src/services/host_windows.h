@@ -14,14 +14,14 @@
 namespace nm {
 
 // The value of a window property that means "on".
-constexpr UINT_PTR kPropertyOn = 1974;
+constexpr UINT_PTR kPropertyOn = NOVAMEND_ON;
 
 // Window properties exchanged with hosts.
-inline constexpr wchar_t kNeedMessagesProperty[] = L"novamend.needmsg";
-inline constexpr wchar_t kPausedProperty[] = L"novamend.paused";
-inline constexpr wchar_t kExitWhenClosedProperty[] = L"novamend.exitwhenwndkilled";
-inline constexpr wchar_t kStateProperty[] = L"novamend.exe";
-inline constexpr wchar_t kFileCountProperty[] = L"updatefilecount";
+inline constexpr wchar_t kNeedMessagesProperty[] = NOVAMEND_PROP_NEED_MESSAGES;
+inline constexpr wchar_t kPausedProperty[] = NOVAMEND_PROP_PAUSED;
+inline constexpr wchar_t kExitWhenClosedProperty[] = NOVAMEND_PROP_EXIT_WHEN_CLOSED;
+inline constexpr wchar_t kStateProperty[] = NOVAMEND_PROP_STATE;
+inline constexpr wchar_t kFileCountProperty[] = NOVAMEND_PROP_FILE_COUNT;
 
 // True when the window holds the property at kPropertyOn.
 bool PropertyIsOn(HWND window, const wchar_t* name);

@@ -13,15 +13,7 @@ UpdateStateHooks& Hooks() {
 
 void RegisterUpdateStateHooks(UpdateStateHooks hooks) { Hooks() = std::move(hooks); }
 
-std::wstring UpdateStateName(int code) {
-    static const wchar_t* const kNames[] = {
-        L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteError", L"UpdateCheckRemoteOk",
-        L"UpdateDownload", L"UpdateDownloadError", L"UpdateDownloadOk", L"UpdateCheckLocal",
-        L"UpdateCheckLocalError", L"UpdateCheckLocalOk", L"UpdateCopy", L"UpdateCopyError",
-        L"UpdateCopyOk", L"UpdateEnd",
-    };
-    return code >= 0 && code <= UpdateEnd ? kNames[code] : L"";
-}
+std::wstring UpdateStateName(int code) { return novamend_state_name(code); }
 
 void SetUpdateState(int code, HWND window) {
     const UpdateStateHooks& hooks = Hooks();

@@ -5,12 +5,25 @@
 #include <functional>
 #include <string>
 
+#include "novamend_host.h"
+
 namespace nm {
 
 enum UpdateState : int {
-    UpdateNone = 0, UpdateCheckRemote, UpdateCheckRemoteError, UpdateCheckRemoteOk,
-    UpdateDownload, UpdateDownloadError, UpdateDownloadOk, UpdateCheckLocal,
-    UpdateCheckLocalError, UpdateCheckLocalOk, UpdateCopy, UpdateCopyError, UpdateCopyOk, UpdateEnd,
+    UpdateNone = NOVAMEND_STATE_NONE,
+    UpdateCheckRemote = NOVAMEND_STATE_CHECK_REMOTE,
+    UpdateCheckRemoteError = NOVAMEND_STATE_CHECK_REMOTE_ERROR,
+    UpdateCheckRemoteOk = NOVAMEND_STATE_CHECK_REMOTE_OK,
+    UpdateDownload = NOVAMEND_STATE_DOWNLOAD,
+    UpdateDownloadError = NOVAMEND_STATE_DOWNLOAD_ERROR,
+    UpdateDownloadOk = NOVAMEND_STATE_DOWNLOAD_OK,
+    UpdateCheckLocal = NOVAMEND_STATE_CHECK_LOCAL,
+    UpdateCheckLocalError = NOVAMEND_STATE_CHECK_LOCAL_ERROR,
+    UpdateCheckLocalOk = NOVAMEND_STATE_CHECK_LOCAL_OK,
+    UpdateCopy = NOVAMEND_STATE_COPY,
+    UpdateCopyError = NOVAMEND_STATE_COPY_ERROR,
+    UpdateCopyOk = NOVAMEND_STATE_COPY_OK,
+    UpdateEnd = NOVAMEND_STATE_END,
 };
 
 // What the state needs from the program above it, registered at start-up:

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#define NOVAMEND_HOST_NUMBERS_ONLY
+#include "novamend_host.h"
+#undef NOVAMEND_HOST_NUMBERS_ONLY
+
 namespace nm::command_line {
 namespace {
 
@@ -63,6 +67,8 @@ TEST(CommandLine, ElevationMarkerAnywhere) {
 }
 
 TEST(ExitCode, FilesThenDifferingVersionThenZero) {
+    // The code the public header tells hosts of.
+    static_assert(nm::kVersionDiffersCode == NOVAMEND_EXIT_NEW_VERSION);
     EXPECT_EQ(nm::ExitCode(3, L"2.0", L"1.0"), 3);
     EXPECT_EQ(nm::ExitCode(0, L"2.0", L"1.0"), 2147483647);
     EXPECT_EQ(nm::ExitCode(0, L"1.0", L"1.0"), 0);

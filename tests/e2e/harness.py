@@ -1,6 +1,7 @@
 """Shared pieces of the end-to-end scenarios: the real novamend.exe under
 Wine, branded with a scenario's own settings, against real servers."""
 import os
+import re
 import shutil
 import stat
 import signal
@@ -192,9 +193,9 @@ def start(args, env=None):
                             stderr=subprocess.PIPE, env=full_env)
 
 
-def kill_programs(fragment):
-    """Ends at once (as a crash or a kill would) every Wine process whose
-    command line holds the fragment, such as a scenario's own folder name."""
+def wine_processes(fragment):
+    """The ids of the Wine processes whose command line holds the fragment,
+    such as a scenario's own folder name."""
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit() or int(entry.name) == os.getpid():
             continue
@@ -203,10 +204,17 @@ def kill_programs(fragment):
         except OSError:
             continue
         if fragment in command_line and "wine-run" not in command_line:
-            try:
-                os.kill(int(entry.name), signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+            yield int(entry.name)
+
+
+def kill_programs(fragment):
+    """Ends at once (as a crash or a kill would) every Wine process whose
+    command line holds the fragment."""
+    for pid in wine_processes(fragment):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
 
 
 def window_probe(caption, *commands):
@@ -382,40 +390,63 @@ class UserLane:
         subprocess.run(self.command(["--stop"]), capture_output=True, timeout=60)
 
 
-class TestHost:
-    """tests/tools/test_host.exe: a host window that records the updater's
-    messages; commands go through its control file. With a user lane, the
+def host_example_ids():
+    """The control identifiers of the example host's window, from its header."""
+    text = (ROOT / "examples" / "host" / "host_example.h").read_text()
+    return {name: int(number) for name, number in re.findall(r"#define (IDC_\w+) (\d+)", text)}
+
+
+class HostExample:
+    """examples/host/host_example.exe, the example host, with its trace of
+    every message it received. Scenarios work its window as a user would
+    (press its button and check boxes, close it) through progress_probe.exe,
+    or start an updater of their own with its handle. With a user lane, the
     host runs there."""
 
-    def __init__(self, *options, lane=None):
+    IDS = host_example_ids()
+
+    def __init__(self, updater=None, mode=None, lane=None):
+        self.lane = lane
         scratch = lane.owned_folder(lane.scratch) if lane else SCRATCH
-        to_windows = lane.windows_path if lane else windows_path
+        self.to_windows = lane.windows_path if lane else windows_path
         self.dir = scratch / ("host-" + uuid.uuid4().hex[:10])
         self.dir.mkdir(parents=True)
         if lane:
             lane.owned_folder(self.dir)
-        self.record = self.dir / "record.txt"
-        handle_file = self.dir / "handle.txt"
-        self.control = self.dir / "control.txt"
-        self.process = (lane.start if lane else start)(
-            [BIN / "test_host.exe", to_windows(self.record), to_windows(handle_file),
-             "--control", to_windows(self.control)] + list(options))
-        deadline = time.time() + 30
-        while not handle_file.exists():
-            if time.time() > deadline:
-                raise RuntimeError("test host did not start")
-            time.sleep(0.05)
-        self.handle = handle_file.read_text().strip()
+        self.record = self.dir / "trace.txt"
+        arguments = ["--trace", self.to_windows(self.record)]
+        if updater:
+            arguments += ["--updater", self.to_windows(updater)]
+        if mode:
+            arguments += ["--mode", mode]
+        self.process = (lane.start if lane else start)([BIN / "host_example.exe"] + arguments)
+        if not wait_for(lambda: any(line[0] == "window" for line in self.lines()), timeout=30):
+            raise RuntimeError("the example host did not start")
+        self.handle = next(line[1] for line in self.lines() if line[0] == "window")
 
-    def command(self, *commands):
-        pending = self.dir / "control.new"
-        pending.write_text("\n".join(commands) + "\n")
-        pending.rename(self.control)
+    def probe(self, *commands):
+        """progress_probe.exe on this window; returns its record lines."""
+        record = self.dir / f"probe-{uuid.uuid4().hex[:6]}.txt"
+        arguments = [BIN / "progress_probe.exe", "#" + self.handle, self.to_windows(record)] + list(commands)
+        done = self.lane.wine(arguments) if self.lane else wine(arguments)
+        lines = probe_records(record)
+        if done.returncode != 0:
+            raise AssertionError(f"probe {commands} ended with {done.returncode}: {lines}")
+        return lines
+
+    def press(self, control):
+        self.probe("press", self.IDS[control])
+
+    def shown(self, control):
+        """The text the window shows in a control."""
+        return next(line[2] for line in self.probe("text", self.IDS[control], "-") if line[0] == "text")
 
     def lines(self):
+        """The trace's whole lines, split at the tabs."""
         if not self.record.exists():
             return []
-        return [line.split("\t") for line in self.record.read_text(encoding="utf-8").splitlines()]
+        text = self.record.read_text(encoding="utf-8")
+        return [line.split("\t") for line in text[:text.rfind("\n") + 1].splitlines()]
 
     def states(self):
         return [int(line[1]) for line in self.lines() if line[0] == "1974"]
@@ -423,9 +454,14 @@ class TestHost:
     def texts(self, message):
         return [line[-1] for line in self.lines() if line[0] == str(message)]
 
+    def exit_code(self):
+        """The exit code of the updater the host started, once it has ended."""
+        codes = [int(line[1]) for line in self.lines() if line[0] == "exit"]
+        return codes[-1] if codes else None
+
     def close(self):
         if self.process.poll() is None:
-            self.command("close")
+            self.probe("close")
             try:
                 self.process.wait(timeout=20)
             except subprocess.TimeoutExpired:

@@ -1,7 +1,10 @@
-"""The update cycle as a host application follows it: states, log lines and
-properties arrive in order; a paused host holds the cycle between steps; a
-host that asked to end the cycle with its window ends it by closing; the
-programs of [UpdateEvent] and [UpdateEventWaitClose] start at their states."""
+"""The update cycle as a host application follows it, through the example
+host of examples/host: states, log lines, counters, the description and the
+bytes of each file arrive in the documented order; a paused host holds the
+cycle between steps; a host that asked to end the cycle with its window ends
+it by closing, and one that did not leaves it running; the programs of
+[UpdateEvent] and [UpdateEventWaitClose] start at their states."""
+import os
 import shutil
 import tempfile
 import time
@@ -13,14 +16,13 @@ import harness
 
 class HostFollowsTheCycleTest(unittest.TestCase):
     def test_unreachable_server_gives_states_log_lines_and_properties(self):
-        host = harness.TestHost("--needmsg")
+        host = harness.HostExample()
         try:
             inst = harness.Installation(f"http://127.0.0.1:{harness.free_port()}/novamend.xml",
                                         novamend={"TimeOut": "20"})
             result = inst.run("/silence", host.handle)
             self.assertEqual(result.returncode, 0)
-            host.command("props")
-            time.sleep(0.5)
+            host.close()
             self.assertEqual(host.states(), [0, 1, 2, 13])
             logs = host.texts(1975)
             self.assertTrue(any(line.startswith("download:http://127.0.0.1:") for line in logs), logs)
@@ -35,12 +37,20 @@ class HostFollowsTheCycleTest(unittest.TestCase):
             host.close()
 
 
+FILES = {"app.dll": os.urandom(300_000), "data/strings.txt": os.urandom(7_000), "readme.txt": b"version 2"}
+DESCRIPTION = "Release 2.0\r\nFaster start."
+
+
 class CycleWithFilesTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.site = Path(tempfile.mkdtemp(prefix="cycle-site-"))
-        (cls.site / "a.txt").write_text("new a")
-        (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "a.txt", "ver": "2"}]))
+        for path, data in FILES.items():
+            (cls.site / path).parent.mkdir(parents=True, exist_ok=True)
+            (cls.site / path).write_bytes(data)
+        paragraphs = "".join(f"<description>{text}</description>" for text in DESCRIPTION.split("\r\n"))
+        (cls.site / "novamend.xml").write_text(
+            harness.list_xml([{"path": path, "ver": "2"} for path in FILES], extra=paragraphs))
         cls.nginx = harness.Nginx(cls.site)
 
     @classmethod
@@ -48,40 +58,99 @@ class CycleWithFilesTest(unittest.TestCase):
         cls.nginx.stop()
         shutil.rmtree(cls.site, ignore_errors=True)
 
-    def test_paused_host_holds_the_cycle_between_steps(self):
-        host = harness.TestHost("--needmsg", "--paused")
+    def host_and_installation(self):
+        inst = harness.Installation(self.nginx.url("novamend.xml"))
+        return harness.HostExample(updater=inst.exe), inst
+
+    def assert_installed(self, inst):
+        for path, data in FILES.items():
+            self.assertEqual((inst.app_dir / path).read_bytes(), data, path)
+
+    def test_whole_update_arrives_as_documented(self):
+        host, inst = self.host_and_installation()
         try:
-            inst = harness.Installation(self.nginx.url("novamend.xml"))
-            updater = harness.start([inst.exe, "/silence", host.handle])
-            deadline = time.time() + 60
-            while 3 not in host.states() and time.time() < deadline:
-                time.sleep(0.1)
-            time.sleep(2)
-            # Checked, then held: nothing of the download yet.
-            self.assertEqual(host.states(), [0, 1, 3])
-            self.assertIsNone(updater.poll())
-            host.command("resume")
-            updater.wait(timeout=120)
-            # Then the whole cycle, to the file in place.
+            host.press("IDC_START")
+            self.assertTrue(harness.wait_for(lambda: host.exit_code() is not None, timeout=180), host.lines())
+            lines = host.lines()
             self.assertEqual(host.states(), [0, 1, 3, 4, 6, 7, 9, 10, 12, 13])
-            self.assertEqual((inst.app_dir / "a.txt").read_text(), "new a")
+            self.assertEqual({line[2] for line in lines if line[0] == "1974"}, {"0", "3"})  # 0 files until checked
+            self.assertEqual(host.texts(1977), [DESCRIPTION.replace("\r\n", "\\r\\n") + "\\r\\n"])
+            logs = host.texts(1975)
+            self.assertIn("Found 3 files need to update...", logs)
+            for path in FILES:
+                self.assertIn(f"done[{path}]", logs)
+            # Messages in their order: the description and the count before
+            # the checked state, the downloads' messages between 4 and 6.
+            order = [(line[0], line[1]) if line[0] == "1974" else (line[0],) for line in lines]
+            self.assertLess(order.index(("1977",)), order.index(("1974", "3")))
+            download = order[order.index(("1974", "4")):order.index(("1974", "6"))]
+            self.assertIn(("1976",), download)
+            self.assertIn(("1978",), download)
+            self.assertNotIn(("1978",), order[order.index(("1974", "6")):])
+            # The counter rises to the number of files; the bytes of each file,
+            # and of the list before them, rise to its size.
+            counters = [(int(line[1]), int(line[2])) for line in lines if line[0] == "1976"]
+            self.assertEqual(counters, sorted(counters))
+            self.assertEqual(counters[-1], (3, 3))
+            received = {}
+            for line in lines:
+                if line[0] == "1978":
+                    received.setdefault(int(line[1]), []).append(int(line[2]))
+            list_size = (self.site / "novamend.xml").stat().st_size
+            self.assertEqual(sorted(received), sorted([list_size] + [len(data) for data in FILES.values()]))
+            for size, values in received.items():
+                self.assertEqual(values, sorted(values), size)
+                self.assertEqual(values[-1], size)
+            self.assertGreater(len(received[300_000]), 1)
+            # The updater's properties and exit code, and what the window made of them.
+            self.assertEqual(host.exit_code(), 3)
+            self.assertIn(["props", "13", "3"], lines)
+            self.assertEqual(host.shown("IDC_STATE"), "UpdateEnd (13): 3 files to update")
+            self.assertEqual(host.shown("IDC_STATUS"), "Done: 3 files needed an update.")
+            self.assert_installed(inst)
         finally:
             host.close()
 
-    def test_host_that_asked_ends_the_cycle_by_closing(self):
-        host = harness.TestHost("--needmsg", "--paused", "--exitwhenwndkilled")
-        inst = harness.Installation(self.nginx.url("novamend.xml"))
-        updater = harness.start([inst.exe, "/silence", host.handle])
-        deadline = time.time() + 60
-        while 3 not in host.states() and time.time() < deadline:
-            time.sleep(0.1)
-        states_at_close = host.states()
-        host.close()
-        updater.wait(timeout=30)
-        self.assertEqual(states_at_close, [0, 1, 3])
-        # Abandoned: nothing was downloaded or installed.
-        self.assertFalse((inst.work_dir / "a.txt_").exists())
-        self.assertFalse((inst.app_dir / "a.txt").exists())
+    def test_paused_host_holds_the_cycle_between_steps(self):
+        host, inst = self.host_and_installation()
+        try:
+            host.press("IDC_PAUSE")
+            host.press("IDC_START")
+            self.assertTrue(harness.wait_for(lambda: 3 in host.states(), timeout=60))
+            time.sleep(2)
+            # Checked, then held: nothing of the download yet.
+            self.assertEqual(host.states(), [0, 1, 3])
+            self.assertIsNone(host.exit_code())
+            host.press("IDC_PAUSE")
+            self.assertTrue(harness.wait_for(lambda: host.exit_code() is not None, timeout=120))
+            # Then the whole cycle, to the files in place.
+            self.assertEqual(host.states(), [0, 1, 3, 4, 6, 7, 9, 10, 12, 13])
+            self.assert_installed(inst)
+        finally:
+            host.close()
+
+    def test_closing_host_abandons_the_cycle_only_when_it_asked(self):
+        for asked in (True, False):
+            with self.subTest(asked=asked):
+                host, inst = self.host_and_installation()
+                try:
+                    if not asked:
+                        host.press("IDC_ABANDON")
+                    host.press("IDC_PAUSE")
+                    host.press("IDC_START")
+                    self.assertTrue(harness.wait_for(lambda: 3 in host.states(), timeout=60))
+                    states_at_close = host.states()
+                finally:
+                    host.close()
+                self.assertEqual(states_at_close, [0, 1, 3])
+                # The updater goes on by itself, or ends at its next look.
+                self.assertTrue(harness.wait_for(lambda: not any(harness.wine_processes(inst.exe.parent.name)),
+                                                 timeout=120))
+                if asked:
+                    self.assertFalse((inst.work_dir / "app.dll_").exists())
+                    self.assertFalse((inst.app_dir / "app.dll").exists())
+                else:
+                    self.assert_installed(inst)
 
     def test_event_programs_start_at_their_states(self):
         record = harness.SCRATCH / ("events-" + harness.new_name()[:8] + ".txt")
@@ -91,8 +160,8 @@ class CycleWithFilesTest(unittest.TestCase):
             self.nginx.url("novamend.xml"),
             UpdateEvent={"UpdateCheckRemote": f'"{recorder}" {target} checkremote'},
             UpdateEventWaitClose={"UpdateEnd": f'"{recorder}" {target} --sleep=1500 end'})
-        # The exit code counts the one file that needed an update.
-        self.assertEqual(inst.run("/silence").returncode, 1)
+        # The exit code counts the files that needed an update.
+        self.assertEqual(inst.run("/silence").returncode, 3)
         lines = [line.split("\t") for line in record.read_text().splitlines()]
         starts = [line[-1] for line in lines if line[0] == "start"]
         self.assertIn("checkremote", starts)

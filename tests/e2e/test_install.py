@@ -383,7 +383,7 @@ class ElevationTest(unittest.TestCase):
 
     def test_missing_rights_restart_the_updater_which_resumes_at_the_local_check(self):
         exe, app_dir = self.installation()
-        host = harness.TestHost("--needmsg", lane=self.lane)
+        host = harness.HostExample(lane=self.lane)
         try:
             self.lane.wine([exe, "/silence", host.handle], timeout=300)
             served_to_the_first = self.nginx.access_log()
@@ -417,7 +417,7 @@ class ElevationTest(unittest.TestCase):
         record = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12]) / "record.txt"
         waiting = f'"{RECORD_START}" {self.lane.windows_path(record)} --sleep=4000 local'
         exe, app_dir = self.installation(UpdateEventWaitClose={"UpdateCheckLocal": waiting})
-        host = harness.TestHost("--needmsg", lane=self.lane)
+        host = harness.HostExample(lane=self.lane)
         try:
             updater = self.lane.start([exe, "/silence", host.handle])
             self.assertTrue(harness.wait_for(lambda: record.exists(), timeout=120))

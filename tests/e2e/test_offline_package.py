@@ -62,7 +62,7 @@ class OfflinePackageTest(unittest.TestCase):
         names = zipfile.ZipFile(io.BytesIO(archive)).namelist()
         self.assertEqual(sorted(names), ["__list4novamend.tmp", "__update4novamend.xml", "a.txt", "new.txt",
                                          "sub/b.txt"])
-        host = harness.TestHost("--needmsg")
+        host = harness.HostExample()
         try:
             result = harness.wine([self.package, host.handle])
             states = host.states()

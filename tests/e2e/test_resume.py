@@ -30,7 +30,7 @@ class ResumeAfterElevationTest(unittest.TestCase):
         # ends: the tray that asked for the rights is still there.
         for mode in ("/silence", "/tryicon"):
             with self.subTest(mode):
-                host = harness.TestHost("--needmsg")
+                host = harness.HostExample()
                 try:
                     inst = harness.Installation("http://127.0.0.1:9/novamend.xml")
                     saved = inst.work_dir.with_name(inst.work_dir.name + ".lst")

@@ -1,5 +1,5 @@
-// A host in another process: test_host.exe, a real captioned window that
-// records what it reads at the addresses the messages carry.
+// A host in another process: the example host, a real captioned window that
+// traces what it reads at the addresses the messages carry.
 #include <gtest/gtest.h>
 
 #include "wait_for.h"
@@ -15,25 +15,24 @@
 #include "child_process.h"
 #include "scratch_directory.h"
 #include "services/host_windows.h"
+#include "../../examples/host/host_example.h"
 
 namespace nm {
 namespace {
 
 const std::wstring kAppDir = L"C:\\Apps\\Demo\\";
 
-// One test_host.exe, ended when the test ends whatever happened.
-class TestHost {
+// One host_example.exe, ended when the test ends whatever happened.
+class ExampleHost {
 public:
-    explicit TestHost(const std::wstring& options)
-        : record_(scratch_.File(L"record.txt")), control_(scratch_.File(L"control.txt")) {
-        const std::wstring handle_file = scratch_.File(L"handle.txt");
-        process_ = StartTestProgram(L"test_host.exe", L"\"" + record_ + L"\" \"" + handle_file + L"\" --control \"" +
-                                                          control_ + L"\" " + options);
-        if (!process_ || !WaitFor([&] { return files::Exists(handle_file); })) return;
-        const std::string handle = ReadFileBytes(handle_file);
-        window_ = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::strtoull(handle.c_str(), nullptr, 10)));
+    ExampleHost() : record_(scratch_.File(L"trace.txt")) {
+        process_ = StartTestProgram(L"host_example.exe", L"--trace \"" + record_ + L"\"");
+        if (!process_ || !WaitFor([&] { return !Records().empty(); })) return;
+        const std::wstring first = Records().front();
+        if (first.starts_with(L"window\t"))
+            window_ = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(first.c_str() + 7, nullptr, 10)));
     }
-    ~TestHost() {
+    ~ExampleHost() {
         if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
             ::TerminateProcess(process_.get(), 9);
             ::WaitForSingleObject(process_.get(), 5000);
@@ -41,23 +40,27 @@ public:
     }
 
     HWND window() const { return window_; }
-    // Commands are taken one file at a time: wait until the last one was read.
-    bool Command(const std::string& commands) {
-        if (!WaitFor([&] { return !files::Exists(control_); })) return false;
-        const std::wstring temporary = control_ + L".new";
-        return WriteFileBytes(temporary, commands) &&
-               ::MoveFileExW(temporary.c_str(), control_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    // As a click on the check box would.
+    void TogglePause() { ::SendMessageW(::GetDlgItem(window_, IDC_PAUSE), BM_CLICK, 0, 0); }
+    bool CloseAndWait() {
+        ::PostMessageW(window_, WM_CLOSE, 0, 0);
+        return ::WaitForSingleObject(process_.get(), 20000) == WAIT_OBJECT_0;
     }
-    bool WaitForExit() { return ::WaitForSingleObject(process_.get(), 20000) == WAIT_OBJECT_0; }
+    // The trace after its first line, which names the window.
     std::vector<std::wstring> Records() const {
         std::vector<std::wstring> lines = text::Split(text::FromUtf8(ReadFileBytes(record_)), L'\n');
         if (!lines.empty() && lines.back().empty()) lines.pop_back();
         return lines;
     }
+    std::vector<std::wstring> Messages() const {
+        std::vector<std::wstring> lines = Records();
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    }
 
 private:
     ScratchDirectory scratch_{L"host"};
-    std::wstring record_, control_;
+    std::wstring record_;
     unique_handle process_;
     HWND window_ = nullptr;
 };
@@ -69,7 +72,7 @@ protected:
 };
 
 TEST_F(HostInAnotherProcess, ReadsEveryTextInItsOwnMemory) {
-    TestHost host(L"--needmsg");
+    ExampleHost host;
     ASSERT_TRUE(host.window());
     HostRegistry hosts;
     hosts.Register(host.window());
@@ -86,8 +89,7 @@ TEST_F(HostInAnotherProcess, ReadsEveryTextInItsOwnMemory) {
     // A window of another process that is not registered has no buffer of
     // ours: it gets no address rather than one it cannot read.
     ShowStatusText(host.window(), L"not registered", 1);
-    ASSERT_TRUE(host.Command("props\nclose\n"));
-    ASSERT_TRUE(host.WaitForExit());
+    ASSERT_TRUE(host.CloseAndWait());
 
     const std::vector<std::wstring> expected = {
         L"1974\t3\t2",
@@ -99,30 +101,30 @@ TEST_F(HostInAnotherProcess, ReadsEveryTextInItsOwnMemory) {
         L"1975\t" + std::wstring(1023, L'x'),
         L"1040\t1\t(address 0)",
         L"props\t3\t2",
-        L"props\t3\t2",
     };
-    EXPECT_EQ(host.Records(), expected);
+    EXPECT_EQ(host.Messages(), expected);
 }
 
 TEST_F(HostInAnotherProcess, PausesAndAbandonsThroughItsProperties) {
-    TestHost host(L"--exitwhenwndkilled");
+    ExampleHost host;
     ASSERT_TRUE(host.window());
     theApp().hosts.Register(host.window());
 
     EXPECT_FALSE(HostIsPaused());
-    ASSERT_TRUE(host.Command("pause\n"));
-    EXPECT_TRUE(WaitFor([] { return HostIsPaused(); }));
-    ASSERT_TRUE(host.Command("resume\n"));
-    EXPECT_TRUE(WaitFor([] { return !HostIsPaused(); }));
+    host.TogglePause();
+    EXPECT_TRUE(HostIsPaused());
+    host.TogglePause();
+    EXPECT_FALSE(HostIsPaused());
 
     // Not asked for state messages: only the properties change.
+    ASSERT_TRUE(::SetPropW(host.window(), kNeedMessagesProperty, nullptr));
     theApp().hosts.NotifyState(1, 0);
     EXPECT_FALSE(HostAskedToExitAndIsGone());
-    ASSERT_TRUE(host.Command("close\n"));
-    ASSERT_TRUE(host.WaitForExit());
+    // The host removes its properties as it closes: the request seen before counts.
+    ASSERT_TRUE(host.CloseAndWait());
     EXPECT_TRUE(WaitFor([] { return HostAskedToExitAndIsGone(); }));
     EXPECT_FALSE(HostIsPaused());
-    EXPECT_EQ(host.Records(), std::vector<std::wstring>{L"props\t1\t0"});
+    EXPECT_EQ(host.Messages(), std::vector<std::wstring>{L"props\t1\t0"});
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // progress_probe: finds one of the updater's windows by its caption (the
-// progress window, the tray window, the .NET Framework dialog), reads its
-// controls and its pixels, and works it with the real mouse.
-//   progress_probe.exe <caption> <record file> <command>...
+// progress window, the tray window, the .NET Framework dialog), or any
+// window by its handle, reads its controls and its pixels, and works it with
+// the real mouse or with the messages its controls send.
+//   progress_probe.exe <caption, or # and a handle in decimal> <record file> <command>...
 //     wait            wait for the window to show; record its placement
 //     until LOW HIGH  wait until the label shows a percent above LOW and below HIGH
 //     drag DX DY      press on the background, move by DX, DY, release; record the placement
 //     click ID        click the middle of control ID; record whether the window is minimised
+//     press ID        press button ID as a click would, without the pointer
+//     close           close the window as its close box would
 //     watch           record every new label text until the window is gone
 //     text ID TEXT    wait until control ID reads TEXT ("-" for any); record it
 //     hover X Y       move the mouse to the window's client point X, Y
@@ -18,6 +21,7 @@
 //     records whether the notification area had no icon left within MS milliseconds
 // The record file (UTF-8, a line each, written as it happens):
 //   window\t<left>\t<top>\t<width>\t<height>      on the screen
+//   client\t<left>\t<top>\t<width>\t<height>      its client area, on the screen
 //   control\t<id>\t<x>\t<y>\t<width>\t<height>    in the window's client area, those not hidden
 //   label\t<text>                                 trailing blanks cut
 //   iconic\t<0|1>
@@ -66,7 +70,10 @@ bool WaitUntil(Condition condition, DWORD wait_ms = kWaitMs) {
 HWND FindWindowCaptioned(const std::wstring& caption, bool visible, DWORD wait_ms = kWaitMs) {
     HWND window = nullptr;
     WaitUntil([&] {
-        window = ::FindWindowW(L"#32770", caption.c_str());
+        window = caption.starts_with(L'#')
+                     ? reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(caption.c_str() + 1, nullptr, 10)))
+                     : ::FindWindowW(L"#32770", caption.c_str());
+        if (window && !::IsWindow(window)) window = nullptr;
         return window && (!visible || ::IsWindowVisible(window));
     }, wait_ms);
     return window && (!visible || ::IsWindowVisible(window)) ? window : nullptr;
@@ -76,6 +83,9 @@ void RecordPlacement(HWND window) {
     RECT place{};
     ::GetWindowRect(window, &place);
     Record(L"window" + Numbers({place.left, place.top, place.right - place.left, place.bottom - place.top}));
+    ::GetClientRect(window, &place);
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&place), 2);
+    Record(L"client" + Numbers({place.left, place.top, place.right - place.left, place.bottom - place.top}));
     for (int id : kControls) {
         HWND control = ::GetDlgItem(window, id);
         if (!control || !(::GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE)) continue;
@@ -260,6 +270,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             i += 2;
         } else if (command == L"click" && i + 1 < argc) {
             Click(window, number(++i));
+        } else if (command == L"press" && i + 1 < argc) {
+            ::SendMessageW(::GetDlgItem(window, number(++i)), BM_CLICK, 0, 0);
+        } else if (command == L"close") {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
         } else if (command == L"watch") {
             Watch(window);
         } else if (command == L"text" && i + 2 < argc) {
