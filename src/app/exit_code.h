@@ -4,10 +4,14 @@
 // update, or that the list names another version than the installed one.
 #include <string_view>
 
+#define NOVAMEND_HOST_NUMBERS_ONLY
+#include "novamend_host.h"
+#undef NOVAMEND_HOST_NUMBERS_ONLY
+
 namespace nm {
 
 // The code that stands for "another version is published".
-constexpr int kVersionDiffersCode = 2147483647;
+constexpr int kVersionDiffersCode = NOVAMEND_EXIT_NEW_VERSION;
 
 // The list's version is set and differs from the installed one.
 inline bool VersionDiffers(std::wstring_view list_version, std::wstring_view installed_version) {

