@@ -1,7 +1,9 @@
 #include "install/action_script.h"
 
 #include "base/file_ops.h"
+#include "base/ini_file.h"
 #include "base/path_macros.h"
+#include "base/system_error.h"
 #include "base/text.h"
 #include "base/xml_dom.h"
 #include "install/app_files.h"
@@ -41,54 +43,76 @@ private:
     }
 
     void Report(const std::wstring& text) { ShowAndLog(window_, text, kStatusStep); }
+    // What a command did when it did not do what it said: the line again,
+    // as a problem, with the system's reason where there is one.
+    bool ReportFailure(const std::wstring& text, DWORD error) {
+        ShowAndLog(window_, text + L" " + TranslateMain(L"failed") + SystemReason(error), kStatusProblem);
+        return false;
+    }
+    bool Outcome(const std::wstring& text, bool done) { return done || ReportFailure(text, ::GetLastError()); }
 
     void Run(IXMLDOMNode* element) {
         const std::wstring file = Expanded(element, L"file");
         if (file.empty()) return;
-        RunFile(file, xml::Attribute(element, L"workpath"), xml::Attribute(element, L"param"), window_,
-                run_file_rules::ScriptRunWaits(xml::Attribute(element, L"waitclose")));
+        // RunFile reports the start itself, and skips a program that is not there.
+        if (RunFile(file, xml::Attribute(element, L"workpath"), xml::Attribute(element, L"param"), window_,
+                    run_file_rules::ScriptRunWaits(xml::Attribute(element, L"waitclose"))))
+            return;
+        const DWORD error = ::GetLastError();
+        if (files::Exists(file)) ReportFailure(TranslateMain(L"Run file") + L"[" + file + L"]", error);
     }
 
     void Rename(IXMLDOMNode* element) {
         const std::wstring source = Expanded(element, L"source"), target = Expanded(element, L"target");
         if (source.empty() || target.empty()) return;
-        Report(TranslateMain(L"Move file:") + L"[" + source + L"->" + target + L"]");
-        ::MoveFileW(source.c_str(), target.c_str());
+        const std::wstring line = TranslateMain(L"Move file:") + L"[" + source + L"->" + target + L"]";
+        Report(line);
+        Outcome(line, files::Move(source, target));
     }
 
     void Kill(IXMLDOMNode* element) {
         const std::wstring file = Expanded(element, L"file");
         if (file.empty()) return;
-        Report(TranslateMain(L"Kill process") + L"[" + file + L"]");
-        CloseProcessesMatching(file);
+        const std::wstring line = TranslateMain(L"Kill process") + L"[" + file + L"]";
+        Report(line);
+        if (!CloseProcessesMatching(file)) ReportFailure(line, ERROR_SUCCESS);
     }
 
     void MakeDirectory(IXMLDOMNode* element) {
         std::wstring directory = Expanded(element, L"name");
         if (directory.empty()) directory = ExpandPathMacros(text::Trim(xml::NodeText(element)), application_directory_);
         if (directory.empty()) return;
-        Report(TranslateMain(L"Create directory") + L"[" + directory + L"]");
+        const std::wstring line = TranslateMain(L"Create directory") + L"[" + directory + L"]";
+        Report(line);
         files::CreateDirectoryLevels(directory);
+        Outcome(line, files::Exists(directory));
     }
 
     void Delete(IXMLDOMNode* element) {
         const std::wstring file = Expanded(element, L"file"), tree = Expanded(element, L"path");
         if (!file.empty()) {
-            Report(TranslateMain(L"Remove file") + L"[" + file + L"]");
-            DeleteAppFile(file, application_directory_);
+            const std::wstring line = TranslateMain(L"Remove file") + L"[" + file + L"]";
+            Report(line);
+            // A file that is not there is as good as removed.
+            if (!DeleteAppFile(file, application_directory_) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+                ReportFailure(line, ::GetLastError());
         }
         if (!tree.empty()) {
-            Report(TranslateMain(L"Remove path") + L"[" + tree + L"]");
-            files::RemoveDirectoryTree(tree);
+            const std::wstring line = TranslateMain(L"Remove path") + L"[" + tree + L"]";
+            Report(line);
+            if (files::Exists(tree)) Outcome(line, files::RemoveDirectoryTree(tree));
         }
     }
 
     void Shortcut(IXMLDOMNode* element) {
         const std::wstring file = Expanded(element, L"file"), location = Expanded(element, L"shortcut");
         if (file.empty() || location.empty()) return;
-        CreateShortcut(file, run_file_rules::FolderOf(file), location, Expanded(element, L"shortcuticon"),
-                       static_cast<int>(text::ToLong(Expanded(element, L"iconindex"))));
-        Report(text::Format(TranslateMain(L"Create shortcut[%s]..."), {location}));
+        const bool created = CreateShortcut(file, run_file_rules::FolderOf(file), location,
+                                            Expanded(element, L"shortcuticon"),
+                                            static_cast<int>(text::ToLong(Expanded(element, L"iconindex"))));
+        const std::wstring line = text::Format(TranslateMain(L"Create shortcut[%s]..."), {location});
+        Report(line);
+        if (!created) ReportFailure(line, ERROR_SUCCESS);
     }
 
     void Ini(IXMLDOMNode* element) {
@@ -97,13 +121,13 @@ private:
         const std::wstring value = xml::Attribute(element, L"value");
         if (file.empty() || section.empty() || key.empty()) return;
         const std::wstring name = run_file_rules::FileNameOf(file);
-        if (value.empty()) {
-            ::WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, file.c_str());
-            Report(text::Format(TranslateMain(L"Empty ini[%s][%s]"), {name, key}));
-        } else {
-            ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str());
-            Report(text::Format(TranslateMain(L"Write ini[%s][%s][%s]"), {name, key, value}));
-        }
+        const bool written = value.empty() ? ini::Remove(file, section, key) : ini::Write(file, section, key, value);
+        const DWORD error = ::GetLastError();
+        const std::wstring line = value.empty()
+                                      ? text::Format(TranslateMain(L"Empty ini[%s][%s]"), {name, key})
+                                      : text::Format(TranslateMain(L"Write ini[%s][%s][%s]"), {name, key, value});
+        Report(line);
+        if (!written) ReportFailure(line, error);
     }
 
     HWND window_;

@@ -37,12 +37,16 @@ bool IsMainProgramClosed(HWND window, const std::wstring& application_setting) {
     return true;
 }
 
-void CloseProcessesMatching(const std::wstring& text) {
-    for (DWORD process_id : ProcessesWhosePathContains(text::Lower(text))) {
+bool CloseProcessesMatching(const std::wstring& text) {
+    const std::wstring lower = text::Lower(text);
+    for (DWORD process_id : ProcessesWhosePathContains(lower)) {
         CMainWindowIterator windows(process_id);
+        // A window that refuses to end leaves its process running: the
+        // look below tells.
         for (HWND window = windows.First(); window; window = windows.Next())
             if (!::GetParent(window)) CloseProcessWindow(window, process_id);
     }
+    return ProcessesWhosePathContains(lower).empty();
 }
 
 bool CloseProcessWindow(HWND window, DWORD process_id) {

@@ -12,8 +12,9 @@ namespace nm {
 // main program (compared without regard to case); reports which it is.
 bool IsMainProgramClosed(HWND window, const std::wstring& application_setting);
 // Closes every process whose executable path contains the text (compared
-// without regard to case), except the updater itself. Best effort.
-void CloseProcessesMatching(const std::wstring& text);
+// without regard to case), except the updater itself. True when none of
+// them runs any longer.
+bool CloseProcessesMatching(const std::wstring& text);
 // Asks one top-level window of the process to end; when it agrees, posts it
 // the close and quit messages and ends the process after a grace period.
 // False when the window refused to end.

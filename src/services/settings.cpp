@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/executable_path.h"
+#include "base/ini_file.h"
 #include "base/path_macros.h"
 #include "base/text.h"
 #include "base/url_text.h"
@@ -52,7 +53,7 @@ std::wstring Settings::ReadFromFile(const std::wstring& file, const std::wstring
 bool Settings::Write(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
     const std::wstring file = SettingsFile();
     const std::wstring replaced = ValueBeforeWrite(file, section, key);
-    const bool written = ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+    const bool written = ini::Write(file, section, key, value);
     const DWORD error = written ? ERROR_SUCCESS : ::GetLastError();
     if (written) NoteWrittenSetting(WrittenSettingsFile(ApplicationDirectory()), section, key, replaced, value);
     variables_.Set(settings_rules::CacheName(section, key), value);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/ini_file.h"
 #include "base/text.h"
 
 namespace nm {
@@ -59,11 +60,12 @@ std::wstring ValueBeforeWrite(const std::wstring& settings_file, const std::wstr
 void NoteWrittenSetting(const std::wstring& written_file, const std::wstring& section, const std::wstring& key,
                         const std::wstring& replaced, const std::wstring& value) {
     const std::wstring defaults = DefaultsSection(section);
+    // A note that cannot be written only means the value is not carried
+    // over the next start's defaults: the setting itself is written.
     // Only the first write's replaced value is the default; later writes
     // replace the updater's own values.
-    if (ReadValue(written_file, defaults, key, kNotNoted) == kNotNoted)
-        ::WritePrivateProfileStringW(defaults.c_str(), key.c_str(), replaced.c_str(), written_file.c_str());
-    ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), written_file.c_str());
+    if (ReadValue(written_file, defaults, key, kNotNoted) == kNotNoted) ini::Write(written_file, defaults, key, replaced);
+    ini::Write(written_file, section, key, value);
 }
 
 void ReapplyWrittenSettings(const std::wstring& settings_file, const std::wstring& written_file) {
@@ -73,13 +75,15 @@ void ReapplyWrittenSettings(const std::wstring& settings_file, const std::wstrin
         for (const std::wstring& key : Keys(written_file, section)) {
             const std::wstring noted_default = ReadValue(written_file, defaults, key, kMissing);
             if (noted_default != ReadValue(settings_file, section, key, kMissing)) {
-                // The vendor's default changed since: it wins, the note goes.
-                ::WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, written_file.c_str());
-                ::WritePrivateProfileStringW(defaults.c_str(), key.c_str(), nullptr, written_file.c_str());
+                // The vendor's default changed since: it wins, the note goes
+                // (a note left behind is found stale again at the next start).
+                ini::Remove(written_file, section, key);
+                ini::Remove(written_file, defaults, key);
                 continue;
             }
-            const std::wstring value = ReadValue(written_file, section, key);
-            ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), settings_file.c_str());
+            // A settings file that cannot be written keeps the vendor's
+            // default; the next write of the key offers the raised rights.
+            ini::Write(settings_file, section, key, ReadValue(written_file, section, key));
         }
     }
 }

@@ -68,6 +68,8 @@ class WholeUpdateTest(unittest.TestCase):
   <shortcut file="{{app}}\\app.txt" shortcut="{{app}}\\links\\Script"/>
   <group><run file="{RECORD_START}" param="{harness.windows_path(record)} script" waitclose="yes"/></group>
   <kill file="killme.exe"/>
+  <ren source="{{app}}\\not_there.txt" target="{{app}}\\nowhere.txt"/>
+  <ini file="{{app}}\\no_such_folder\\x.ini" app="a" key="k" value="v"/>
 </actions>"""
         run_entry = f'<run path="{RECORD_START}" param="{harness.windows_path(record)} entry" wait="yes"/>'
         site = site_with({
@@ -131,6 +133,12 @@ class WholeUpdateTest(unittest.TestCase):
                 log = inst.log()
                 self.assertIn("Update completed,done 7 files", log)
                 self.assertIn("Register file[lib\\register_mark_dll.dll]", log)
+                # An element that did not do what it says is told as failed, with the reason.
+                failed = [line for line in log.splitlines() if " failed" in line]
+                self.assertEqual(len(failed), 2, failed)
+                self.assertIn("not_there.txt", failed[0])
+                self.assertIn("error 2", failed[0])
+                self.assertIn("Write ini[x.ini][k][v] failed", failed[1])
 
                 self.assertEqual(inst.exit_code("/checkforupdates"), 0)
         finally:

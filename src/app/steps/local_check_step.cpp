@@ -78,6 +78,7 @@ bool PreCopyCheck(UpdateContext& context, HWND window, bool ask) {
                                   MB_YESNO | MB_ICONQUESTION) == IDYES;
         }
         if (close) {
+            // One that stays running holds its files: the probe below finds them locked.
             CloseProcessesMatching(application);
             ShowAndLog(window, TranslateMain(L"The main program has closed"), kStatusStep);
             ok = true;
