@@ -50,6 +50,10 @@ bool CopyReplacing(const std::wstring& from, const std::wstring& to) {
     return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
+bool ClearAttributes(const std::wstring& path) {
+    return ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
 bool RemoveEmptyDirectory(const std::wstring& directory) { return ::RemoveDirectoryW(directory.c_str()) != FALSE; }
 
 std::optional<std::int64_t> Size(const std::wstring& path) {

@@ -24,6 +24,8 @@ bool Move(const std::wstring& from, const std::wstring& to);
 bool MoveReplacing(const std::wstring& from, const std::wstring& to);
 // Copies a file onto its new name, replacing what stands there.
 bool CopyReplacing(const std::wstring& from, const std::wstring& to);
+// Clears a file's attributes (read-only, hidden ...) to normal.
+bool ClearAttributes(const std::wstring& path);
 // Removes a folder that is empty; false when it is not, or is not there.
 bool RemoveEmptyDirectory(const std::wstring& directory);
 // The file's size, or none when it cannot be read.

@@ -110,7 +110,8 @@ void DiscardFinished(const std::wstring& local_path) {
 void RemoveVersionNotes(const std::wstring& local_path) {
     files::Delete(FinishedVersionNote(local_path));
     files::Delete(VersionJournal(local_path));
-    ::RemoveDirectoryW(VersionNoteFolder(local_path).c_str());
+    // The notes' folder goes only when it holds nothing else.
+    files::RemoveEmptyDirectory(VersionNoteFolder(local_path));
 }
 
 FinishedFileIndex::FinishedFileIndex(const std::wstring& work_directory)

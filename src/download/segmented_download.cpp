@@ -306,6 +306,7 @@ bool CreateEmptyFile(const std::wstring& path) {
 // held a moment by another process (a scanner) and is retried, as the
 // caller's own rename to it always was.
 bool MoveIntoPlace(const std::wstring& from, const std::wstring& to, bool retry_while_held) {
+    // Not written through: a download lost to a power cut is fetched again.
     if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     return retry_while_held && files::ReplaceWithRetries(from, to);
 }
@@ -385,7 +386,9 @@ bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
         file->TakeBackProgress();
         return false;
     }
-    ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A file made just now has no attributes to clear that would matter; this
+    // only makes sure of it.
+    files::ClearAttributes(target_);
     if (CompletePath() != target_ && !MoveIntoPlace(target_, CompletePath(), true)) return false;
     written.keep();
     return true;
@@ -414,7 +417,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         Send(window, UM_FILESIZE, RowParameter(row), 0);
         Send(window, UM_SEGSIZE, RowParameter(row), 0);
         if (!CreateEmptyFile(CompletePath())) return false;
-        ::SetFileAttributesW(CompletePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        files::ClearAttributes(CompletePath());  // as for every finished file
         segment_count_ = 1;
         written.keep();
         return true;
@@ -435,7 +438,8 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     // The first part file becomes the target when the join works.
     std::int64_t first_part_left = 0;
     auto delete_parts = scope_exit([&] {
-        for (std::int64_t i = first_part_left; i < segment_count_; ++i) ::DeleteFileW(PartPath(target_, i).c_str());
+        // A part that cannot be deleted now goes with the work directory.
+        for (std::int64_t i = first_part_left; i < segment_count_; ++i) files::Delete(PartPath(target_, i));
     });
     for (std::int64_t i = 0; i < segment_count_; ++i)
         if (!CreateEmptyFile(PartPath(target_, i))) return false;
@@ -494,7 +498,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         file->TakeBackProgress();
         return false;
     }
-    ::SetFileAttributesW(CompletePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    files::ClearAttributes(CompletePath());  // as for every finished file
     Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size_));
     written.keep();
     return true;

@@ -68,13 +68,15 @@ bool ProbeFile(const std::wstring& path, ElevationList& needing_rights) {
     // A program an earlier version of the probe left under its probe name
     // is put back first, so the application never stays without it.
     const std::wstring probe_name = path + kProbeSuffix;
-    if (!files::Exists(path) && files::Exists(probe_name)) ::MoveFileW(probe_name.c_str(), path.c_str());
+    // Should that fail, the probe below reports the file as missing rights or
+    // locked, and the program stays under its probe name for the next try.
+    if (!files::Exists(path) && files::Exists(probe_name)) files::Move(probe_name, path);
     if (files::Exists(probe_name)) files::Delete(probe_name);
 
     if (files::Exists(path)) {
         if (OpenExclusivelyForWriting(path) == ERROR_SUCCESS) return true;
         if (IsProgramOrLibrary(path)) return ProbeMovable(path, needing_rights);
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        files::ClearAttributes(path);  // the open below tells whether it helped
         const DWORD opened = OpenExclusivelyForWriting(path);
         if (opened == ERROR_SUCCESS) return true;
         if (opened != ERROR_ACCESS_DENIED) return false;

@@ -260,7 +260,7 @@ bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destin
     if (!archive) return false;
     const int result = ExtractEntry(archive, 0, destination);
     CloseZipArchive(archive);
-    ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    files::ClearAttributes(destination);  // whatever the archive said of them
     if (result != 0 && FileLength(archive_path) != kEmptyArchiveSize) return false;
     extracted.keep();
     return true;

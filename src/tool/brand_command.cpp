@@ -193,7 +193,7 @@ int Brand(const Arguments& args) {
     if (!files::ReadAll(settings, bytes, kLargestSettings)) return Fail(L"brand", L"cannot read settings", settings);
     for (Picture& picture : request.pictures)
         if (const int failed = ReadPicture(picture)) return failed;
-    if (target != source && !::CopyFileW(source.c_str(), target.c_str(), FALSE))
+    if (target != source && !files::CopyReplacing(source, target))
         return Fail(L"brand", L"cannot copy", target);
 
     std::vector<Replacement> replacements;

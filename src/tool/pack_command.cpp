@@ -81,7 +81,7 @@ struct Contents {
 // fetches, and the vendor's files stay as they are.
 int ReadContents(const std::wstring& list_path, const std::wstring& release, const std::wstring& against,
                  const std::wstring& scratch_list, Contents& contents) {
-    if (!::CopyFileW(list_path.c_str(), scratch_list.c_str(), FALSE))
+    if (!files::CopyReplacing(list_path, scratch_list))
         return Fail(L"pack", L"cannot read the list", list_path);
     std::vector<updatefileinfo> entries;
     if (!ReadUpdateList(scratch_list, entries, true, contents.pending, PrintListError))
@@ -92,7 +92,7 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
     if (!against.empty()) {
         const std::wstring scratch_copy = scratch_list + L".against";
         remove_unless_kept remove_copy(scratch_copy);
-        if (!::CopyFileW(against.c_str(), scratch_copy.c_str(), FALSE) ||
+        if (!files::CopyReplacing(against, scratch_copy) ||
             !ReadListVersions(scratch_copy, installed, PrintListError))
             return Refuse(L"not an update list: " + against);
     }
