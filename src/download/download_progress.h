@@ -1,6 +1,6 @@
 #pragma once
 // The per-file progress notifications of the download step. Each takes its
-// own numbered lock around its messages, so rows never see them interleaved.
+// own process lock around its messages, so rows never see them interleaved.
 #include <windows.h>
 
 #include <string>

@@ -1,7 +1,8 @@
 #pragma once
 // The only place that speaks HTTP: WinINet handles with or without the
 // configured proxy, one GET per request, the remote size of a file and a
-// whole document into memory. Every call opens and closes its own handles.
+// whole document into memory. Download handles are kept in a pool of idle
+// ones and handed out one connection at a time.
 #include <windows.h>
 #include <wininet.h>
 

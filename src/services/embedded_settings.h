@@ -1,13 +1,16 @@
 #pragma once
-// The default settings carried inside the executable (resource 179 of the
-// type named "RT_RCDATA") and the application directory this build uses.
+// The default settings carried inside the executable (resource
+// IDR_DEFAULT_SETTINGS of the type named "RT_RCDATA") and the application
+// directory this build uses.
 #include <string>
+
+#include "res/resource_ids.h"
 
 namespace nm {
 
 class Settings;
 
-constexpr int kEmbeddedSettingsId = 179;
+constexpr int kEmbeddedSettingsId = IDR_DEFAULT_SETTINGS;
 constexpr const wchar_t* kEmbeddedSettingsType = L"RT_RCDATA";
 
 // The raw bytes of the embedded default, empty when the resource is missing.

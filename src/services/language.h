@@ -5,14 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "res/resource_ids.h"
 #include "services/language_table.h"
 
 namespace nm {
 
 // Code pages of the built-in tables: they hold their own encodings so that
 // they read right whatever the system's ANSI code page is.
-constexpr int kSimplifiedChineseTable = 154;
-constexpr int kTraditionalChineseTable = 153;
+constexpr int kSimplifiedChineseTable = IDR_LANGUAGE_SIMPLIFIED_CHINESE;
+constexpr int kTraditionalChineseTable = IDR_LANGUAGE_TRADITIONAL_CHINESE;
 constexpr UINT kSimplifiedChineseCodePage = 936;
 constexpr UINT kTraditionalChineseCodePage = 950;
 

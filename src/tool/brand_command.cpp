@@ -12,6 +12,7 @@
 
 #include "base/file_ops.h"
 #include "base/unique_handle.h"
+#include "res/resource_ids.h"
 #include "services/embedded_settings.h"
 #include "tool/tool_commands.h"
 #include "ui/gif_frames.h"
@@ -38,11 +39,11 @@ struct PictureResource {
     const wchar_t* name;
 };
 constexpr PictureResource kPictures[] = {
-    {188, L"background"},       {189, L"bar"},
-    {190, L"minimise_normal"},  {191, L"minimise_pressed"},
-    {192, L"minimise_hover"},   {193, L"minimise_disabled"},
-    {194, L"hide_normal"},      {195, L"hide_pressed"},
-    {196, L"hide_hover"},       {197, L"hide_disabled"},
+    {IDG_PROGRESS_BACKGROUND, L"background"}, {IDG_PROGRESS_BAR, L"bar"},
+    {IDG_MINIMISE_NORMAL, L"minimise_normal"},  {IDG_MINIMISE_PRESSED, L"minimise_pressed"},
+    {IDG_MINIMISE_HOVER, L"minimise_hover"},    {IDG_MINIMISE_DISABLED, L"minimise_disabled"},
+    {IDG_HIDE_NORMAL, L"hide_normal"},          {IDG_HIDE_PRESSED, L"hide_pressed"},
+    {IDG_HIDE_HOVER, L"hide_hover"},            {IDG_HIDE_DISABLED, L"hide_disabled"},
 };
 constexpr wchar_t kPictureType[] = L"GIF";
 

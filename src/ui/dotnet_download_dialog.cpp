@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "res/resource_ids.h"
 #include "base/file_ops.h"
 #include "base/shell_start.h"
 #include "base/text.h"
@@ -13,7 +14,6 @@
 namespace nm {
 
 namespace {
-constexpr int kTemplateId = 177, kViewPlaceholderId = 151;
 // The row of downloads that belong to no entry of the list.
 constexpr int kNoEntryRow = -1;
 constexpr wchar_t kTextVersion[] = L"2.0";
@@ -27,7 +27,7 @@ std::wstring LocalFileFor(const std::wstring& address) {
 }
 }  // namespace
 
-CDlgDownDotnet::CDlgDownDotnet(DotNetOffer offer) : DialogWindow(kTemplateId), offer_(std::move(offer)) {}
+CDlgDownDotnet::CDlgDownDotnet(DotNetOffer offer) : DialogWindow(IDD_DOTNET_DOWNLOAD), offer_(std::move(offer)) {}
 
 bool CDlgDownDotnet::OnInitDialog() {
     const auto versioned = [&](const std::wstring& text) {
@@ -38,7 +38,7 @@ bool CDlgDownDotnet::OnInitDialog() {
     ::SetWindowTextW(Window(), (name.empty() ? title : name).c_str());
     local_file_ = LocalFileFor(offer_.address);
     files::CreateParentDirectories(local_file_);
-    view_.Create(Window(), kViewPlaceholderId);
+    view_.Create(Window(), IDC_DOTNET_SEGMENT_VIEW);
     view_.SetRowFilter(kNoEntryRow);
     view_.SetTexts(title, versioned(L"Your software will need to install NET Framework 2.0,\nPlease download it and install."),
                    versioned(L"NET Framework 2.0 download is complete,\nPlease install it."),

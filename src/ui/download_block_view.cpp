@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "res/resource_ids.h"
 #include "services/window_messages.h"
 
 namespace nm {
@@ -11,7 +12,6 @@ namespace {
 namespace blocks = download_blocks;
 
 constexpr wchar_t kViewClass[] = L"NovamendDownloadBlockView";
-constexpr int kEmptyCellBitmap = 1062, kFilledCellBitmap = 1063;
 constexpr int kInitialScrollSize = 10;
 constexpr int kTextInset = 40, kFrameInset = 30, kLineGap = 40;
 constexpr int kCell = blocks::kCellPixels;
@@ -58,8 +58,8 @@ bool CMyDownloadBlockView::Create(HWND dialog, int placeholder_id) {
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(placeholder_id)),
                                   ::GetModuleHandleW(nullptr), nullptr);
     if (!view || !Attach(view)) return false;
-    empty_cell_.reset(LoadCellBitmap(kEmptyCellBitmap));
-    filled_cell_.reset(LoadCellBitmap(kFilledCellBitmap));
+    empty_cell_.reset(LoadCellBitmap(IDB_CELL_EMPTY));
+    filled_cell_.reset(LoadCellBitmap(IDB_CELL_FILLED));
     font_ = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
     SetScrollHeight(kInitialScrollSize);
     return true;

@@ -1,7 +1,7 @@
 #include "ui/progress_dialog.h"
 
 #include "services/log.h"
-#include "ui/most_simple_dialog.h"
+#include "ui/progress_window.h"
 
 namespace nm {
 

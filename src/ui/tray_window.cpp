@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "services/log.h"
-#include "ui/updater_icon_dialog.h"
+#include "ui/tray_notification_window.h"
 
 namespace nm {
 

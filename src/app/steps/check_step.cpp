@@ -26,7 +26,7 @@ namespace nm {
 
 namespace {
 
-// Shared with the fetch threads, each group under its own numbered lock. The
+// Shared with the fetch threads, each group under its own process lock. The
 // threads may outlive a spent poll budget, so the state is kept alive by them.
 struct SingleFetch {
     int state = kFetchRunning;

@@ -16,7 +16,7 @@
 namespace nm {
 
 namespace {
-// Shared with the probe thread under its numbered lock. The thread may
+// Shared with the probe thread under its process lock. The thread may
 // outlive a spent poll budget: it then finds the check gone and leaves
 // everything as it is, so nothing it learns late reaches the list, the
 // update state or the exit code.

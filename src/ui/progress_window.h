@@ -46,8 +46,8 @@ private:
     HWND percent_label_ = nullptr;
     CPictureEx background_;
     CPictureEx bar_;
-    CPictureButton button170_;
-    CPictureButton button160_;
+    CPictureButton minimise_button_;
+    CPictureButton hide_button_;
     ProgressPercent percent_;
     ProgressDialogActions actions_;
     bool worker_finished_ = false;

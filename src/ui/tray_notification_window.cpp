@@ -1,10 +1,11 @@
-#include "ui/updater_icon_dialog.h"
+#include "ui/tray_notification_window.h"
 
 #include <windowsx.h>
 
 #include <ctime>
 #include <utility>
 
+#include "res/resource_ids.h"
 #include "base/text.h"
 #include "base/threads.h"
 #include "services/host_windows.h"
@@ -16,7 +17,6 @@
 namespace nm {
 
 namespace {
-constexpr int kIconId = 141, kBackgroundBitmap = 168, kCloseBitmap = 170;
 constexpr UINT_PTR kTickTimer = 0;
 constexpr UINT kTickMs = 500;
 constexpr long kCountdownSeconds = 120;
@@ -73,7 +73,7 @@ RECT TextBox(HDC dc, const std::wstring& text, int left, int top) {
 }  // namespace
 
 CDlgUpdaterIcon::CDlgUpdaterIcon(DownLoadList& list, TrayWindowActions actions)
-    : CDialogSK(167), list_(list), actions_(std::move(actions)) {
+    : CDialogSK(IDD_TRAY_NOTIFICATION), list_(list), actions_(std::move(actions)) {
     // A click is also the start of a drag; it is handled in its order below.
     move_by_dragging_ = false;
 }
@@ -87,15 +87,15 @@ bool CDlgUpdaterIcon::OnInitDialog() {
     ::SetTimer(Window(), kTickTimer, kTickMs, nullptr);
     ::SetPropW(Window(), kNeedMessagesProperty, reinterpret_cast<HANDLE>(kPropertyOn));
     HINSTANCE program = ::GetModuleHandleW(nullptr);
-    background_.reset(static_cast<HBITMAP>(::LoadImageW(program, MAKEINTRESOURCEW(kBackgroundBitmap), IMAGE_BITMAP,
+    background_.reset(static_cast<HBITMAP>(::LoadImageW(program, MAKEINTRESOURCEW(IDB_TRAY_BACKGROUND), IMAGE_BITMAP,
                                                         0, 0, LR_CREATEDIBSECTION)));
     close_bitmap_.reset(static_cast<HBITMAP>(
-        ::LoadImageW(program, MAKEINTRESOURCEW(kCloseBitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        ::LoadImageW(program, MAKEINTRESOURCEW(IDB_TRAY_CLOSE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     background_size_ = BitmapSize(background_.get());
     hot_areas_[L"close"] = {Px(kCloseArea.left), Px(kCloseArea.top), Px(kCloseArea.right), Px(kCloseArea.bottom)};
     ::SetWindowPos(Window(), nullptr, kOffScreen, kOffScreen, Px(background_size_.cx), Px(background_size_.cy),
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    SetIcons(kIconId);
+    SetIcons(IDI_NOVAMEND);
     icon_ = reinterpret_cast<HICON>(::SendMessageW(Window(), WM_GETICON, ICON_SMALL, 0));
     const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Window(), WM_GETFONT, 0, 0));
     bold_font_ = FontVariant(font, FW_BOLD, FALSE);

@@ -1,7 +1,8 @@
-#include "ui/most_simple_dialog.h"
+#include "ui/progress_window.h"
 
 #include <utility>
 
+#include "res/resource_ids.h"
 #include "base/unique_handle.h"
 #include "services/host_windows.h"
 #include "services/log.h"
@@ -12,10 +13,6 @@
 namespace nm {
 
 namespace {
-constexpr int kTemplateId = 171;
-constexpr int kPercentLabelId = 165, kBackgroundId = 166, kBarId = 167, kButton160Id = 160, kButton170Id = 170;
-constexpr int kBackgroundGif = 188, kBarGif = 189;
-constexpr int kIconId = 141;
 constexpr COLORREF kLabelText = RGB(255, 255, 255);
 constexpr COLORREF kLabelBackground = 0x0000B1;  // the red of the label's panel in the background picture
 
@@ -31,14 +28,14 @@ void Hide(HWND window) {
 }  // namespace
 
 CDlgMostSimple::CDlgMostSimple(int mode, ProgressDialogActions actions)
-    : CDialogSK(kTemplateId), mode_(mode), actions_(std::move(actions)) {}
+    : CDialogSK(IDD_PROGRESS_WINDOW), mode_(mode), actions_(std::move(actions)) {}
 
 bool CDlgMostSimple::OnInitDialog() {
     CDialogSK::OnInitDialog();
-    percent_label_ = ::GetDlgItem(Window(), kPercentLabelId);
+    percent_label_ = ::GetDlgItem(Window(), IDC_PROGRESS_PERCENT);
     LoadPictures();
     ::SetWindowTextW(Window(), ProductCaption().c_str());
-    SetIcons(kIconId);
+    SetIcons(IDI_NOVAMEND);
     RegisterAsHost();
     StartWorker();
     ::RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -47,21 +44,24 @@ bool CDlgMostSimple::OnInitDialog() {
 
 void CDlgMostSimple::LoadPictures() {
     // A picture that cannot be loaded is left out; the update runs all the same.
-    background_.Attach(Window(), kBackgroundId);
-    bar_.Attach(Window(), kBarId);
-    button170_.Attach(Window(), kButton170Id);
-    button160_.Attach(Window(), kButton160Id);
-    if (background_.Load(kBackgroundGif)) {
+    background_.Attach(Window(), IDC_PROGRESS_BACKGROUND);
+    bar_.Attach(Window(), IDC_PROGRESS_BAR);
+    minimise_button_.Attach(Window(), IDC_PROGRESS_MINIMISE_BUTTON);
+    hide_button_.Attach(Window(), IDC_PROGRESS_HIDE_BUTTON);
+    if (background_.Load(IDG_PROGRESS_BACKGROUND)) {
         background_.Draw();
         FitToBackground();
     } else {
         WriteLog(L"The progress window's background picture could not be loaded.");
         Hide(background_.Window());
     }
-    if (bar_.Load(kBarGif)) bar_.Draw();
+    if (bar_.Load(IDG_PROGRESS_BAR)) bar_.Draw();
     else Hide(bar_.Window());
-    if (!button170_.SetPictures(190, 191, 192, 193)) Hide(button170_.Window());
-    if (!button160_.SetPictures(194, 195, 196, 197)) Hide(button160_.Window());
+    if (!minimise_button_.SetPictures(IDG_MINIMISE_NORMAL, IDG_MINIMISE_PRESSED, IDG_MINIMISE_HOVER,
+                                      IDG_MINIMISE_DISABLED))
+        Hide(minimise_button_.Window());
+    if (!hide_button_.SetPictures(IDG_HIDE_NORMAL, IDG_HIDE_PRESSED, IDG_HIDE_HOVER, IDG_HIDE_DISABLED))
+        Hide(hide_button_.Window());
 }
 
 // The window is exactly as large as its background picture.
@@ -126,8 +126,8 @@ INT_PTR CDlgMostSimple::OnCommand(WPARAM wparam) {
     switch (LOWORD(wparam)) {
     case kCommandWorkerFinished:
         return OnWorkerFinished();
-    case kButton170Id:
-    case kButton160Id:
+    case IDC_PROGRESS_MINIMISE_BUTTON:
+    case IDC_PROGRESS_HIDE_BUTTON:
         ::ShowWindow(Window(), SW_SHOWMINIMIZED);
         return TRUE;
     case IDCANCEL:
