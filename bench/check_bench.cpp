@@ -78,8 +78,8 @@ int wmain(int argc, wchar_t** argv) {
         // The quick check compares what was fetched just now.
         app.context.run_mode = nm::RunMode::CheckForUpdates;
         if (mode == L"parts") {
-            const long marked = TimeParts(list_file, nm::text::CollapseSeparators(
-                                                         app.settings.ApplicationDirectory() + L"\\novamend.xml"));
+            const long marked = TimeParts(
+                list_file, nm::text::CollapseSeparators(app.settings.ApplicationDirectory() + L"\\novamend.xml"));
             std::wprintf(L"parts %ld\n", marked);
             return 0;
         }

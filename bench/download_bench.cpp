@@ -64,8 +64,8 @@ bool WriteAndJoin(const std::wstring& target, std::int64_t size, int segments) {
     const std::int64_t share = (size + segments - 1) / segments;
     auto part = [&](int i) { return target + L".part" + std::to_wstring(i); };
     for (int i = 0; i < segments; ++i) {
-        nm::unique_hfile out(::CreateFileW(part(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        nm::unique_hfile out(
+            ::CreateFileW(part(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out) return false;
         for (std::int64_t left = std::min(share, size - share * i); left > 0; left -= kChunk) {
             DWORD written = 0;
@@ -75,8 +75,8 @@ bool WriteAndJoin(const std::wstring& target, std::int64_t size, int segments) {
         ::FlushFileBuffers(out.get());
     }
     {
-        nm::unique_hfile out(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        nm::unique_hfile out(
+            ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out) return false;
         for (int i = 0; i < segments; ++i) {
             nm::unique_hfile in(::CreateFileW(part(i).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -123,10 +123,15 @@ int wmain(int argc, wchar_t** argv) {
         std::vector<nm::unique_handle> threads;
         for (int i = 0; i < count; ++i)
             threads.emplace_back(::CreateThread(
-                nullptr, 0, [](void*) -> DWORD { ::Sleep(500); return 0; }, nullptr, 0, nullptr));
+                nullptr, 0,
+                [](void*) -> DWORD {
+                    ::Sleep(500);
+                    return 0;
+                },
+                nullptr, 0, nullptr));
         ::Sleep(200);
-        std::wprintf(L"peak %llu KiB before, %llu KiB with %d threads\n", before / 1024,
-                     bench::PeakWorkingSet() / 1024, count);
+        std::wprintf(L"peak %llu KiB before, %llu KiB with %d threads\n", before / 1024, bench::PeakWorkingSet() / 1024,
+                     count);
         for (auto& thread : threads) ::WaitForSingleObject(thread.get(), INFINITE);
         return 0;
     }
@@ -140,9 +145,8 @@ int wmain(int argc, wchar_t** argv) {
         const double start = bench::Now();
         long checks = 0;
         for (std::int64_t done = 0; done < size; done += 64 * 1024) {
-            nm::thread_values::AddSeries(nm::thread_values::kFileReceived, nm::thread_values::kSegmentReceived,
-                                         file_id, deltas.data(), deltas.size(), size, file_bytes.data(),
-                                         segment_bytes.data());
+            nm::thread_values::AddSeries(nm::thread_values::kFileReceived, nm::thread_values::kSegmentReceived, file_id,
+                                         deltas.data(), deltas.size(), size, file_bytes.data(), segment_bytes.data());
             for (int i = 0; i < 64; ++i) checks += nm::thread_values::AbortMarked(file_id);
         }
         std::wprintf(L"table %.0f ms (%ld aborts)\n", bench::Now() - start, checks);

@@ -127,7 +127,8 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"load") {
         if (Load(path)) entries = 0;
     } else if (mode == L"read") {
-        if (ReadUpdateList(path, read, true, list, [](const std::wstring&) {})) entries = static_cast<long>(read.size());
+        if (ReadUpdateList(path, read, true, list, [](const std::wstring&) {}))
+            entries = static_cast<long>(read.size());
     } else if (mode == L"versions") {
         ListVersions versions;
         if (ReadListVersions(path, versions, [](const std::wstring&) {})) entries = static_cast<long>(versions.size());

@@ -54,30 +54,30 @@
 
 /* Each holds a small number. A host sets the first three on the window it
  * passes; the updater sets the last two on it at every state change. */
-#define NOVAMEND_PROP_NEED_MESSAGES L"novamend.needmsg"         /* on: send 1974, 1976 and 1977 */
-#define NOVAMEND_PROP_PAUSED L"novamend.paused"                 /* on: hold the cycle before its next step */
-#define NOVAMEND_PROP_EXIT_WHEN_CLOSED L"novamend.exitwhenwndkilled" /* on: abandon the cycle once the window is gone */
-#define NOVAMEND_PROP_STATE L"novamend.exe"                     /* set by the updater: the state */
-#define NOVAMEND_PROP_FILE_COUNT L"updatefilecount"             /* set by the updater: the number of files */
+#define NOVAMEND_PROP_NEED_MESSAGES L"novamend.needmsg"              /* on: send 1974, 1976 and 1977 */
+#define NOVAMEND_PROP_PAUSED L"novamend.paused"                      /* on: hold the cycle before its next step */
+#define NOVAMEND_PROP_EXIT_WHEN_CLOSED L"novamend.exitwhenwndkilled" /* on: abandon once it is gone */
+#define NOVAMEND_PROP_STATE L"novamend.exe"                          /* set by the updater: the state */
+#define NOVAMEND_PROP_FILE_COUNT L"updatefilecount"                  /* set by the updater: the number of files */
 /* The value that means "on"; every other value, and no property, is off. */
 #define NOVAMEND_ON 1974
 
 /* ---- Update states (wParam of 1974, value of "novamend.exe") --------- */
 
-#define NOVAMEND_STATE_NONE 0                /* UpdateNone: the updater has started */
-#define NOVAMEND_STATE_CHECK_REMOTE 1        /* UpdateCheckRemote: fetching and comparing the update list */
-#define NOVAMEND_STATE_CHECK_REMOTE_ERROR 2  /* UpdateCheckRemoteError: the list could not be had */
-#define NOVAMEND_STATE_CHECK_REMOTE_OK 3     /* UpdateCheckRemoteOk: checked; lParam files need an update (may be 0) */
-#define NOVAMEND_STATE_DOWNLOAD 4            /* UpdateDownload: downloading those files */
-#define NOVAMEND_STATE_DOWNLOAD_ERROR 5      /* UpdateDownloadError: some failed (the step may be tried again) */
-#define NOVAMEND_STATE_DOWNLOAD_OK 6         /* UpdateDownloadOk: every file is downloaded */
-#define NOVAMEND_STATE_CHECK_LOCAL 7         /* UpdateCheckLocal: closing the application, probing the files */
-#define NOVAMEND_STATE_CHECK_LOCAL_ERROR 8   /* UpdateCheckLocalError: a file cannot be replaced now */
-#define NOVAMEND_STATE_CHECK_LOCAL_OK 9      /* UpdateCheckLocalOk: every file can be replaced */
-#define NOVAMEND_STATE_COPY 10               /* UpdateCopy: replacing the files, running the list's actions */
-#define NOVAMEND_STATE_COPY_ERROR 11         /* UpdateCopyError: replacing failed */
-#define NOVAMEND_STATE_COPY_OK 12            /* UpdateCopyOk: the update is installed */
-#define NOVAMEND_STATE_END 13                /* UpdateEnd: this updater process is done */
+#define NOVAMEND_STATE_NONE 0               /* UpdateNone: the updater has started */
+#define NOVAMEND_STATE_CHECK_REMOTE 1       /* UpdateCheckRemote: fetching and comparing the update list */
+#define NOVAMEND_STATE_CHECK_REMOTE_ERROR 2 /* UpdateCheckRemoteError: the list could not be had */
+#define NOVAMEND_STATE_CHECK_REMOTE_OK 3    /* UpdateCheckRemoteOk: checked; lParam files need an update (may be 0) */
+#define NOVAMEND_STATE_DOWNLOAD 4           /* UpdateDownload: downloading those files */
+#define NOVAMEND_STATE_DOWNLOAD_ERROR 5     /* UpdateDownloadError: some failed (the step may be tried again) */
+#define NOVAMEND_STATE_DOWNLOAD_OK 6        /* UpdateDownloadOk: every file is downloaded */
+#define NOVAMEND_STATE_CHECK_LOCAL 7        /* UpdateCheckLocal: closing the application, probing the files */
+#define NOVAMEND_STATE_CHECK_LOCAL_ERROR 8  /* UpdateCheckLocalError: a file cannot be replaced now */
+#define NOVAMEND_STATE_CHECK_LOCAL_OK 9     /* UpdateCheckLocalOk: every file can be replaced */
+#define NOVAMEND_STATE_COPY 10              /* UpdateCopy: replacing the files, running the list's actions */
+#define NOVAMEND_STATE_COPY_ERROR 11        /* UpdateCopyError: replacing failed */
+#define NOVAMEND_STATE_COPY_OK 12           /* UpdateCopyOk: the update is installed */
+#define NOVAMEND_STATE_END 13               /* UpdateEnd: this updater process is done */
 #define NOVAMEND_STATE_COUNT 14
 
 /* ---- Texts ----------------------------------------------------------- */
@@ -106,10 +106,11 @@
  * the settings' [UpdateEvent] keys use; "" for any other code. */
 static inline const wchar_t* novamend_state_name(int code) {
     static const wchar_t* const names[NOVAMEND_STATE_COUNT] = {
-        L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteError", L"UpdateCheckRemoteOk",
-        L"UpdateDownload", L"UpdateDownloadError", L"UpdateDownloadOk", L"UpdateCheckLocal",
-        L"UpdateCheckLocalError", L"UpdateCheckLocalOk", L"UpdateCopy", L"UpdateCopyError",
-        L"UpdateCopyOk", L"UpdateEnd",
+        L"UpdateNone",          L"UpdateCheckRemote", L"UpdateCheckRemoteError",
+        L"UpdateCheckRemoteOk", L"UpdateDownload",    L"UpdateDownloadError",
+        L"UpdateDownloadOk",    L"UpdateCheckLocal",  L"UpdateCheckLocalError",
+        L"UpdateCheckLocalOk",  L"UpdateCopy",        L"UpdateCopyError",
+        L"UpdateCopyOk",        L"UpdateEnd",
     };
     return code >= 0 && code < NOVAMEND_STATE_COUNT ? names[code] : L"";
 }

@@ -35,11 +35,11 @@ static struct {
     const wchar_t* words;
     HANDLE updater_process; /* while an updater we started runs */
     HANDLE trace;
-    long files;             /* from the last 1974 or 1976 */
-    long finished;          /* from the last 1976 */
-    ULONG_PTR file_size;    /* from the last 1978 */
+    long files;          /* from the last 1974 or 1976 */
+    long finished;       /* from the last 1976 */
+    ULONG_PTR file_size; /* from the last 1978 */
     LONG_PTR file_received;
-    long progress;          /* on the bar; never goes back within one update */
+    long progress; /* on the bar; never goes back within one update */
 } host;
 
 /* ---- Trace ------------------------------------------------------------ */

@@ -40,11 +40,16 @@ std::optional<std::wstring> DotNetSwitch(std::wstring_view processed) {
 
 std::optional<std::wstring> RunModeForWord(std::wstring_view word) {
     constexpr std::pair<std::wstring_view, std::wstring_view> kWords[] = {
-        {L"checkforupdates", L"checkforupdates"}, {L"showwhenupdate", L"showwhenupdate"},
-        {L"showwhenhaveupdate", L"showwhenupdate"}, {L"tryicon", L"tryicon"},
-        {L"icon", L"tryicon"},                    {L"silence", L"silence"},
-        {L"appenter", L"appenter"},               {L"appenternoprompt", L"appenternoprompt"},
-        {L"uninstall", L"uninstall"},             {L"emptytemp", L"emptytemp"},
+        {L"checkforupdates", L"checkforupdates"},
+        {L"showwhenupdate", L"showwhenupdate"},
+        {L"showwhenhaveupdate", L"showwhenupdate"},
+        {L"tryicon", L"tryicon"},
+        {L"icon", L"tryicon"},
+        {L"silence", L"silence"},
+        {L"appenter", L"appenter"},
+        {L"appenternoprompt", L"appenternoprompt"},
+        {L"uninstall", L"uninstall"},
+        {L"emptytemp", L"emptytemp"},
         {L"mostsimple", L"mostsimple"},
     };
     for (const auto& [command_word, mode] : kWords)

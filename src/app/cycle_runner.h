@@ -12,10 +12,10 @@
 namespace nm {
 
 enum class CycleStep {
-    Check,            // the check wrapper
-    CheckByVersion,   // the version page first where the settings ask for it
-    CheckAgain,       // the check wrapper once more, for the mirrors a version page named
-    Download,         // repeated for the failed files while it finishes some
+    Check,           // the check wrapper
+    CheckByVersion,  // the version page first where the settings ask for it
+    CheckAgain,      // the check wrapper once more, for the mirrors a version page named
+    Download,        // repeated for the failed files while it finishes some
     LocalCheck,
     RestartElevated,  // the copy with raised rights takes the update over
     Copy,

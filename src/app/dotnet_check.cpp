@@ -54,8 +54,7 @@ void OfferDotNetDownload(HWND window, const std::wstring& version) {
         version);
     const std::wstring code = dotnet::VersionCode(version);
     std::wstring address = app.settings.Read(L"APPLICATION", L"dotnetfx" + code);
-    if (address.empty())
-        address = dotnet::DefaultInstallerAddress(code, app.settings.ListAddress());
+    if (address.empty()) address = dotnet::DefaultInstallerAddress(code, app.settings.ListAddress());
     if (address.empty()) {
         ::MessageBoxW(window, message.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
         return;

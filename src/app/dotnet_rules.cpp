@@ -21,8 +21,16 @@ std::wstring RequiredVersion(const std::function<std::wstring(const std::wstring
 
 std::wstring DirectoryPrefix(std::wstring_view required) {
     static const std::array<std::pair<std::wstring_view, std::wstring_view>, 10> kPrefixes{{
-        {L"1.0", L"v1.0"}, {L"1.1", L"v1.1"}, {L"2", L"v2.0"}, {L"2.0", L"v2.0"}, {L"3", L"v3.0"},
-        {L"3.0", L"v3.0"}, {L"3.5", L"v3.5"}, {L"4", L"v4.0"}, {L"4.0", L"v4.0"}, {L"4.5", L"v4.5"},
+        {L"1.0", L"v1.0"},
+        {L"1.1", L"v1.1"},
+        {L"2", L"v2.0"},
+        {L"2.0", L"v2.0"},
+        {L"3", L"v3.0"},
+        {L"3.0", L"v3.0"},
+        {L"3.5", L"v3.5"},
+        {L"4", L"v4.0"},
+        {L"4.0", L"v4.0"},
+        {L"4.5", L"v4.5"},
     }};
     for (const auto& [version, prefix] : kPrefixes)
         if (version == required) return std::wstring(prefix);

@@ -9,10 +9,14 @@ RunMode RunModeNamed(std::wstring_view text) {
         RunMode mode;
     };
     static constexpr Name kNames[] = {
-        {L"checkforupdates", RunMode::CheckForUpdates}, {L"showwhenupdate", RunMode::ShowWhenUpdate},
-        {L"tryicon", RunMode::TrayIcon},                {L"silence", RunMode::Silence},
-        {L"appenter", RunMode::AppEnter},               {L"appenternoprompt", RunMode::AppEnterNoPrompt},
-        {L"uninstall", RunMode::Uninstall},             {L"emptytemp", RunMode::EmptyTemp},
+        {L"checkforupdates", RunMode::CheckForUpdates},
+        {L"showwhenupdate", RunMode::ShowWhenUpdate},
+        {L"tryicon", RunMode::TrayIcon},
+        {L"silence", RunMode::Silence},
+        {L"appenter", RunMode::AppEnter},
+        {L"appenternoprompt", RunMode::AppEnterNoPrompt},
+        {L"uninstall", RunMode::Uninstall},
+        {L"emptytemp", RunMode::EmptyTemp},
     };
     for (const Name& name : kNames)
         if (name.text == text) return name.mode;

@@ -12,8 +12,9 @@
 namespace nm {
 
 void OfferRestartForDeniedWrite(const std::wstring& settings_file) {
-    const std::wstring message = text::Format(
-        TranslateMain(L"Can't write to file\n%s\nRequest run as administrator.\nRestart program now?"), {settings_file});
+    const std::wstring message =
+        text::Format(TranslateMain(L"Can't write to file\n%s\nRequest run as administrator.\nRestart program now?"),
+                     {settings_file});
     // The question needs someone to answer it: while the updater shows no
     // window (the unattended modes, a script's check), a box would hold the
     // run for good, so the refusal is written to the log instead.

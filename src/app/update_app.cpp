@@ -68,8 +68,8 @@ bool CUpdateApp::InitInstance() {
                                         list);
     if (package == OfflinePackageResult::Damaged) {
         // Nothing of it was kept; the application stays as it is.
-        ::MessageBoxW(nullptr, L"Find some wrong in this update package!",
-                      settings.ApplicationName().c_str(), MB_OK | MB_ICONWARNING);
+        ::MessageBoxW(nullptr, L"Find some wrong in this update package!", settings.ApplicationName().c_str(),
+                      MB_OK | MB_ICONWARNING);
         return false;
     }
 
@@ -139,36 +139,36 @@ bool CUpdateApp::InitInstance() {
 
 bool CUpdateApp::Dispatch(RunMode mode) {
     switch (mode) {
-        case RunMode::CheckForUpdates: {
-            variables.Set(L"updatetm", L"0");
-            const long files = RunCheckOnlyCycle(context);
+    case RunMode::CheckForUpdates: {
+        variables.Set(L"updatetm", L"0");
+        const long files = RunCheckOnlyCycle(context);
+        SetUpdateState(UpdateEnd, nullptr);
+        return files > 0 || ExitCode() == kVersionDiffersCode;
+    }
+    case RunMode::ShowWhenUpdate:
+        RunCheckWithoutWindow(context);
+        if (list.FileCount() > 0 && CurrentUpdateState() == UpdateCheckRemoteOk) {
+            RunDialogCycle(context, context.host_window);
             SetUpdateState(UpdateEnd, nullptr);
-            return files > 0 || ExitCode() == kVersionDiffersCode;
         }
-        case RunMode::ShowWhenUpdate:
-            RunCheckWithoutWindow(context);
-            if (list.FileCount() > 0 && CurrentUpdateState() == UpdateCheckRemoteOk) {
-                RunDialogCycle(context, context.host_window);
-                SetUpdateState(UpdateEnd, nullptr);
-            }
-            return list.FileCount() > 0;
-        case RunMode::TrayIcon:
-            RunTrayMode(context);
-            return false;
-        case RunMode::Silence:
-            return RunUnattendedCycle(context);
-        case RunMode::AppEnter:
-        case RunMode::AppEnterNoPrompt:
-            return RunApplicationEntryCycle(context);
-        case RunMode::Uninstall:
-            RunUninstall(context);
-            EmptyTemporaryFiles();
-            return false;
-        case RunMode::EmptyTemp:
-            EmptyTemporaryFiles();
-            return false;
-        case RunMode::Default:
-            break;
+        return list.FileCount() > 0;
+    case RunMode::TrayIcon:
+        RunTrayMode(context);
+        return false;
+    case RunMode::Silence:
+        return RunUnattendedCycle(context);
+    case RunMode::AppEnter:
+    case RunMode::AppEnterNoPrompt:
+        return RunApplicationEntryCycle(context);
+    case RunMode::Uninstall:
+        RunUninstall(context);
+        EmptyTemporaryFiles();
+        return false;
+    case RunMode::EmptyTemp:
+        EmptyTemporaryFiles();
+        return false;
+    case RunMode::Default:
+        break;
     }
     RunDialogCycle(context, context.host_window);
     SetUpdateState(UpdateEnd, nullptr);
@@ -182,9 +182,7 @@ void CUpdateApp::EmptyTemporaryFiles() {
     files::RemoveDirectoryTree(work);
 }
 
-int CUpdateApp::ExitCode() {
-    return nm::ExitCode(list.FileCount(), list.remote_version, settings.InstalledVersion());
-}
+int CUpdateApp::ExitCode() { return nm::ExitCode(list.FileCount(), list.remote_version, settings.InstalledVersion()); }
 
 int CUpdateApp::ExitInstance() {
     const int code = ExitCode();

@@ -70,7 +70,8 @@ std::string Encode(std::string_view bytes) {
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
         const std::uint32_t group = static_cast<std::uint8_t>(bytes[i]) << 16 |
-                                    static_cast<std::uint8_t>(bytes[i + 1]) << 8 | static_cast<std::uint8_t>(bytes[i + 2]);
+                                    static_cast<std::uint8_t>(bytes[i + 1]) << 8 |
+                                    static_cast<std::uint8_t>(bytes[i + 2]);
         for (int shift = 18; shift >= 0; shift -= 6) text.push_back(kAlphabet[(group >> shift) & 0x3F]);
     }
     const size_t rest = bytes.size() - i;

@@ -19,10 +19,20 @@ public:
     ~unique_bstr() { reset(); }
 
     BSTR get() const { return value_; }
-    BSTR* put() { reset(); return &value_; }
-    void reset() { if (value_) { ::SysFreeString(value_); value_ = nullptr; } }
+    BSTR* put() {
+        reset();
+        return &value_;
+    }
+    void reset() {
+        if (value_) {
+            ::SysFreeString(value_);
+            value_ = nullptr;
+        }
+    }
     // A null BSTR is the empty text.
-    std::wstring_view view() const { return value_ ? std::wstring_view(value_, ::SysStringLen(value_)) : std::wstring_view(); }
+    std::wstring_view view() const {
+        return value_ ? std::wstring_view(value_, ::SysStringLen(value_)) : std::wstring_view();
+    }
     std::wstring str() const { return std::wstring(view()); }
 
 private:
@@ -41,7 +51,10 @@ public:
     ~unique_variant() { ::VariantClear(&value_); }
 
     const VARIANT& get() const { return value_; }
-    VARIANT* put() { ::VariantClear(&value_); return &value_; }
+    VARIANT* put() {
+        ::VariantClear(&value_);
+        return &value_;
+    }
     // The text of a string variant; null, empty and every other kind read as "".
     std::wstring_view text() const {
         if (value_.vt != VT_BSTR || !value_.bstrVal) return {};

@@ -17,8 +17,8 @@ bool ReadP256Algorithm(der::Reader& outer) {
     std::string_view algorithm, key_type, curve;
     if (!outer.Read(der::kSequence, algorithm)) return false;
     der::Reader reader(algorithm);
-    return reader.Read(der::kObjectId, key_type) && key_type == kEcPublicKeyOid &&
-           reader.Read(der::kObjectId, curve) && curve == kP256Oid && reader.AtEnd();
+    return reader.Read(der::kObjectId, key_type) && key_type == kEcPublicKeyOid && reader.Read(der::kObjectId, curve) &&
+           curve == kP256Oid && reader.AtEnd();
 }
 
 std::string P256Algorithm() {
@@ -101,7 +101,9 @@ bool ParsePublicKey(std::string_view der, PublicKey& key) {
     return ReadP256Algorithm(reader) && reader.Read(der::kBitString, bits) && reader.AtEnd() && ParsePoint(bits, key);
 }
 
-std::string PublicKeyDer(const PublicKey& key) { return der::Element(der::kSequence, P256Algorithm() + PointBits(key)); }
+std::string PublicKeyDer(const PublicKey& key) {
+    return der::Element(der::kSequence, P256Algorithm() + PointBits(key));
+}
 
 bool ParseSignature(std::string_view der, Signature& signature) {
     der::Reader outer(der);
@@ -126,8 +128,7 @@ bool ParsePrivateKey(std::string_view der, PrivateKey& key) {
     if (reader.NextTag() == der::kOctetString) return ParseEcPrivateKey(der, true, key);
     // PKCS#8 version 0 or 1; attributes and a trailing public key may follow.
     if (version != std::string_view("\x00", 1) && version != std::string_view("\x01", 1)) return false;
-    return ReadP256Algorithm(reader) && reader.Read(der::kOctetString, secret) &&
-           ParseEcPrivateKey(secret, false, key);
+    return ReadP256Algorithm(reader) && reader.Read(der::kOctetString, secret) && ParseEcPrivateKey(secret, false, key);
 }
 
 std::string PrivateKeyDer(const PrivateKey& key) {

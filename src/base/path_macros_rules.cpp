@@ -10,13 +10,13 @@ namespace nm::path_macros {
 
 namespace {
 constexpr std::pair<std::wstring_view, int> kShellFolderMacros[] = {
-    {L"{programfiles}", 0x26},     {L"{pf}", 0x26},
-    {L"{document}", 0x05},         {L"{commondesktop}", 0x19},
-    {L"{desktop}", 0x10},          {L"{startmenu}", 0x0B},
-    {L"{startupmenu}", 0x0B},      {L"{commonstartmenu}", 0x16},
+    {L"{programfiles}", 0x26},      {L"{pf}", 0x26},
+    {L"{document}", 0x05},          {L"{commondesktop}", 0x19},
+    {L"{desktop}", 0x10},           {L"{startmenu}", 0x0B},
+    {L"{startupmenu}", 0x0B},       {L"{commonstartmenu}", 0x16},
     {L"{commonstartupmenu}", 0x16}, {L"{commonstartup}", 0x18},
-    {L"{startup}", 0x07},          {L"{commonprograms}", 0x17},
-    {L"{startupprograms}", 0x17},  {L"{programs}", 0x02},
+    {L"{startup}", 0x07},           {L"{commonprograms}", 0x17},
+    {L"{startupprograms}", 0x17},   {L"{programs}", 0x02},
 };
 
 std::wstring DirectoryMacroValue(std::wstring_view macro, const FolderResolver& folders) {
@@ -61,8 +61,7 @@ std::wstring ExpandParameters(std::wstring_view address,
         {L"[param1]", L"Parameter1"}, {L"{param1}", L"Parameter1"}, {L"[param2]", L"Parameter2"},
         {L"{param2}", L"Parameter2"}, {L"[param]", L"Parameter"},   {L"{param}", L"Parameter"},
     };
-    for (const auto& [macro, key] : kParameters)
-        result = text::ReplaceAll(result, macro, read_parameter(key));
+    for (const auto& [macro, key] : kParameters) result = text::ReplaceAll(result, macro, read_parameter(key));
     return result;
 }
 

@@ -9,7 +9,7 @@ namespace nm {
 namespace {
 constexpr std::size_t kInitialRoom = 1024;
 constexpr std::size_t kLongestPath = 32768;
-}
+}  // namespace
 
 std::vector<DWORD> AllProcessIds() {
     // The platform gives no count: the list is complete only when it did
@@ -49,8 +49,8 @@ std::wstring ProcessExecutable(DWORD process_id) {
     if (modules.empty()) return {};
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetModuleFileNameExW(process.get(), modules.front(), path.data(),
-                                                    static_cast<DWORD>(path.size()));
+        const DWORD length =
+            ::GetModuleFileNameExW(process.get(), modules.front(), path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return {};
         if (length < path.size() - 1 || path.size() >= kLongestPath) {
             path.resize(length);

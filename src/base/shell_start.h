@@ -7,7 +7,7 @@
 namespace nm {
 
 struct ShellStart {
-    const wchar_t* verb = nullptr;  // the default verb when none
+    const wchar_t* verb = nullptr;             // the default verb when none
     std::wstring file, parameters, directory;  // empty parameters and directory are left out
     int show = SW_SHOW;
     bool wait = false;  // until the started process ends

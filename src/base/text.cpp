@@ -145,17 +145,36 @@ std::wstring FromUtf8(std::string_view s) {
         unsigned char b = static_cast<unsigned char>(s[i]);
         unsigned long cp;
         size_t extra;
-        if (b < 0x80) { cp = b; extra = 0; }
-        else if ((b & 0xE0) == 0xC0) { cp = b & 0x1F; extra = 1; }
-        else if ((b & 0xF0) == 0xE0) { cp = b & 0x0F; extra = 2; }
-        else if ((b & 0xF8) == 0xF0) { cp = b & 0x07; extra = 3; }
-        else { out += L'\xFFFD'; ++i; continue; }
+        if (b < 0x80) {
+            cp = b;
+            extra = 0;
+        } else if ((b & 0xE0) == 0xC0) {
+            cp = b & 0x1F;
+            extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            cp = b & 0x0F;
+            extra = 2;
+        } else if ((b & 0xF8) == 0xF0) {
+            cp = b & 0x07;
+            extra = 3;
+        } else {
+            out += L'\xFFFD';
+            ++i;
+            continue;
+        }
         bool valid = true;
         for (size_t k = 1; k <= extra; ++k) {
-            if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) { valid = false; break; }
+            if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
             cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
         }
-        if (!valid) { out += L'\xFFFD'; ++i; continue; }
+        if (!valid) {
+            out += L'\xFFFD';
+            ++i;
+            continue;
+        }
         i += extra + 1;
         if (cp >= 0x10000 && sizeof(wchar_t) == 2) {
             cp -= 0x10000;

@@ -31,7 +31,10 @@ public:
         if (old != invalid()) Close(old);
     }
     // For APIs that return the handle through an out-parameter.
-    T* put() { reset(); return &value_; }
+    T* put() {
+        reset();
+        return &value_;
+    }
 
 private:
     static T invalid() { return reinterpret_cast<T>(InvalidValue); }
@@ -107,16 +110,27 @@ public:
     com_ptr& operator=(const com_ptr&) = delete;
     com_ptr(com_ptr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
     com_ptr& operator=(com_ptr&& other) noexcept {
-        if (this != &other) { reset(); p_ = std::exchange(other.p_, nullptr); }
+        if (this != &other) {
+            reset();
+            p_ = std::exchange(other.p_, nullptr);
+        }
         return *this;
     }
     ~com_ptr() { reset(); }
     I* get() const { return p_; }
     I* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
-    I** put() { reset(); return &p_; }
+    I** put() {
+        reset();
+        return &p_;
+    }
     void** put_void() { return reinterpret_cast<void**>(put()); }
-    void reset() { if (p_) { p_->Release(); p_ = nullptr; } }
+    void reset() {
+        if (p_) {
+            p_->Release();
+            p_ = nullptr;
+        }
+    }
 
 private:
     I* p_ = nullptr;
@@ -125,11 +139,12 @@ private:
 // COM for the calling thread, for the life of the scope.
 class com_apartment {
 public:
-    explicit com_apartment(DWORD model = COINIT_APARTMENTTHREADED)
-        : ok_(SUCCEEDED(::CoInitializeEx(nullptr, model))) {}
+    explicit com_apartment(DWORD model = COINIT_APARTMENTTHREADED) : ok_(SUCCEEDED(::CoInitializeEx(nullptr, model))) {}
     com_apartment(const com_apartment&) = delete;
     com_apartment& operator=(const com_apartment&) = delete;
-    ~com_apartment() { if (ok_) ::CoUninitialize(); }
+    ~com_apartment() {
+        if (ok_) ::CoUninitialize();
+    }
 
 private:
     bool ok_;

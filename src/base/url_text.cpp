@@ -71,7 +71,8 @@ std::wstring PercentEncode(std::wstring_view address) {
         for (unsigned char byte : text::ToUtf8(std::wstring(1, c))) groups += PercentGroup(byte);
         // Every occurrence goes at once (those before i were replaced already);
         // the walk resumes after the inserted groups.
-        out = out.substr(0, i) + groups + text::ReplaceAll(std::wstring_view(out).substr(i + 1), std::wstring(1, c), groups);
+        out = out.substr(0, i) + groups +
+              text::ReplaceAll(std::wstring_view(out).substr(i + 1), std::wstring(1, c), groups);
         i += groups.size();
     }
     return out;

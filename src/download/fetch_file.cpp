@@ -23,7 +23,9 @@ long ClampedSetting(const wchar_t* key, long low, long high) {
     return std::clamp(Services().settings.ReadInteger(L"Novamend", key, L"8"), low, high);
 }
 
-std::wstring Note(const wchar_t* format, const std::wstring& what) { return text::Format(TranslateMain(format), {what}); }
+std::wstring Note(const wchar_t* format, const std::wstring& what) {
+    return text::Format(TranslateMain(format), {what});
+}
 }  // namespace
 
 std::wstring FileFetcher::EntryVersion(long row) const {
@@ -42,8 +44,8 @@ FetchSettings FetchSettings::Read() {
 
 // One download attempt through the segmented downloader.
 bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
-                              bool no_retry, const std::wstring& complete_path, FirstRequestAhead* ahead,
-                              std::function<void(bool found)> on_first_answer) const {
+                               bool no_retry, const std::wstring& complete_path, FirstRequestAhead* ahead,
+                               std::function<void(bool found)> on_first_answer) const {
     CSegmentedDownloader downloader;
     downloader.complete_path = complete_path;
     downloader.ahead = ahead;
@@ -59,7 +61,7 @@ bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, c
 }
 
 bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local, bool no_retry,
-                       const std::wstring* entry_version) const {
+                        const std::wstring* entry_version) const {
     Settings& settings = Services().settings;
     const std::wstring version = entry_version ? *entry_version : EntryVersion(row);
     // Signed releases: only the bytes the list names may stand as finished.
@@ -112,8 +114,8 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
         const bool straight_to_finished = !archive && row >= 0;
         const std::wstring fetched = straight_to_finished ? FinishedPath(local) : destination;
         if (!DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"",
-                         archive || !plain_ahead ? nullptr : &*plain_ahead,
-                         archive ? std::function<void(bool)>(archive_answered) : nullptr)) {
+                          archive || !plain_ahead ? nullptr : &*plain_ahead,
+                          archive ? std::function<void(bool)>(archive_answered) : nullptr)) {
             AppendEntryMessage(list_, row, Note(L"error[%s]", source));
             continue;
         }

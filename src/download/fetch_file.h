@@ -55,7 +55,7 @@ public:
     // says so). The entry's version, when the caller holds a copy of the
     // entry, spares reading it from the list. True when the file arrived.
     bool Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry,
-              const std::wstring* entry_version = nullptr) const;
+               const std::wstring* entry_version = nullptr) const;
 
 private:
     // The version the entry of a row is fetched for ("" for the list itself).
@@ -63,8 +63,8 @@ private:
     // complete_path: where the finished download goes, when not the target;
     // ahead: its first request, when already asked.
     bool DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry,
-                     const std::wstring& complete_path, FirstRequestAhead* ahead,
-                     std::function<void(bool found)> on_first_answer) const;
+                      const std::wstring& complete_path, FirstRequestAhead* ahead,
+                      std::function<void(bool found)> on_first_answer) const;
 
     DownLoadList& list_;
     long connect_tries_;

@@ -80,8 +80,7 @@ bool IsFinishedFor(const std::wstring& local_path, const std::wstring& version) 
         if (noted.noted == version_journal::Noted::Forgotten) return false;
     }
     std::string noted;
-    return files::ReadAll(FinishedVersionNote(local_path), noted, kLargestNote) &&
-           text::FromUtf8(noted) == version;
+    return files::ReadAll(FinishedVersionNote(local_path), noted, kLargestNote) && text::FromUtf8(noted) == version;
 }
 
 bool MarkFinished(const std::wstring& local_path, const std::wstring& version, EarlierNote earlier_note) {
@@ -134,8 +133,8 @@ void FinishedFileIndex::List(const std::wstring& directory, const std::wstring& 
 
 bool FinishedFileIndex::MayHold(const std::wstring& local_path) const {
     const std::wstring path = text::Lower(text::CollapseSeparators(FinishedPath(local_path)));
-    const bool inside = path.size() > root_.size() + 1 && path.compare(0, root_.size(), root_) == 0 &&
-                        path[root_.size()] == L'\\';
+    const bool inside =
+        path.size() > root_.size() + 1 && path.compare(0, root_.size(), root_) == 0 && path[root_.size()] == L'\\';
     return !complete_ || !inside || finished_.count(path) != 0;
 }
 

@@ -52,7 +52,7 @@ public:
 private:
     void List(const std::wstring& directory, const std::wstring& lower_directory);
 
-    std::wstring root_;  // lower case, separators collapsed
+    std::wstring root_;                          // lower case, separators collapsed
     std::unordered_set<std::wstring> finished_;  // lower-case full paths of L + "_"
     bool complete_ = true;
 };

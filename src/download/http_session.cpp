@@ -44,8 +44,7 @@ void ReportProxyError() {
 }
 
 void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& value) {
-    ::InternetSetOptionW(handle, option, const_cast<wchar_t*>(value.c_str()),
-                         static_cast<DWORD>(value.size() + 1));
+    ::InternetSetOptionW(handle, option, const_cast<wchar_t*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
 }
 }  // namespace
 
@@ -65,8 +64,7 @@ unique_hinternet OpenSession(const std::wstring& agent) {
         ReportProxyError();
         return {};
     }
-    unique_hinternet session(
-        ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy_text.c_str(), nullptr, 0));
+    unique_hinternet session(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy_text.c_str(), nullptr, 0));
     if (!session) return session;
     const std::wstring user = settings.Read(L"Novamend", L"ProxyUser");
     if (!user.empty()) {
@@ -78,8 +76,7 @@ unique_hinternet OpenSession(const std::wstring& agent) {
     return session;
 }
 
-unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers,
-                             DWORD flags) {
+unique_hinternet OpenRequest(HINTERNET session, const std::wstring& url, const std::wstring& headers, DWORD flags) {
     return unique_hinternet(::InternetOpenUrlW(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
                                                static_cast<DWORD>(-1), flags, 0));
 }
@@ -141,8 +138,8 @@ transfer::Answer ReadAnswer(HINTERNET request) {
     answer.status = QueryNumber(request, HTTP_QUERY_STATUS_CODE);
     answer.length = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &answer.has_length);
     wchar_t range[transfer::kBlockSize];
-    answer.has_range = QueryText(request, HTTP_QUERY_CONTENT_RANGE, range) &&
-                       transfer::ParseContentRange(range, &answer.range);
+    answer.has_range =
+        QueryText(request, HTTP_QUERY_CONTENT_RANGE, range) && transfer::ParseContentRange(range, &answer.range);
     return answer;
 }
 

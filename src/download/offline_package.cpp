@@ -54,11 +54,11 @@ Trailer FindTrailer(HANDLE executable) {
 // Exactly the package's bytes, nothing of the trailer after them.
 bool CopyPackageOut(HANDLE executable, const Trailer& trailer, const std::wstring& copy) {
     files::Delete(copy);
-    unique_hfile out(::CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr));
+    unique_hfile out(
+        ::CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out)  // a scanner may hold the old copy for a moment
-        out.reset(::CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+        out.reset(
+            ::CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out || !SeekTo(executable, trailer.offset)) return false;
     std::vector<char> block(kCopyBlock);
     for (std::uint64_t left = trailer.size; left > 0;) {
@@ -103,8 +103,11 @@ bool Damage(const std::wstring& reason) {
 class PackageReader {
 public:
     PackageReader(const OfflinePackagePlaces& places, const std::wstring& copy)
-        : places_(places), copy_(copy), key_text_(ListPublicKeySetting()),
-          pending_file_(TemporaryFile(kPendingListMember)), signed_list_file_(TemporaryFile(kSignedListMember)),
+        : places_(places),
+          copy_(copy),
+          key_text_(ListPublicKeySetting()),
+          pending_file_(TemporaryFile(kPendingListMember)),
+          signed_list_file_(TemporaryFile(kSignedListMember)),
           signature_file_(TemporaryFile(kSignatureMember)) {}
     ~PackageReader() {
         for (const std::wstring* file : {&pending_file_, &signed_list_file_, &signature_file_}) files::Delete(*file);
@@ -294,8 +297,8 @@ OfflinePackageResult ProcessOfflinePackage(const OfflinePackagePlaces& places, D
     const bool copied = CopyPackageOut(executable.get(), trailer, copy);
     executable.reset();
     DownLoadList pending;
-    const bool unpacked = copied ? PackageReader(places, copy).Unpack(pending)
-                                 : Damage(L"it cannot be copied to " + copy);
+    const bool unpacked =
+        copied ? PackageReader(places, copy).Unpack(pending) : Damage(L"it cannot be copied to " + copy);
     // Nothing reads the copy once its files are out, and it may be large.
     files::Delete(copy);
     if (!unpacked) return OfflinePackageResult::Damaged;

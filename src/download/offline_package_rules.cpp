@@ -24,8 +24,8 @@ Trailer ReadTrailer(std::string_view last_bytes, std::uint64_t file_size) {
     if (magic != kMagicAllFiles && magic != kMagicDifference) return trailer;
     trailer.offset = ReadNumber(last_bytes.substr(0, 4));
     trailer.size = ReadNumber(last_bytes.substr(4, 4));
-    const bool fills_the_gap = trailer.offset > 0 && trailer.size > 0 &&
-                               trailer.offset + trailer.size + kTrailerBytes == file_size;
+    const bool fills_the_gap =
+        trailer.offset > 0 && trailer.size > 0 && trailer.offset + trailer.size + kTrailerBytes == file_size;
     trailer.kind = fills_the_gap ? TrailerKind::Package : TrailerKind::Damaged;
     return trailer;
 }

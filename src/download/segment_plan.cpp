@@ -10,8 +10,7 @@ namespace nm::transfer {
 SegmentPlan::SegmentPlan(std::int64_t file_size, std::int64_t segment_size, std::int64_t first_request_end) {
     segment_size = std::max<std::int64_t>(segment_size, 1);
     const std::int64_t asked = std::min(first_request_end, file_size);
-    const std::int64_t first_piece_end =
-        std::min(file_size, (asked + segment_size - 1) / segment_size * segment_size);
+    const std::int64_t first_piece_end = std::min(file_size, (asked + segment_size - 1) / segment_size * segment_size);
     connections_.push_back({0, asked, first_piece_end});
     for (std::int64_t offset = first_piece_end; offset < file_size; offset += segment_size)
         unstarted_.push_back({offset, std::min(offset + segment_size, file_size)});

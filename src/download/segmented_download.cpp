@@ -140,9 +140,8 @@ public:
                 if (!part_) return false;
             }
             const std::int64_t offset = file_.single ? position : position - segment * file_.segment_size;
-            const DWORD piece = file_.single ? count
-                                             : static_cast<DWORD>(std::min<std::int64_t>(
-                                                   count, file_.segment_size - offset));
+            const DWORD piece =
+                file_.single ? count : static_cast<DWORD>(std::min<std::int64_t>(count, file_.segment_size - offset));
             OVERLAPPED at{};
             at.Offset = static_cast<DWORD>(offset);
             at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -193,8 +192,9 @@ public:
             if (!connection_.HasRequest()) {
                 if (++attempts > allowed_attempts) return fail();
                 // A request from the start of the whole file keeps the plain form.
-                const std::wstring headers =
-                    position == 0 && range.end >= file_.size ? L"" : transfer::RangeHeader(position, range.end, file_.size);
+                const std::wstring headers = position == 0 && range.end >= file_.size
+                                                 ? L""
+                                                 : transfer::RangeHeader(position, range.end, file_.size);
                 if (!connection_.Open(file_.url, headers)) {
                     if (file_.no_retry) return fail();
                     ::Sleep(10);
@@ -241,8 +241,10 @@ public:
         // A body read to its end gives its socket back for the next request;
         // one that ignored the range has more to it, which the next request
         // does not want either.
-        if (whole_body) connection_.Drop();
-        else connection_.Close();
+        if (whole_body)
+            connection_.Drop();
+        else
+            connection_.Close();
         return true;
     }
 
@@ -299,7 +301,7 @@ std::optional<std::int64_t> FileLength(HANDLE file) {
 
 bool CreateEmptyFile(const std::wstring& path) {
     return static_cast<bool>(unique_hfile(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+                                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 // Moves a downloaded file to where it is kept. A name the caller chose may be
@@ -328,8 +330,8 @@ std::optional<std::int64_t> JoinParts(const FileTransfer& file) {
         unique_hfile part(::CreateFileW(PartPath(file.target, i).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!part) return std::nullopt;
-        for (DWORD read = 0; ::ReadFile(part.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) &&
-                             read > 0;) {
+        for (DWORD read = 0;
+             ::ReadFile(part.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0;) {
             DWORD written = 0;
             if (!::WriteFile(out.get(), buffer.data(), read, &written, nullptr) || written != read) return std::nullopt;
         }
@@ -352,8 +354,7 @@ std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader
 
 }  // namespace
 
-CSegmentedDownloader::CSegmentedDownloader()
-    : id_(static_cast<int>(tv::Add(tv::kLastFileId, 0, 1))) {}
+CSegmentedDownloader::CSegmentedDownloader() : id_(static_cast<int>(tv::Add(tv::kLastFileId, 0, 1))) {}
 
 void CSegmentedDownloader::Abort() { tv::Set(tv::kAbortMark, id_, tv::kAbortValue); }
 
@@ -394,8 +395,8 @@ bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
     return true;
 }
 
-bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstring& target, bool no_retry,
-                                        int row, HWND window) {
+bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstring& target, bool no_retry, int row,
+                                        HWND window) {
     url_ = url;
     target_ = target;
     if (connections < 2 || no_retry) return DownloadSingle(no_retry, row, window);
@@ -427,11 +428,12 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     file->size = size_;
     // A file that the first answer holds whole is one segment; a larger one
     // is cut by the segment rule.
-    const bool one_answer = answer.kind == transfer::FirstAnswerKind::WholeBody || size_ <= transfer::kFirstRequestLength;
+    const bool one_answer =
+        answer.kind == transfer::FirstAnswerKind::WholeBody || size_ <= transfer::kFirstRequestLength;
     file->segment_size = one_answer ? size_ : transfer::SegmentSize(size_, connections);
     file->segment_count = segment_count_ = transfer::SegmentCount(size_, file->segment_size);
-    file->plan = std::make_unique<transfer::SegmentPlan>(
-        size_, file->segment_size, one_answer ? size_ : transfer::kFirstRequestLength);
+    file->plan = std::make_unique<transfer::SegmentPlan>(size_, file->segment_size,
+                                                         one_answer ? size_ : transfer::kFirstRequestLength);
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(file->segment_size));
 
@@ -486,8 +488,10 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
             const std::int64_t running = tv::Get(tv::kRunningThreads, id_);
             report_threads(running);
             if (running < 1) break;
-            if (file->connection_ended) ::WaitForSingleObject(file->connection_ended.get(), 50);
-            else ::Sleep(50);
+            if (file->connection_ended)
+                ::WaitForSingleObject(file->connection_ended.get(), 50);
+            else
+                ::Sleep(50);
         }
     }
 

@@ -48,8 +48,10 @@ std::int64_t Read(const Key& key) {
 
 void Store(const Key& key, std::int64_t value) {
     RaiseHint(key, value);
-    if (value == 0) Table().erase(key);
-    else Table()[key] = value;
+    if (value == 0)
+        Table().erase(key);
+    else
+        Table()[key] = value;
 }
 }  // namespace
 
@@ -84,8 +86,8 @@ bool AbortMarked(std::int64_t id) {
     return Get(kAbortMark, id) != 0;
 }
 
-void AddSeries(std::uint32_t kind, std::uint32_t other_kind, std::int64_t id, const std::int64_t* deltas,
-               size_t count, std::int64_t limit, std::int64_t* values, std::int64_t* other_values) {
+void AddSeries(std::uint32_t kind, std::uint32_t other_kind, std::int64_t id, const std::int64_t* deltas, size_t count,
+               std::int64_t limit, std::int64_t* values, std::int64_t* other_values) {
     if (count == 0) return;
     Guard guard;
     const Key key{kind, id}, other_key{other_kind, id};

@@ -20,17 +20,25 @@ namespace nm {
 namespace {
 class Interpreter {
 public:
-    explicit Interpreter(HWND window) : window_(window), application_directory_(Services().settings.ApplicationDirectory()) {}
+    explicit Interpreter(HWND window)
+        : window_(window), application_directory_(Services().settings.ApplicationDirectory()) {}
 
     void Command(IXMLDOMNode* element) {
         const std::wstring name = xml::NodeName(element);
-        if (name == L"run") Run(element);
-        else if (name == L"ren" || name == L"rename") Rename(element);
-        else if (name == L"kill") Kill(element);
-        else if (name == L"path") MakeDirectory(element);
-        else if (name == L"del") Delete(element);
-        else if (name == L"shortcut") Shortcut(element);
-        else if (name == L"ini") Ini(element);
+        if (name == L"run")
+            Run(element);
+        else if (name == L"ren" || name == L"rename")
+            Rename(element);
+        else if (name == L"kill")
+            Kill(element);
+        else if (name == L"path")
+            MakeDirectory(element);
+        else if (name == L"del")
+            Delete(element);
+        else if (name == L"shortcut")
+            Shortcut(element);
+        else if (name == L"ini")
+            Ini(element);
     }
 
 private:
@@ -107,9 +115,9 @@ private:
     void Shortcut(IXMLDOMNode* element) {
         const std::wstring file = Expanded(element, L"file"), location = Expanded(element, L"shortcut");
         if (file.empty() || location.empty()) return;
-        const bool created = CreateShortcut(file, run_file_rules::FolderOf(file), location,
-                                            Expanded(element, L"shortcuticon"),
-                                            static_cast<int>(text::ToLong(Expanded(element, L"iconindex"))));
+        const bool created =
+            CreateShortcut(file, run_file_rules::FolderOf(file), location, Expanded(element, L"shortcuticon"),
+                           static_cast<int>(text::ToLong(Expanded(element, L"iconindex"))));
         const std::wstring line = text::Format(TranslateMain(L"Create shortcut[%s]..."), {location});
         Report(line);
         if (!created) ReportFailure(line, ERROR_SUCCESS);

@@ -33,8 +33,7 @@ std::wstring MoveAside(const std::wstring& target) {
 // Puts `ready` (a file on the target's volume) at target: a plain replacing
 // rename, or, when the old file cannot be deleted, after moving it aside.
 // On failure the old file is back at target.
-bool Replace(const std::wstring& ready, const std::wstring& target, const std::wstring& old_files_list,
-             DWORD* error) {
+bool Replace(const std::wstring& ready, const std::wstring& target, const std::wstring& old_files_list, DWORD* error) {
     if (::MoveFileExW(ready.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     *error = ::GetLastError();
     if (!files::Exists(target)) return false;

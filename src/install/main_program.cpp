@@ -58,8 +58,7 @@ bool CloseProcessWindow(HWND window, DWORD process_id) {
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     ::PostMessageW(window, WM_QUIT, 0, 0);
     unique_handle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, process_id));
-    if (process && ::WaitForSingleObject(process.get(), kGraceMs) == WAIT_TIMEOUT)
-        ::TerminateProcess(process.get(), 0);
+    if (process && ::WaitForSingleObject(process.get(), kGraceMs) == WAIT_TIMEOUT) ::TerminateProcess(process.get(), 0);
     return true;
 }
 

@@ -57,8 +57,8 @@ bool ScriptRunWaits(std::wstring_view waitclose) {
 
 std::wstring RunEntryReport(std::wstring_view run_text, std::wstring_view program, std::wstring_view parameters,
                             bool waits) {
-    const std::wstring brackets = L"[" + std::wstring(program) + L"][" + std::wstring(parameters) + L"][" +
-                                  (waits ? L"wait" : L"nowait") + L"]";
+    const std::wstring brackets =
+        L"[" + std::wstring(program) + L"][" + std::wstring(parameters) + L"][" + (waits ? L"wait" : L"nowait") + L"]";
     return std::wstring(run_text) + text::ReplaceAll(brackets, L"[]", L"");
 }
 

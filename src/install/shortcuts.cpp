@@ -16,8 +16,7 @@ namespace nm {
 bool CreateShortcut(const std::wstring& target, const std::wstring& working_directory, const std::wstring& location,
                     const std::wstring& icon, int icon_index) {
     com_ptr<IShellLinkW> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  link.put_void())))
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
         return false;
     if (!files::Exists(target)) return false;
     link->SetPath(target.c_str());

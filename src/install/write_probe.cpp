@@ -17,14 +17,12 @@ bool IsProgramOrLibrary(const std::wstring& path) {
 
 // The error of an open, or ERROR_SUCCESS when it opened.
 DWORD TryOpen(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags = 0) {
-    unique_hfile file(::CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                                    FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+    unique_hfile file(
+        ::CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr));
     return file ? ERROR_SUCCESS : ::GetLastError();
 }
 
-DWORD OpenExclusivelyForWriting(const std::wstring& path) {
-    return TryOpen(path, GENERIC_WRITE, 0, OPEN_EXISTING);
-}
+DWORD OpenExclusivelyForWriting(const std::wstring& path) { return TryOpen(path, GENERIC_WRITE, 0, OPEN_EXISTING); }
 
 // A file that vanishes when its handle closes, even when the process dies.
 DWORD CreateScratchFile(const std::wstring& path) {
@@ -41,8 +39,7 @@ std::wstring FolderOf(const std::wstring& path) {
 // the right to delete the file, which nobody holding it may refuse, and the
 // right to add a file to its folder.
 bool ProbeMovable(const std::wstring& path, ElevationList& needing_rights) {
-    const DWORD opened = TryOpen(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 OPEN_EXISTING);
+    const DWORD opened = TryOpen(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
     if (opened == ERROR_ACCESS_DENIED) {
         needing_rights.Note(path);
         return true;

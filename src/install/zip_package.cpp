@@ -59,8 +59,10 @@ ZPOS64_T ZCALLBACK TellWide(voidpf, voidpf stream) {
 
 long ZCALLBACK SeekWide(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     DWORD method = FILE_BEGIN;
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR) method = FILE_CURRENT;
-    else if (origin == ZLIB_FILEFUNC_SEEK_END) method = FILE_END;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        method = FILE_CURRENT;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        method = FILE_END;
     LARGE_INTEGER distance{};
     distance.QuadPart = static_cast<LONGLONG>(offset);
     return ::SetFilePointerEx(stream, distance, nullptr, method) ? 0 : -1;
@@ -89,8 +91,7 @@ public:
         distance.QuadPart = static_cast<LONGLONG>(position);
         DWORD read = 0;
         if (!file_ || !::SetFilePointerEx(file_.get(), distance, nullptr, FILE_BEGIN) ||
-            !::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read,
-                        nullptr))
+            !::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, nullptr))
             return 0;
         return read;
     }
@@ -227,8 +228,8 @@ bool ZipWriter::Add(const std::wstring& name, const std::function<bool(const App
     const std::string stored_name = text::ToUtf8(name);
     // Made by DOS (0): the external attributes are Windows attributes.
     if (zipOpenNewFileInZip4_64(zip, stored_name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                0, kUtf8NameFlag, 0) != ZIP_OK)
+                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
+                                kUtf8NameFlag, 0) != ZIP_OK)
         return false;
     const bool produced = produce([zip](std::string_view bytes) {
         return zipWriteInFileInZip(zip, bytes.data(), static_cast<unsigned>(bytes.size())) == ZIP_OK;

@@ -55,8 +55,7 @@ public:
     using AppendBytes = std::function<bool(std::string_view bytes)>;
     // One entry whose data produce() appends; dos_time is the entry's time in
     // DOS form (date in the high word). False when anything failed.
-    bool Add(const std::wstring& name, const std::function<bool(const AppendBytes&)>& produce,
-             std::uint32_t dos_time);
+    bool Add(const std::wstring& name, const std::function<bool(const AppendBytes&)>& produce, std::uint32_t dos_time);
     // Writes the archive's directory; false when the archive is not complete.
     bool Close();
 

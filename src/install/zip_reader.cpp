@@ -43,9 +43,12 @@ long ZCALLBACK SeekSource(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     Stream& s = *static_cast<Stream*>(stream);
     // Relative moves come as two's-complement distances.
     std::uint64_t base = 0;
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = s.position;
-    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = s.source->Size();
-    else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        base = s.position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        base = s.source->Size();
+    else if (origin != ZLIB_FILEFUNC_SEEK_SET)
+        return -1;
     const std::uint64_t target = base + offset;
     if (origin != ZLIB_FILEFUNC_SEEK_SET && static_cast<std::int64_t>(offset) < 0 && target > base) return -1;
     s.position = target;
@@ -70,8 +73,8 @@ std::size_t MemorySource::ReadAt(std::uint64_t position, void* buffer, std::size
 }
 
 Reader::Reader(Source& source) {
-    zlib_filefunc64_def functions{OpenSource, ReadSource, WriteNothing, TellSource,
-                                  SeekSource, CloseSource, NoError,     nullptr};
+    zlib_filefunc64_def functions{OpenSource, ReadSource,  WriteNothing, TellSource,
+                                  SeekSource, CloseSource, NoError,      nullptr};
     archive_ = unzOpen2_64(&source, &functions);
 }
 
@@ -84,8 +87,8 @@ int Reader::CurrentInfo(EntryInfo& info) {
     int result = unzGetCurrentFileInfo64(Archive(archive_), &stored, nullptr, 0, nullptr, 0, nullptr, 0);
     if (result != UNZ_OK) return result;
     info.name.assign(stored.size_filename, '\0');
-    result = unzGetCurrentFileInfo64(Archive(archive_), &stored, info.name.data(),
-                                     static_cast<uLong>(info.name.size()), nullptr, 0, nullptr, 0);
+    result = unzGetCurrentFileInfo64(Archive(archive_), &stored, info.name.data(), static_cast<uLong>(info.name.size()),
+                                     nullptr, 0, nullptr, 0);
     info.utf8_name = (stored.flag & kUtf8NameFlag) != 0;
     info.dos_time = static_cast<std::uint32_t>(stored.dosDate);
     info.external_attributes = static_cast<std::uint32_t>(stored.external_fa);

@@ -40,8 +40,8 @@ private:
 };
 
 struct EntryInfo {
-    std::string name;          // as stored
-    bool utf8_name = false;    // else in the DOS code page of the first zip tools (437)
+    std::string name;            // as stored
+    bool utf8_name = false;      // else in the DOS code page of the first zip tools (437)
     std::uint32_t dos_time = 0;  // local time, the date in the high word
     std::uint32_t external_attributes = 0;
 };

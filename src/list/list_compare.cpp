@@ -15,9 +15,9 @@ ListVersions VersionsByPath(const std::vector<updatefileinfo>& entries) {
     return versions;
 }
 
-std::vector<updatefileinfo> MarkChangedEntries(
-    const std::vector<updatefileinfo>& fetched, const ListVersions& installed, bool check_lost_files,
-    const std::function<bool(const updatefileinfo&)>& targets_missing) {
+std::vector<updatefileinfo> MarkChangedEntries(const std::vector<updatefileinfo>& fetched,
+                                               const ListVersions& installed, bool check_lost_files,
+                                               const std::function<bool(const updatefileinfo&)>& targets_missing) {
     std::vector<updatefileinfo> marked;
     for (const auto& entry : fetched) {
         if (entry.ver.empty()) continue;

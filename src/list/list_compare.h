@@ -21,9 +21,9 @@ ListVersions VersionsByPath(const std::vector<updatefileinfo>& entries);
 // version whose path is new, whose version text differs from the one in
 // `installed`, or (with check_lost_files) a file entry that is not a deletion
 // and one of whose targets is missing. Linear time.
-std::vector<updatefileinfo> MarkChangedEntries(
-    const std::vector<updatefileinfo>& fetched, const ListVersions& installed, bool check_lost_files,
-    const std::function<bool(const updatefileinfo&)>& targets_missing);
+std::vector<updatefileinfo> MarkChangedEntries(const std::vector<updatefileinfo>& fetched,
+                                               const ListVersions& installed, bool check_lost_files,
+                                               const std::function<bool(const updatefileinfo&)>& targets_missing);
 
 // Takes the description and run entries out of the marked entries: the
 // description paragraphs joined in list order (CR LF after each, "\r\n" and

@@ -59,7 +59,8 @@ AttributeSlot FileAttributeSlot(std::wstring_view name) {
         std::unordered_map<std::wstring_view, AttributeSlot> table;
         for (const auto& spellings : kFileSpellings) {
             int rank = 0;
-            for (std::wstring_view spelling : spellings.names) table.emplace(spelling, AttributeSlot{spellings.field, rank++});
+            for (std::wstring_view spelling : spellings.names)
+                table.emplace(spelling, AttributeSlot{spellings.field, rank++});
         }
         return table;
     }();

@@ -40,10 +40,14 @@ ListSignature VerifyListSignature(const std::wstring& key_text, const std::wstri
 
 std::wstring ListRefusalText(ListSignature signature) {
     switch (signature) {
-    case ListSignature::verified: return {};
-    case ListSignature::key_unusable: return TranslateMain(L"novamend.ini -> UPDATEINFO -> ListPublicKey is not a valid key");
-    case ListSignature::signature_missing: return TranslateMain(L"The list file has no signature.");
-    case ListSignature::signature_wrong: return TranslateMain(L"The signature of the list file is not valid.");
+    case ListSignature::verified:
+        return {};
+    case ListSignature::key_unusable:
+        return TranslateMain(L"novamend.ini -> UPDATEINFO -> ListPublicKey is not a valid key");
+    case ListSignature::signature_missing:
+        return TranslateMain(L"The list file has no signature.");
+    case ListSignature::signature_wrong:
+        return TranslateMain(L"The signature of the list file is not valid.");
     }
     return {};
 }

@@ -92,7 +92,7 @@ private:
     size_t pos_ = 0;
 };
 
-constexpr size_t kTextBytes = 4;               // an empty text
+constexpr size_t kTextBytes = 4;                    // an empty text
 constexpr size_t kEntryBytes = 8 * kTextBytes + 4;  // eight empty texts and the flags
 }  // namespace
 

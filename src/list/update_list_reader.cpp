@@ -35,9 +35,12 @@ bool ReadFileElement(IXMLDOMNode* element, list_entry::FileAttributes attributes
 bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
     std::wstring program, parameters, wait;
     const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
-        if (name == L"path") program = AttributeValue(attribute);
-        else if (name == L"param") parameters = AttributeValue(attribute);
-        else if (name == L"wait") wait = AttributeValue(attribute);
+        if (name == L"path")
+            program = AttributeValue(attribute);
+        else if (name == L"param")
+            parameters = AttributeValue(attribute);
+        else if (name == L"wait")
+            wait = AttributeValue(attribute);
     });
     entry = list_entry::MakeRunEntry(program, parameters, wait);
     return ok;
@@ -86,9 +89,12 @@ RootChildren FindListSettings(IXMLDOMNode* root) {
         com_ptr<IXMLDOMNode> next = NextSibling(child.get());
         if (IsElement(child.get())) {
             const std::wstring name = NodeName(child.get());
-            if (name == L"guid" && !found.guid) found.guid = std::move(child);
-            else if (name == L"fileurl" && !found.fileurl) found.fileurl = std::move(child);
-            else if (name == L"serial" && !found.serial) found.serial = std::move(child);
+            if (name == L"guid" && !found.guid)
+                found.guid = std::move(child);
+            else if (name == L"fileurl" && !found.fileurl)
+                found.fileurl = std::move(child);
+            else if (name == L"serial" && !found.serial)
+                found.serial = std::move(child);
         }
         child = std::move(next);
     }
@@ -196,8 +202,8 @@ bool ReadListFile(const std::wstring& path, DownLoadList* main_list, std::uint64
 }
 }  // namespace
 
-bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
-                    DownLoadList& list, const ListErrorReporter& report_error) {
+bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list, DownLoadList& list,
+                    const ListErrorReporter& report_error) {
     if (main_list) list.file_hashes.clear();
     return ReadListFile(path, main_list ? &list : nullptr, nullptr, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
@@ -213,8 +219,9 @@ bool ReadListVersions(const std::wstring& path, ListVersions& versions, const Li
     const list_entry::FileAttributes wanted({FileField::ver, FileField::path, FileField::url});
     return ReadListFile(path, nullptr, serial, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
-        return ReadEntries(root, wanted, seen,
-                           [&versions](updatefileinfo&& entry, const std::wstring&) { AddListVersion(versions, entry); });
+        return ReadEntries(root, wanted, seen, [&versions](updatefileinfo&& entry, const std::wstring&) {
+            AddListVersion(versions, entry);
+        });
     });
 }
 
@@ -238,8 +245,7 @@ bool WriteListWithout(const std::wstring& path, const std::wstring& destination,
     if (!walked) return false;
     for (const auto& element : removed) {
         com_ptr<IXMLDOMNode> parent, gone;
-        if (SUCCEEDED(element->get_parentNode(parent.put())) && parent)
-            parent->removeChild(element.get(), gone.put());
+        if (SUCCEEDED(element->get_parentNode(parent.put())) && parent) parent->removeChild(element.get(), gone.put());
     }
     return SUCCEEDED(loaded.document->save(unique_variant(destination).get()));
 }

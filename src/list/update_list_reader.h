@@ -32,8 +32,8 @@ void ShowFormatError(const std::wstring& text);
 // attribute); the comparison copy
 // (main_list false) gives entries only. A guid element is removed from the
 // file on disk. COM must be initialised on the thread.
-bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list,
-                    DownLoadList& list, const ListErrorReporter& report_error = ShowFormatError);
+bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list, DownLoadList& list,
+                    const ListErrorReporter& report_error = ShowFormatError);
 
 // Reads the comparison copy at path for the comparison alone: the version of
 // each path, as ReadUpdateList(path, entries, false) would give the entries

@@ -4,19 +4,19 @@
 #pragma once
 
 /* Dialog templates */
-#define IDD_PROGRESS_WINDOW 171    /* the small progress window */
-#define IDD_TRAY_NOTIFICATION 167  /* the tray mode's notification window */
-#define IDD_DOTNET_DOWNLOAD 177    /* the .NET Framework download dialog */
+#define IDD_PROGRESS_WINDOW 171   /* the small progress window */
+#define IDD_TRAY_NOTIFICATION 167 /* the tray mode's notification window */
+#define IDD_DOTNET_DOWNLOAD 177   /* the .NET Framework download dialog */
 
 /* Controls of the progress window */
-#define IDC_PROGRESS_HIDE_BUTTON 160      /* top right: minimises the window */
-#define IDC_PROGRESS_PERCENT 165          /* the percentage on the red panel */
-#define IDC_PROGRESS_BACKGROUND 166       /* the animated background */
-#define IDC_PROGRESS_BAR 167              /* the animated bar on its track */
-#define IDC_PROGRESS_MINIMISE_BUTTON 170  /* next to it: minimises it too */
+#define IDC_PROGRESS_HIDE_BUTTON 160     /* top right: minimises the window */
+#define IDC_PROGRESS_PERCENT 165         /* the percentage on the red panel */
+#define IDC_PROGRESS_BACKGROUND 166      /* the animated background */
+#define IDC_PROGRESS_BAR 167             /* the animated bar on its track */
+#define IDC_PROGRESS_MINIMISE_BUTTON 170 /* next to it: minimises it too */
 
 /* Controls of the .NET Framework download dialog */
-#define IDC_DOTNET_SEGMENT_VIEW 151  /* marks where the segment view goes */
+#define IDC_DOTNET_SEGMENT_VIEW 151 /* marks where the segment view goes */
 
 /* The icon */
 #define IDI_NOVAMEND 141
@@ -37,8 +37,8 @@
 /* Bitmaps */
 #define IDB_TRAY_BACKGROUND 168
 #define IDB_TRAY_CLOSE 170
-#define IDB_CELL_EMPTY 1062   /* a segment view cell not yet fetched */
-#define IDB_CELL_FILLED 1063  /* a fetched one */
+#define IDB_CELL_EMPTY 1062  /* a segment view cell not yet fetched */
+#define IDB_CELL_FILLED 1063 /* a fetched one */
 
 /* Data: the default settings (type named "RT_RCDATA") and the built-in
    language tables (type "LANGUAGE") */

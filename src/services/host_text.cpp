@@ -5,9 +5,7 @@
 
 namespace nm::host_text {
 
-std::wstring WithoutZipProcessMarker(std::wstring_view text) {
-    return text::ReplaceAll(text, kZipProcessMarker, L"");
-}
+std::wstring WithoutZipProcessMarker(std::wstring_view text) { return text::ReplaceAll(text, kZipProcessMarker, L""); }
 
 std::wstring CutToRemoteBuffer(std::wstring_view text) {
     if (text.size() <= kMaxCharacters) return std::wstring(text);

@@ -34,9 +34,9 @@ bool PropertyIsOn(HWND window, const wchar_t* name) {
 
 struct HostRegistry::Host {
     HWND window = nullptr;
-    unique_handle process;         // declared before the buffer: it outlives it
-    unique_remote_memory buffer;   // host_text::kRemoteBufferBytes, reused for every text
-    std::mutex buffer_lock;        // one text in the shared buffer at a time
+    unique_handle process;        // declared before the buffer: it outlives it
+    unique_remote_memory buffer;  // host_text::kRemoteBufferBytes, reused for every text
+    std::mutex buffer_lock;       // one text in the shared buffer at a time
     std::atomic<bool> asked_exit_when_closed{false};
 
     bool WantsMessages() const { return PropertyIsOn(window, kNeedMessagesProperty); }
@@ -210,8 +210,7 @@ void ShowStatusText(HWND window, const std::wstring& text, LPARAM value) {
             DWORD process_id = 0;
             ::GetWindowThreadProcessId(window, &process_id);
             const std::wstring own = host_text::WithoutZipProcessMarker(text);
-            const WPARAM address =
-                process_id == ::GetCurrentProcessId() ? reinterpret_cast<WPARAM>(own.c_str()) : 0;
+            const WPARAM address = process_id == ::GetCurrentProcessId() ? reinterpret_cast<WPARAM>(own.c_str()) : 0;
             ::SendMessageW(window, UM_STATUSTEXT, address, value);
         }
     }

@@ -57,7 +57,7 @@ bool CLanguage::LoadResource(int id, HMODULE module) {
     HGLOBAL loaded = ::LoadResource(module, found);
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
     if (!data) return false;
-    const UINT code_page = id == kTraditionalChineseTable ? kTraditionalChineseCodePage
+    const UINT code_page = id == kTraditionalChineseTable  ? kTraditionalChineseCodePage
                            : id == kSimplifiedChineseTable ? kSimplifiedChineseCodePage
                                                            : CP_THREAD_ACP;
     LoadText(std::string_view(static_cast<const char*>(data), ::SizeofResource(module, found)), code_page);

@@ -42,11 +42,11 @@ SystemLock& LockOfLogFile(const std::wstring& path) {
 
 unique_hfile OpenForAppend(const std::wstring& path) {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    unique_hfile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
+        file.reset(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file;
 }
 

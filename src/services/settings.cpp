@@ -14,8 +14,8 @@ namespace nm {
 
 std::wstring Settings::ReadIni(const std::wstring& file, const std::wstring& section, const std::wstring& key) {
     wchar_t buffer[settings_rules::kMaxValueLength + 1] = {};
-    ::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer,
-                               static_cast<DWORD>(std::size(buffer)), file.c_str());
+    ::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer, static_cast<DWORD>(std::size(buffer)),
+                               file.c_str());
     return buffer;
 }
 
@@ -23,8 +23,8 @@ std::wstring Settings::Read(const std::wstring& section, const std::wstring& key
     const std::wstring name = settings_rules::CacheName(section, key);
     // An empty cached value is a miss: empty keys are looked up again every time.
     if (auto cached = variables_.Find(name); cached && !cached->empty()) return *cached;
-    const std::wstring file = settings_rules::ReadsFromTemporarySettings(section, key)
-                                  ? TemporarySettingsFile() : SettingsFile();
+    const std::wstring file =
+        settings_rules::ReadsFromTemporarySettings(section, key) ? TemporarySettingsFile() : SettingsFile();
     std::wstring value = ReadIni(file, section, key);
     variables_.Set(name, value);
     return value;
@@ -96,8 +96,7 @@ std::wstring Settings::TemporarySettingsFile() {
 }
 
 std::wstring Settings::ListFileBase() {
-    return text::CollapseSeparators(TemporaryDirectory() + L"\\" +
-                                    ListDigest(ListAddress() + L"9999999999"));
+    return text::CollapseSeparators(TemporaryDirectory() + L"\\" + ListDigest(ListAddress() + L"9999999999"));
 }
 
 std::wstring Settings::CachedListLocation(std::wstring Settings::*slot, const wchar_t* suffix) {

@@ -11,13 +11,13 @@ namespace nm {
 
 // Progress of the steps, to the window a step was given.
 constexpr UINT UM_STATUSTEXT = NOVAMEND_MSG_STATUS_TEXT;  // text address, status code (-1, 0, 1 or 7)
-constexpr UINT UM_FILESIZE = 1044;      // row, file size
-constexpr UINT UM_FILEDONE = 1045;      // row, bytes of the file received
-constexpr UINT UM_FILETHREADS = 1046;   // row, segment threads running
-constexpr UINT UM_COPYPROGRESS = 1047;  // entry index, entry count
-constexpr UINT UM_FILESTATE = 1067;     // row, one of the file states below
-constexpr UINT UM_SEGDONE = 1068;       // (segment << 16) | (row & 0xFFFF), bytes of that segment
-constexpr UINT UM_SEGSIZE = 1069;       // row, segment size
+constexpr UINT UM_FILESIZE = 1044;                        // row, file size
+constexpr UINT UM_FILEDONE = 1045;                        // row, bytes of the file received
+constexpr UINT UM_FILETHREADS = 1046;                     // row, segment threads running
+constexpr UINT UM_COPYPROGRESS = 1047;                    // entry index, entry count
+constexpr UINT UM_FILESTATE = 1067;                       // row, one of the file states below
+constexpr UINT UM_SEGDONE = 1068;                         // (segment << 16) | (row & 0xFFFF), bytes of that segment
+constexpr UINT UM_SEGSIZE = 1069;                         // row, segment size
 
 // Status codes of UM_STATUSTEXT.
 constexpr LPARAM kStatusProgress = NOVAMEND_STATUS_PROGRESS;  // a progress line, replaced by the next one

@@ -64,7 +64,8 @@ void NoteWrittenSetting(const std::wstring& written_file, const std::wstring& se
     // over the next start's defaults: the setting itself is written.
     // Only the first write's replaced value is the default; later writes
     // replace the updater's own values.
-    if (ReadValue(written_file, defaults, key, kNotNoted) == kNotNoted) ini::Write(written_file, defaults, key, replaced);
+    if (ReadValue(written_file, defaults, key, kNotNoted) == kNotNoted)
+        ini::Write(written_file, defaults, key, replaced);
     ini::Write(written_file, section, key, value);
 }
 

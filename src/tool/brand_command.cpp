@@ -39,11 +39,11 @@ struct PictureResource {
     const wchar_t* name;
 };
 constexpr PictureResource kPictures[] = {
-    {IDG_PROGRESS_BACKGROUND, L"background"}, {IDG_PROGRESS_BAR, L"bar"},
-    {IDG_MINIMISE_NORMAL, L"minimise_normal"},  {IDG_MINIMISE_PRESSED, L"minimise_pressed"},
-    {IDG_MINIMISE_HOVER, L"minimise_hover"},    {IDG_MINIMISE_DISABLED, L"minimise_disabled"},
-    {IDG_HIDE_NORMAL, L"hide_normal"},          {IDG_HIDE_PRESSED, L"hide_pressed"},
-    {IDG_HIDE_HOVER, L"hide_hover"},            {IDG_HIDE_DISABLED, L"hide_disabled"},
+    {IDG_PROGRESS_BACKGROUND, L"background"},  {IDG_PROGRESS_BAR, L"bar"},
+    {IDG_MINIMISE_NORMAL, L"minimise_normal"}, {IDG_MINIMISE_PRESSED, L"minimise_pressed"},
+    {IDG_MINIMISE_HOVER, L"minimise_hover"},   {IDG_MINIMISE_DISABLED, L"minimise_disabled"},
+    {IDG_HIDE_NORMAL, L"hide_normal"},         {IDG_HIDE_PRESSED, L"hide_pressed"},
+    {IDG_HIDE_HOVER, L"hide_hover"},           {IDG_HIDE_DISABLED, L"hide_disabled"},
 };
 constexpr wchar_t kPictureType[] = L"GIF";
 
@@ -150,8 +150,8 @@ bool Write(HANDLE update, const Replacement& replacement) {
     if (replacement.size == 0) return true;
     const WORD language =
         replacement.languages.empty() ? MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL) : replacement.languages.front();
-    return ::UpdateResourceW(update, replacement.type, replacement.name, language,
-                             const_cast<void*>(replacement.data), replacement.size) != FALSE;
+    return ::UpdateResourceW(update, replacement.type, replacement.name, language, const_cast<void*>(replacement.data),
+                             replacement.size) != FALSE;
 }
 
 // The string block that holds the caption, with the caption set in it and
@@ -194,23 +194,31 @@ int Brand(const Arguments& args) {
     if (!files::ReadAll(settings, bytes, kLargestSettings)) return Fail(L"brand", L"cannot read settings", settings);
     for (Picture& picture : request.pictures)
         if (const int failed = ReadPicture(picture)) return failed;
-    if (target != source && !files::CopyReplacing(source, target))
-        return Fail(L"brand", L"cannot copy", target);
+    if (target != source && !files::CopyReplacing(source, target)) return Fail(L"brand", L"cannot copy", target);
 
     std::vector<Replacement> replacements;
-    replacements.push_back({kEmbeddedSettingsType, MAKEINTRESOURCEW(kEmbeddedSettingsId), bytes.data(),
-                            static_cast<DWORD>(bytes.size()), {}});
+    replacements.push_back({kEmbeddedSettingsType,
+                            MAKEINTRESOURCEW(kEmbeddedSettingsId),
+                            bytes.data(),
+                            static_cast<DWORD>(bytes.size()),
+                            {}});
     for (const Picture& picture : request.pictures)
-        replacements.push_back({kPictureType, MAKEINTRESOURCEW(picture.id), picture.bytes.data(),
-                                static_cast<DWORD>(picture.bytes.size()), {}});
+        replacements.push_back({kPictureType,
+                                MAKEINTRESOURCEW(picture.id),
+                                picture.bytes.data(),
+                                static_cast<DWORD>(picture.bytes.size()),
+                                {}});
     std::vector<WORD> caption_block;
     {
         // What the copy carries now, read before it is opened for the update.
         unique_hmodule existing(::LoadLibraryExW(target.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (request.caption) {
             caption_block = CaptionBlock(existing.get(), *request.caption);
-            replacements.push_back({RT_STRING, CaptionBlockName(), caption_block.data(),
-                                    static_cast<DWORD>(caption_block.size() * sizeof(WORD)), {}});
+            replacements.push_back({RT_STRING,
+                                    CaptionBlockName(),
+                                    caption_block.data(),
+                                    static_cast<DWORD>(caption_block.size() * sizeof(WORD)),
+                                    {}});
         }
         for (Replacement& replacement : replacements) FindLanguages(existing.get(), replacement);
     }

@@ -42,11 +42,20 @@ std::string XmlAttribute(const std::wstring& value) {
     std::string escaped;
     for (char c : text::ToUtf8(value)) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -79,8 +88,8 @@ int Makelist(const Arguments& args) {
     std::sort(paths.begin(), paths.end());
     // The list and its signature may be written into the release folder itself.
     const std::wstring list_full = text::Lower(files::FullPath(out_list));
-    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <serial>" +
-                      text::ToUtf8(serial) + "</serial>\r\n";
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <serial>" + text::ToUtf8(serial) + "</serial>\r\n";
     size_t listed = 0;
     for (const std::wstring& path : paths) {
         const std::wstring full = release + L"\\" + path;
@@ -88,7 +97,8 @@ int Makelist(const Arguments& args) {
         if (lower == list_full || lower == list_full + L".sig") continue;
         cng::Sha256Digest digest;
         if (!cng::Sha256OfFile(full, digest)) return Fail(L"makelist", L"cannot read", full);
-        const std::wstring sha256 = hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+        const std::wstring sha256 =
+            hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
         xml += "  <file path=\"" + XmlAttribute(path) + "\" ver=\"" + XmlAttribute(sha256.substr(0, kVersionDigits)) +
                "\" sha256=\"" + XmlAttribute(sha256) + "\"/>\r\n";
         ++listed;

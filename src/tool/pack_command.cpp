@@ -81,8 +81,7 @@ struct Contents {
 // fetches, and the vendor's files stay as they are.
 int ReadContents(const std::wstring& list_path, const std::wstring& release, const std::wstring& against,
                  const std::wstring& scratch_list, Contents& contents) {
-    if (!files::CopyReplacing(list_path, scratch_list))
-        return Fail(L"pack", L"cannot read the list", list_path);
+    if (!files::CopyReplacing(list_path, scratch_list)) return Fail(L"pack", L"cannot read the list", list_path);
     std::vector<updatefileinfo> entries;
     if (!ReadUpdateList(scratch_list, entries, true, contents.pending, PrintListError))
         return Refuse(L"not an update list: " + list_path);
@@ -92,8 +91,7 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
     if (!against.empty()) {
         const std::wstring scratch_copy = scratch_list + L".against";
         remove_unless_kept remove_copy(scratch_copy);
-        if (!files::CopyReplacing(against, scratch_copy) ||
-            !ReadListVersions(scratch_copy, installed, PrintListError))
+        if (!files::CopyReplacing(against, scratch_copy) || !ReadListVersions(scratch_copy, installed, PrintListError))
             return Refuse(L"not an update list: " + against);
     }
     entries = MarkChangedEntries(entries, installed, false, {});
@@ -129,7 +127,8 @@ int ReadSignature(const std::wstring& updater, const std::wstring& list_path, co
     const std::wstring signature = list_path + L".sig";
     const std::wstring key = EmbeddedSettingOf(updater, L"UPDATEINFO", L"ListPublicKey", scratch);
     const bool signed_list = files::Exists(signature);
-    if (!key.empty() && !ListKeyUsable(key)) return Refuse(L"the updater's ListPublicKey is not a valid key: " + updater);
+    if (!key.empty() && !ListKeyUsable(key))
+        return Refuse(L"the updater's ListPublicKey is not a valid key: " + updater);
     if (!key.empty() && !signed_list)
         return Refuse(L"the updater accepts signed lists only (ListPublicKey), and " + list_path +
                       L" is not signed: no " + signature + L" (novamend-tool sign KEY_FILE LIST)");
@@ -155,9 +154,8 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
     if (!zip.Add(std::wstring(kPendingListMember), whole(pending), Now()) ||
         !zip.Add(std::wstring(kUpdateListMember), whole(list), DosTime(scratch_list)))
         return Fail(L"pack", L"cannot write", archive);
-    if (!contents.signature.empty() &&
-        (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), Now()) ||
-         !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), Now())))
+    if (!contents.signature.empty() && (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), Now()) ||
+                                        !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), Now())))
         return Fail(L"pack", L"cannot write", archive);
     for (const PackedFile& packed : contents.files) {
         cng::Sha256 hash;
@@ -184,16 +182,16 @@ int Assemble(const std::wstring& updater, const std::wstring& archive, bool diff
     if (archive_size <= 0) return Fail(L"pack", L"cannot read", archive);
     if (updater_size + archive_size + static_cast<std::int64_t>(kTrailerBytes) > 0xFFFFFFFFLL)
         return Refuse(L"the package would exceed 4 GiB");
-    unique_hfile file(::CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+    unique_hfile file(
+        ::CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return Fail(L"pack", L"cannot create", out);
     const auto write = [&](std::string_view bytes) {
         DWORD written = 0;
         return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                written == bytes.size();
     };
-    const std::string trailer = MakeTrailer(static_cast<std::uint32_t>(updater_size),
-                                            static_cast<std::uint32_t>(archive_size), difference);
+    const std::string trailer =
+        MakeTrailer(static_cast<std::uint32_t>(updater_size), static_cast<std::uint32_t>(archive_size), difference);
     if (!files::ReadInBlocks(updater, write) || !files::ReadInBlocks(archive, write) || !write(trailer))
         return Fail(L"pack", L"cannot write", out);
     return 0;

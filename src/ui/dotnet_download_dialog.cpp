@@ -40,7 +40,8 @@ bool CDlgDownDotnet::OnInitDialog() {
     files::CreateParentDirectories(local_file_);
     view_.Create(Window(), IDC_DOTNET_SEGMENT_VIEW);
     view_.SetRowFilter(kNoEntryRow);
-    view_.SetTexts(title, versioned(L"Your software will need to install NET Framework 2.0,\nPlease download it and install."),
+    view_.SetTexts(title,
+                   versioned(L"Your software will need to install NET Framework 2.0,\nPlease download it and install."),
                    versioned(L"NET Framework 2.0 download is complete,\nPlease install it."),
                    versioned(L"NET Framework 2.0 download failed,\nPlease download again."));
     Services().language.TranslateDialog(Window(), L"MAIN");
@@ -61,8 +62,10 @@ INT_PTR CDlgDownDotnet::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
 INT_PTR CDlgDownDotnet::OnCommand(WPARAM wparam) {
     switch (LOWORD(wparam)) {
     case IDOK:
-        if (state_ == 1) StartInstaller();
-        else StartDownload();
+        if (state_ == 1)
+            StartInstaller();
+        else
+            StartDownload();
         return TRUE;
     case IDCANCEL:
         End(IDCANCEL);
@@ -89,8 +92,10 @@ void CDlgDownDotnet::StartDownload() {
         // The view shows the result and hands the command on to the dialog.
         ::SendMessageW(view, WM_COMMAND, succeeded ? kCommandDownloadDone : kCommandDownloadFailed, 0);
     });
-    if (started) download_ = std::move(download);
-    else DownloadEnded(false);
+    if (started)
+        download_ = std::move(download);
+    else
+        DownloadEnded(false);
 }
 
 void CDlgDownDotnet::DownloadEnded(bool succeeded) {

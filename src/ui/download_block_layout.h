@@ -14,10 +14,10 @@ constexpr int kCellPixels = 10;
 constexpr int kScrollBarPixels = 18;
 
 struct Layout {
-    std::int64_t multiplier = 1;          // 218-byte units per cell
+    std::int64_t multiplier = 1;  // 218-byte units per cell
     std::int64_t cells_per_segment = 10;
     std::int64_t columns = 1;
-    std::int64_t total_cells = 0;         // 0: nothing laid out yet
+    std::int64_t total_cells = 0;  // 0: nothing laid out yet
 };
 
 // The grid for a file of file_size bytes cut into segments of segment_size

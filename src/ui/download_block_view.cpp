@@ -126,8 +126,7 @@ LRESULT CMyDownloadBlockView::OnSegmentSize(WPARAM row, LPARAM size) {
 }
 
 LRESULT CMyDownloadBlockView::OnSegmentDone(WPARAM segment_and_row, LPARAM received) {
-    if ((segment_and_row & 0xFFFF) != (static_cast<WPARAM>(row_filter_) & 0xFFFF) || layout_.total_cells == 0)
-        return 0;
+    if ((segment_and_row & 0xFFFF) != (static_cast<WPARAM>(row_filter_) & 0xFFFF) || layout_.total_cells == 0) return 0;
     const std::int64_t segment = static_cast<std::int64_t>(segment_and_row >> 16);
     const std::int64_t filled = blocks::FilledCount(layout_, received);
     const auto known = drawn_.find(segment);
@@ -249,14 +248,28 @@ LRESULT CMyDownloadBlockView::OnVerticalScroll(WPARAM request) {
     SCROLLINFO info = ScrollInfo(SIF_ALL);
     ::GetScrollInfo(Window(), SB_VERT, &info);
     switch (LOWORD(request)) {
-    case SB_LINEUP: ScrollTo(scroll_position_ - kCell); break;
-    case SB_LINEDOWN: ScrollTo(scroll_position_ + kCell); break;
-    case SB_PAGEUP: ScrollTo(scroll_position_ - static_cast<int>(info.nPage)); break;
-    case SB_PAGEDOWN: ScrollTo(scroll_position_ + static_cast<int>(info.nPage)); break;
+    case SB_LINEUP:
+        ScrollTo(scroll_position_ - kCell);
+        break;
+    case SB_LINEDOWN:
+        ScrollTo(scroll_position_ + kCell);
+        break;
+    case SB_PAGEUP:
+        ScrollTo(scroll_position_ - static_cast<int>(info.nPage));
+        break;
+    case SB_PAGEDOWN:
+        ScrollTo(scroll_position_ + static_cast<int>(info.nPage));
+        break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: ScrollTo(info.nTrackPos); break;
-    case SB_TOP: ScrollTo(0); break;
-    case SB_BOTTOM: ScrollTo(info.nMax); break;
+    case SB_THUMBPOSITION:
+        ScrollTo(info.nTrackPos);
+        break;
+    case SB_TOP:
+        ScrollTo(0);
+        break;
+    case SB_BOTTOM:
+        ScrollTo(info.nMax);
+        break;
     }
     return 0;
 }

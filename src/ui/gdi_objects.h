@@ -4,7 +4,6 @@
 // draw into.
 #include <windows.h>
 
-
 #include "base/unique_handle.h"
 
 namespace nm {

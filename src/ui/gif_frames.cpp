@@ -52,8 +52,8 @@ private:
 
 // The image alone as a complete GIF: its own size as the logical screen and
 // its place at 0, 0, so the loaded picture is exactly the frame.
-std::vector<std::uint8_t> FrameFile(const std::uint8_t* data, std::size_t global_table,
-                                    const std::uint8_t* control, const std::uint8_t* image, std::size_t image_bytes) {
+std::vector<std::uint8_t> FrameFile(const std::uint8_t* data, std::size_t global_table, const std::uint8_t* control,
+                                    const std::uint8_t* image, std::size_t image_bytes) {
     std::vector<std::uint8_t> file(data, data + kHeaderBytes + global_table);
     std::memcpy(file.data(), "GIF89a", 6);  // extensions need the later version
     PutWord(&file[6], Word(image + 5));

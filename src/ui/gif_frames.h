@@ -24,11 +24,11 @@ struct GifFrame {
 };
 
 struct GifAnimation {
-    bool is_gif = false;          // the data starts with GIF87a or GIF89a
-    int width = 0, height = 0;    // logical screen; 0 when refused
-    bool has_background = false;  // the background index names a colour of the global table
+    bool is_gif = false;                     // the data starts with GIF87a or GIF89a
+    int width = 0, height = 0;               // logical screen; 0 when refused
+    bool has_background = false;             // the background index names a colour of the global table
     std::uint8_t background[3] = {0, 0, 0};  // red, green, blue
-    std::vector<GifFrame> frames;  // complete images in file order; empty when unusable
+    std::vector<GifFrame> frames;            // complete images in file order; empty when unusable
 };
 
 bool HasGifSignature(const std::uint8_t* data, std::size_t size);

@@ -67,9 +67,12 @@ LRESULT CPictureButton::OnMouseLeave() {
 
 IPicture* CPictureButton::PictureFor(UINT item_state) const {
     Slot slot = kNormal;
-    if (item_state & ODS_SELECTED) slot = kPressed;
-    else if (item_state & ODS_DISABLED) slot = kDisabled;
-    else if (mouse_over_) slot = kHover;
+    if (item_state & ODS_SELECTED)
+        slot = kPressed;
+    else if (item_state & ODS_DISABLED)
+        slot = kDisabled;
+    else if (mouse_over_)
+        slot = kHover;
     return pictures_[slot] ? pictures_[slot].get() : pictures_[kNormal].get();
 }
 

@@ -31,7 +31,7 @@ private:
     IPicture* PictureFor(UINT item_state) const;
 
     std::array<com_ptr<IPicture>, 4> pictures_;
-    bool tracking_ = false;    // hover and leave notifications were asked for
+    bool tracking_ = false;  // hover and leave notifications were asked for
     bool mouse_over_ = false;
 };
 

@@ -36,8 +36,8 @@ com_ptr<IPicture> LoadPicture(std::span<const std::uint8_t> bytes) {
     com_ptr<IStream> stream;
     if (FAILED(::CreateStreamOnHGlobal(memory.get(), TRUE, stream.put()))) return picture;
     memory.release();
-    if (FAILED(::OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
-                                picture.put_void())))
+    if (FAILED(
+            ::OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture, picture.put_void())))
         picture.reset();
     return picture;
 }

@@ -55,8 +55,10 @@ void CDlgMostSimple::LoadPictures() {
         WriteLog(L"The progress window's background picture could not be loaded.");
         Hide(background_.Window());
     }
-    if (bar_.Load(IDG_PROGRESS_BAR)) bar_.Draw();
-    else Hide(bar_.Window());
+    if (bar_.Load(IDG_PROGRESS_BAR))
+        bar_.Draw();
+    else
+        Hide(bar_.Window());
     if (!minimise_button_.SetPictures(IDG_MINIMISE_NORMAL, IDG_MINIMISE_PRESSED, IDG_MINIMISE_HOVER,
                                       IDG_MINIMISE_DISABLED))
         Hide(minimise_button_.Window());

@@ -65,8 +65,8 @@ UINT TrackTrayMenu(HWND window, const std::wstring& show_text, UINT show_command
     ::AppendMenuW(menu.get(), MF_STRING, exit_command, exit_text.c_str());
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    const UINT chosen = static_cast<UINT>(::TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x,
-                                                            cursor.y, 0, window, nullptr));
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x, cursor.y, 0, window, nullptr));
     // Lets the menu close properly when the user clicks outside it.
     ::PostMessageW(window, WM_NULL, 0, 0);
     return chosen;

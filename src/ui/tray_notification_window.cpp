@@ -87,8 +87,8 @@ bool CDlgUpdaterIcon::OnInitDialog() {
     ::SetTimer(Window(), kTickTimer, kTickMs, nullptr);
     ::SetPropW(Window(), kNeedMessagesProperty, reinterpret_cast<HANDLE>(kPropertyOn));
     HINSTANCE program = ::GetModuleHandleW(nullptr);
-    background_.reset(static_cast<HBITMAP>(::LoadImageW(program, MAKEINTRESOURCEW(IDB_TRAY_BACKGROUND), IMAGE_BITMAP,
-                                                        0, 0, LR_CREATEDIBSECTION)));
+    background_.reset(static_cast<HBITMAP>(
+        ::LoadImageW(program, MAKEINTRESOURCEW(IDB_TRAY_BACKGROUND), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     close_bitmap_.reset(static_cast<HBITMAP>(
         ::LoadImageW(program, MAKEINTRESOURCEW(IDB_TRAY_CLOSE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     background_size_ = BitmapSize(background_.get());
@@ -391,8 +391,9 @@ void CDlgUpdaterIcon::Paint(HDC dc, const RECT& client) {
 
 void CDlgUpdaterIcon::PaintLink(HDC dc, const wchar_t* name, const std::wstring& text, int left, int top) {
     const bool hovered = hovered_ == name;
-    selected_object font(dc, hovered && link_font_ ? link_font_.get()
-                                                   : reinterpret_cast<HFONT>(::SendMessageW(Window(), WM_GETFONT, 0, 0)));
+    selected_object font(dc, hovered && link_font_
+                                 ? link_font_.get()
+                                 : reinterpret_cast<HFONT>(::SendMessageW(Window(), WM_GETFONT, 0, 0)));
     RECT box = TextBox(dc, text, left, top);
     ::SetTextColor(dc, hovered ? kLinkHover : kText);
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_SINGLELINE | DT_NOPREFIX);

@@ -28,12 +28,15 @@ long CountdownAfterTick(long countdown, std::int64_t seconds_since_check) {
 Notification NotificationFor(bool updating, int check_state, long found_count) {
     if (updating) return {L"updater is running..."};
     switch (check_state) {
-    case 1: return {L"Check update files"};
-    case 2: return {L"Can't connection update server!"};
+    case 1:
+        return {L"Check update files"};
+    case 2:
+        return {L"Can't connection update server!"};
     case 3:
         if (found_count < 1) return {L"Find nothing to update."};
         return {L"Found %d files need to update...", true};
-    default: return {};
+    default:
+        return {};
     }
 }
 

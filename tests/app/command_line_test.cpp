@@ -19,9 +19,9 @@ std::wstring ModeFor(std::wstring_view raw, std::wstring_view mode_setting = L""
 }
 
 TEST(CommandLine, ProcessingLowerCasesDropsQuotesAndOwnPath) {
-    EXPECT_EQ(Process(L"\"C:\\Marwenti\\lumdex\\App\\NovaMend.exe\" /Silence  ", L"C:\\Marwenti\\lumdex\\app\\",
-                      L"NovaMend"),
-              L"/silence");
+    EXPECT_EQ(
+        Process(L"\"C:\\Marwenti\\lumdex\\App\\NovaMend.exe\" /Silence  ", L"C:\\Marwenti\\lumdex\\app\\", L"NovaMend"),
+        L"/silence");
     // Run from elsewhere, the path stays and is split like any other text.
     EXPECT_EQ(Process(L"\"D:\\x\\novamend.exe\" /icon", L"C:\\app\\", L"novamend"), L"d:\\x\\novamend.exe /icon");
     EXPECT_EQ(Process(L"   ", L"C:\\app\\", L"novamend"), L"");

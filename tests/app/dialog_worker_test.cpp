@@ -84,8 +84,9 @@ TEST_F(DialogWorkerTest, FailedCheckSendsOnlyTheEnd) {
 }
 
 TEST_F(DialogWorkerTest, FailingDownloadStopsTheCycleBeforeTheLocalCheck) {
-    scratch.Write(L"novamend.ini", "[Novamend]\r\nTempAppPath=1\r\nConnectTryCount=1\r\n"
-                                   "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/novamend.xml\r\n");
+    scratch.Write(L"novamend.ini",
+                  "[Novamend]\r\nTempAppPath=1\r\nConnectTryCount=1\r\n"
+                  "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/novamend.xml\r\n");
     app.list.update_state = UpdateCheckRemoteOk;
     updatefileinfo entry;
     entry.path = L"a.txt";

@@ -20,8 +20,7 @@ using Targets = std::vector<std::wstring>;
 
 TEST(EntryTargets, PathAloneWithoutDestinations) {
     EXPECT_EQ(EntryTargets(L"bin\\a.dll", L"", L"C:\\Prog\\", Folders()), Targets{L"C:\\Prog\\bin\\a.dll"});
-    EXPECT_EQ(EntryTargets(L"{sys}\\x.dll", L"", L"C:\\Prog\\", Folders()),
-              Targets{L"C:\\Windows\\system32\\x.dll"});
+    EXPECT_EQ(EntryTargets(L"{sys}\\x.dll", L"", L"C:\\Prog\\", Folders()), Targets{L"C:\\Windows\\system32\\x.dll"});
     // Only separators: no destination, so the path itself.
     EXPECT_EQ(EntryTargets(L"a.dll", L" ; ,| ", L"C:\\Prog\\", Folders()), Targets{L"C:\\Prog\\a.dll"});
 }

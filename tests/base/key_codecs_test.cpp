@@ -86,10 +86,10 @@ TEST(P256Keys, SignatureInItsOneDerEncoding) {
     EXPECT_EQ(signature, small);
     EXPECT_FALSE(p256::ParseSignature(std::string("\x30\x06\x02\x01\x00\x02\x01\x01", 8), signature));
     // Negative, needlessly padded, long-form short length, too long: refused.
-    for (const std::string& bad : {std::string("\x30\x06\x02\x01\x80\x02\x01\x01", 8),
-                                  std::string("\x30\x07\x02\x02\x00\x01\x02\x01\x01", 9),
-                                  std::string("\x30\x81\x06\x02\x01\x01\x02\x01\x01", 9),
-                                  "\x30\x26\x02\x21\x01" + std::string(32, '\x01') + "\x02\x01\x01"})
+    for (const std::string& bad :
+         {std::string("\x30\x06\x02\x01\x80\x02\x01\x01", 8), std::string("\x30\x07\x02\x02\x00\x01\x02\x01\x01", 9),
+          std::string("\x30\x81\x06\x02\x01\x01\x02\x01\x01", 9),
+          "\x30\x26\x02\x21\x01" + std::string(32, '\x01') + "\x02\x01\x01"})
         EXPECT_FALSE(p256::ParseSignature(bad, signature));
 }
 

@@ -45,8 +45,8 @@ TEST(MakeLocalPath, RelativeUnderTheBaseAbsoluteUnchanged) {
 }
 
 TEST(ExpandListParameters, EachMacroFromItsSettingAndEmptyRemoves) {
-    std::map<std::wstring, std::wstring> settings = {{L"Parameter", L""}, {L"Parameter1", L"one"},
-                                                     {L"Parameter2", L"two"}};
+    std::map<std::wstring, std::wstring> settings = {
+        {L"Parameter", L""}, {L"Parameter1", L"one"}, {L"Parameter2", L"two"}};
     auto read = [&](const std::wstring& key) { return settings[key]; };
     EXPECT_EQ(ExpandParameters(L"http://h/l.xml?a=[param1]&b={param2}&c={param}", read),
               L"http://h/l.xml?a=one&b=two&c=");

@@ -34,7 +34,10 @@ TEST(Text, Utf8RoundTripAndBadInput) {
     EXPECT_EQ(ToUtf8(s), "a\xC3\xA9\xE4\xB8\xAD");
     EXPECT_EQ(FromUtf8(ToUtf8(s)), s);
     EXPECT_EQ(FromUtf8("\xE4\xB8"), L"\xFFFD\xFFFD");
-    EXPECT_EQ(FromUtf8("\xFF" "a"), L"\xFFFD" L"a");
+    EXPECT_EQ(FromUtf8("\xFF"
+                       "a"),
+              L"\xFFFD"
+              L"a");
 }
 
 }  // namespace

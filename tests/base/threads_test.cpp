@@ -26,8 +26,10 @@ TEST(ReusedThreads, PiecesHandedAtOnceEachGetAThreadAndLaterOnesReuseThem) {
                 // Each waits for all the others: a piece left without a thread would hang them.
                 for (++arrived; arrived < kPieces;) ::Sleep(1);
                 std::lock_guard guard(lock);
-                if (round == 0) first_round.insert(::GetCurrentThreadId());
-                else reused += static_cast<int>(first_round.count(::GetCurrentThreadId()));
+                if (round == 0)
+                    first_round.insert(::GetCurrentThreadId());
+                else
+                    reused += static_cast<int>(first_round.count(::GetCurrentThreadId()));
                 ++ended;
             }));
         for (int waited = 0; capture.use_count() > 1 && waited < 1000; ++waited) ::Sleep(10);

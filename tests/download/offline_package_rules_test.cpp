@@ -24,8 +24,8 @@ TEST(OfflinePackageRules, TrailerFindsAPackageOnlyWhereItFillsTheGap) {
 TEST(OfflinePackageRules, NamesThatLeaveTheirFolderAreRefused) {
     EXPECT_TRUE(MemberNameStaysInside(L"bin/tool..exe"));
     EXPECT_TRUE(MemberNameStaysInside(MemberName(L"bin\\sub\\a.dll")));
-    for (const wchar_t* name : {L"", L"../a", L"bin\\..\\..\\a", L"bin/. ./a", L"/etc/a", L"\\a", L"C:/a", L"c:a",
-                                L"bin/..."})
+    for (const wchar_t* name :
+         {L"", L"../a", L"bin\\..\\..\\a", L"bin/. ./a", L"/etc/a", L"\\a", L"C:/a", L"c:a", L"bin/..."})
         EXPECT_FALSE(MemberNameStaysInside(name)) << name;
     EXPECT_TRUE(IsReservedMember(L"__LIST4novamend.tmp"));
 }

@@ -31,10 +31,13 @@ TEST(ThreadValues, ConcurrentAddsAreNotLost) {
     constexpr int kAdds = 2000;
     std::vector<unique_handle> threads;
     for (int i = 0; i < kThreads; ++i) {
-        threads.emplace_back(::CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
-            for (int n = 0; n < kAdds; ++n) Add(kSegmentReceived | 3, 424242, 1);
-            return 0;
-        }, nullptr, 0, nullptr));
+        threads.emplace_back(::CreateThread(
+            nullptr, 0,
+            [](LPVOID) -> DWORD {
+                for (int n = 0; n < kAdds; ++n) Add(kSegmentReceived | 3, 424242, 1);
+                return 0;
+            },
+            nullptr, 0, nullptr));
     }
     for (const unique_handle& thread : threads) ::WaitForSingleObject(thread.get(), INFINITE);
     EXPECT_EQ(Get(kSegmentReceived | 3, 424242), kThreads * kAdds);

@@ -151,9 +151,9 @@ TEST(JudgeRangeAnswer, ExactRangesWholeBodiesAndChangedFiles) {
 
 TEST(NextRequestLength, HalfASecondAtTheLastRate) {
     EXPECT_EQ(NextRequestLength(0, 0), kFirstRequestLength);
-    EXPECT_EQ(NextRequestLength(1 << 20, 1.0), 512 * 1024);                // 1 MiB/s
+    EXPECT_EQ(NextRequestLength(1 << 20, 1.0), 512 * 1024);  // 1 MiB/s
     EXPECT_EQ(NextRequestLength(1000, 1.0), kMinimumRequest);
-    EXPECT_GE(NextRequestLength(1 << 20, 0.0), 1LL << 40);                // too fast to measure
+    EXPECT_GE(NextRequestLength(1 << 20, 0.0), 1LL << 40);  // too fast to measure
 }
 
 TEST(SegmentPlan, FirstConnectionKeepsItsSegmentsOthersTakeTheRestThenHalves) {

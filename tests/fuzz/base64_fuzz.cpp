@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
             if (c != ' ' && c != '\t' && c != '\r' && c != '\n') stripped += c;
         fuzz::Require(base64::Encode(decoded) == stripped, "accepted text is canonical");
     }
-    fuzz::Require(base64::Decode(fuzz::Latin1(input), again) == base64::Decode(input, decoded), "wide and narrow agree");
+    fuzz::Require(base64::Decode(fuzz::Latin1(input), again) == base64::Decode(input, decoded),
+                  "wide and narrow agree");
     fuzz::Require(base64::Decode(base64::Encode(input), decoded) && decoded == input, "any bytes round-trip");
     return 0;
 }

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     list_entry::Normalise(entry);
     const std::wstring once = entry.path;
     list_entry::Normalise(entry);
-    fuzz::Require(entry.path == once || once.find(L"._.zip") != std::wstring::npos, "normalising twice changes nothing");
+    fuzz::Require(entry.path == once || once.find(L"._.zip") != std::wstring::npos,
+                  "normalising twice changes nothing");
     const list_entry::RunCommand command = list_entry::SplitRunCommand(input);
     fuzz::Require(list_entry::SplitRunCommand(list_entry::JoinRunCommand(command)).program == command.program,
                   "a run command round-trips");

@@ -39,7 +39,8 @@ TEST(MarkChangedEntries, LostFilesComeBackButNeverDeletions) {
     const std::vector<updatefileinfo> same = {File(L"gone.dll", L"1"), File(L"old.dll", L"1", kEntryDelete),
                                               File(L"here.dll", L"1")};
     auto missing = [](const updatefileinfo& e) { return e.path != L"here.dll"; };
-    EXPECT_EQ(Paths(MarkChangedEntries(same, VersionsByPath(same), true, missing)), (std::vector<std::wstring>{L"gone.dll"}));
+    EXPECT_EQ(Paths(MarkChangedEntries(same, VersionsByPath(same), true, missing)),
+              (std::vector<std::wstring>{L"gone.dll"}));
     EXPECT_TRUE(MarkChangedEntries(same, VersionsByPath(same), false, missing).empty());
 }
 

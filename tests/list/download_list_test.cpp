@@ -7,7 +7,6 @@
 namespace nm {
 namespace {
 
-
 DownLoadList Pending() {
     DownLoadList list;
     list.name_table[L"__down|C:\\t\\x"] = L"http://h/list.xml";
@@ -54,7 +53,9 @@ TEST(DownLoadListFile, MissingTruncatedOrForeignFilesFailCleanly) {
         EXPECT_FALSE(list.LoadFrom(folder.Write(L"cut.lst", bytes.substr(0, cut)))) << cut;
     EXPECT_FALSE(list.LoadFrom(folder.Write(L"text.lst", "[UPDATEINFO]\r\nListURL=http://h/list.xml\r\n")));
     // A first count claiming two gigabytes of text in a tiny file.
-    EXPECT_FALSE(list.LoadFrom(folder.Write(L"huge.lst", std::string("\xFF\xFF\xFF\x7F" "abcd", 8))));
+    EXPECT_FALSE(list.LoadFrom(folder.Write(L"huge.lst", std::string("\xFF\xFF\xFF\x7F"
+                                                                     "abcd",
+                                                                     8))));
     EXPECT_TRUE(list.entries.empty());
     EXPECT_EQ(list.update_state, 0);
 }

@@ -14,7 +14,8 @@ TEST(EntryTargetsOnThisSystem, ApplicationAndSystemFolders) {
     updatefileinfo entry;
     entry.path = L"bin\\a.dll";
     entry.dstname = L"b.dll;{sys}\\a.dll";
-    EXPECT_EQ(EntryTargets(entry, application_directory), (std::vector<std::wstring>{L"C:\\Prog\\bin\\b.dll", std::wstring(system) + L"\\a.dll"}));
+    EXPECT_EQ(EntryTargets(entry, application_directory),
+              (std::vector<std::wstring>{L"C:\\Prog\\bin\\b.dll", std::wstring(system) + L"\\a.dll"}));
     entry.dstname.clear();
     EXPECT_EQ(EntryTargets(entry, application_directory), std::vector<std::wstring>{L"C:\\Prog\\bin\\a.dll"});
 }

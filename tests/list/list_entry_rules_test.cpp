@@ -20,11 +20,17 @@ updatefileinfo FileFrom(std::vector<std::pair<std::wstring, std::wstring>> attri
 
 TEST(FileAttributes, EarlierSpellingWinsWhateverTheDocumentOrder) {
     // Document order puts the later spellings first; the table's order decides.
-    updatefileinfo e = FileFrom({{L"MD5", L"m"}, {L"Ver", L"v2"}, {L"ver", L"v1"},
-                                 {L"name", L"n.dll"}, {L"File", L"f.dll"},
-                                 {L"Url", L"u3"}, {L"URL", L"u1"},
-                                 {L"DstName", L"d4"}, {L"desname", L"d2"},
-                                 {L"ACTIVITY", L"reg"}, {L"do", L"del"}});
+    updatefileinfo e = FileFrom({{L"MD5", L"m"},
+                                 {L"Ver", L"v2"},
+                                 {L"ver", L"v1"},
+                                 {L"name", L"n.dll"},
+                                 {L"File", L"f.dll"},
+                                 {L"Url", L"u3"},
+                                 {L"URL", L"u1"},
+                                 {L"DstName", L"d4"},
+                                 {L"desname", L"d2"},
+                                 {L"ACTIVITY", L"reg"},
+                                 {L"do", L"del"}});
     EXPECT_EQ(e.ver, L"v1");
     EXPECT_EQ(e.path, L"f.dll");
     EXPECT_EQ(e.url, L"u1");
@@ -33,8 +39,12 @@ TEST(FileAttributes, EarlierSpellingWinsWhateverTheDocumentOrder) {
 }
 
 TEST(FileAttributes, EmptyValueFallsThroughToTheNextSpelling) {
-    updatefileinfo e = FileFrom({{L"ver", L""}, {L"md5", L"abc"}, {L"path", L""}, {L"Name", L"x.dll"},
-                                 {L"shortcut", L""}, {L"SHORTCUT", L"s.lnk"}});
+    updatefileinfo e = FileFrom({{L"ver", L""},
+                                 {L"md5", L"abc"},
+                                 {L"path", L""},
+                                 {L"Name", L"x.dll"},
+                                 {L"shortcut", L""},
+                                 {L"SHORTCUT", L"s.lnk"}});
     EXPECT_EQ(e.ver, L"abc");
     EXPECT_EQ(e.path, L"x.dll");
     EXPECT_EQ(e.shortcut, L"s.lnk");
@@ -42,23 +52,49 @@ TEST(FileAttributes, EmptyValueFallsThroughToTheNextSpelling) {
 
 TEST(FileAttributes, EveryAcceptedSpellingFillsItsField) {
     const std::pair<std::wstring, FileField> cases[] = {
-        {L"ver", FileField::ver}, {L"Ver", FileField::ver}, {L"md5", FileField::ver}, {L"MD5", FileField::ver},
-        {L"oper", FileField::flags}, {L"Oper", FileField::flags}, {L"OPER", FileField::flags},
-        {L"do", FileField::flags}, {L"Do", FileField::flags}, {L"DO", FileField::flags},
-        {L"Action", FileField::flags}, {L"action", FileField::flags}, {L"ACTION", FileField::flags},
-        {L"Activity", FileField::flags}, {L"activity", FileField::flags}, {L"ACTIVITY", FileField::flags},
-        {L"path", FileField::path}, {L"Path", FileField::path}, {L"File", FileField::path},
-        {L"file", FileField::path}, {L"Name", FileField::path}, {L"name", FileField::path},
-        {L"URL", FileField::url}, {L"url", FileField::url}, {L"Url", FileField::url},
-        {L"shortcut", FileField::shortcut}, {L"ShortCut", FileField::shortcut}, {L"SHORTCUT", FileField::shortcut},
-        {L"shortcuticon", FileField::shortcuticon}, {L"shorticon", FileField::shortcuticon},
-        {L"ShortCutIcon", FileField::shortcuticon}, {L"SHORTCUTICON", FileField::shortcuticon},
+        {L"ver", FileField::ver},
+        {L"Ver", FileField::ver},
+        {L"md5", FileField::ver},
+        {L"MD5", FileField::ver},
+        {L"oper", FileField::flags},
+        {L"Oper", FileField::flags},
+        {L"OPER", FileField::flags},
+        {L"do", FileField::flags},
+        {L"Do", FileField::flags},
+        {L"DO", FileField::flags},
+        {L"Action", FileField::flags},
+        {L"action", FileField::flags},
+        {L"ACTION", FileField::flags},
+        {L"Activity", FileField::flags},
+        {L"activity", FileField::flags},
+        {L"ACTIVITY", FileField::flags},
+        {L"path", FileField::path},
+        {L"Path", FileField::path},
+        {L"File", FileField::path},
+        {L"file", FileField::path},
+        {L"Name", FileField::path},
+        {L"name", FileField::path},
+        {L"URL", FileField::url},
+        {L"url", FileField::url},
+        {L"Url", FileField::url},
+        {L"shortcut", FileField::shortcut},
+        {L"ShortCut", FileField::shortcut},
+        {L"SHORTCUT", FileField::shortcut},
+        {L"shortcuticon", FileField::shortcuticon},
+        {L"shorticon", FileField::shortcuticon},
+        {L"ShortCutIcon", FileField::shortcuticon},
+        {L"SHORTCUTICON", FileField::shortcuticon},
         {L"SHORTICON", FileField::shortcuticon},
-        {L"iconindex", FileField::iconindex}, {L"ICONINDEX", FileField::iconindex},
-        {L"IconIndex", FileField::iconindex}, {L"shortcuticonindex", FileField::iconindex},
+        {L"iconindex", FileField::iconindex},
+        {L"ICONINDEX", FileField::iconindex},
+        {L"IconIndex", FileField::iconindex},
+        {L"shortcuticonindex", FileField::iconindex},
         {L"SHORTCUTICONINDEX", FileField::iconindex},
-        {L"DesName", FileField::dstname}, {L"desname", FileField::dstname}, {L"dstname", FileField::dstname},
-        {L"DstName", FileField::dstname}, {L"sha256", FileField::sha256},
+        {L"DesName", FileField::dstname},
+        {L"desname", FileField::dstname},
+        {L"dstname", FileField::dstname},
+        {L"DstName", FileField::dstname},
+        {L"sha256", FileField::sha256},
     };
     for (const auto& [name, field] : cases) EXPECT_EQ(FileAttributeSlot(name).field, field) << name;
     // Spellings outside the table are not read.

@@ -75,17 +75,25 @@ TEST(PendingList, ExactByteLayout) {
     const std::string bytes = Serialise(list);
 
     std::string expected;
-    auto number = [&](unsigned v) { for (int i = 0; i < 4; ++i) expected.push_back(char((v >> (8 * i)) & 0xFF)); };
+    auto number = [&](unsigned v) {
+        for (int i = 0; i < 4; ++i) expected.push_back(char((v >> (8 * i)) & 0xFF));
+    };
     auto text = [&](std::wstring_view t) {
         number(static_cast<unsigned>(t.size()));
-        for (wchar_t c : t) { expected.push_back(char(c & 0xFF)); expected.push_back(char((c >> 8) & 0xFF)); }
+        for (wchar_t c : t) {
+            expected.push_back(char(c & 0xFF));
+            expected.push_back(char((c >> 8) & 0xFF));
+        }
     };
-    text(L"k"); text(L"v"); text(L"!-end------");
-    number(0);                                  // run commands
-    for (int i = 0; i < 5; ++i) text(L"");      // description ... guid
-    number(13);                                 // state
-    number(1);                                  // entry count
-    text(L""); text(L"p");
+    text(L"k");
+    text(L"v");
+    text(L"!-end------");
+    number(0);                              // run commands
+    for (int i = 0; i < 5; ++i) text(L"");  // description ... guid
+    number(13);                             // state
+    number(1);                              // entry count
+    text(L"");
+    text(L"p");
     for (int i = 0; i < 6; ++i) text(L"");
     number(0x7E000000);
     EXPECT_EQ(bytes, expected);

@@ -15,8 +15,8 @@ TEST(StagedPath, EveryPathStaysInsideTheWorkDirectory) {
     EXPECT_EQ(StagedRelativePath(L"\\rooted\\.\\x.txt"), L"rooted\\x.txt");
     EXPECT_EQ(StagedRelativePath(L"a\\..\\b\\x.txt"), L"b\\x.txt");
     // Climbing out, or naming no file at all, is refused.
-    for (const wchar_t* path : {L"..\\x.txt", L"a\\..\\..\\x.txt", L"{app}\\..\\x.txt", L"C:\\..\\x", L"", L"C:\\",
-                                L"a\\.."})
+    for (const wchar_t* path :
+         {L"..\\x.txt", L"a\\..\\..\\x.txt", L"{app}\\..\\x.txt", L"C:\\..\\x", L"", L"C:\\", L"a\\.."})
         EXPECT_FALSE(StagedRelativePath(path)) << path;
 }
 

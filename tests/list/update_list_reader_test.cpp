@@ -14,7 +14,6 @@
 namespace nm {
 namespace {
 
-
 class ReadUpdateListTest : public ::testing::Test {
 protected:
     // Reads with a list object and error display of the test's own.
@@ -23,8 +22,8 @@ protected:
                               [this](const std::wstring& text) { errors.push_back(text); });
     }
     std::wstring List(const std::string& body, const std::string& root = "update") {
-        return folder.Write(L"list.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<" + root + ">" + body +
-                                             "</" + root + ">");
+        return folder.Write(L"list.xml",
+                            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<" + root + ">" + body + "</" + root + ">");
     }
 
     com_apartment com;
@@ -87,7 +86,12 @@ TEST_F(ReadUpdateListTest, AcceptedRootsOnly) {
 
 TEST_F(ReadUpdateListTest, BrokenOrEmptyFilesAreNoListAndShowNothing) {
     const std::string broken[] = {
-        "", "   ", "<update>", "<update><file path=\"a\"></update>", "not xml at all", "\xFF\xFE\x00",
+        "",
+        "   ",
+        "<update>",
+        "<update><file path=\"a\"></update>",
+        "not xml at all",
+        "\xFF\xFE\x00",
         "<update><file path=\"a\" path=\"b\"/></update>",  // a repeated attribute
     };
     for (const auto& bytes : broken) {
@@ -181,8 +185,9 @@ TEST_F(ReadUpdateListTest, SignedListKeepsItsEntriesAndGivesSerialAndHashes) {
         EXPECT_EQ(entries[i].flags, plain[i].flags);
     }
     EXPECT_EQ(list.serial, 42u);
-    EXPECT_EQ(list.file_hashes, (std::map<std::wstring, std::wstring>{
-                                    {L"a\\b.dll", L"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08"}}));
+    EXPECT_EQ(list.file_hashes,
+              (std::map<std::wstring, std::wstring>{
+                  {L"a\\b.dll", L"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08"}}));
     // The comparison copy gives its serial too; without one it is 0.
     ListVersions versions;
     std::uint64_t serial = 7;
@@ -233,7 +238,7 @@ TEST_F(ReadUpdateListTest, ComparisonVersionsStandForTheCopysEntries) {
         paths.push_back(e.path);
     }
     EXPECT_EQ(versions.size(), paths.size());
-    EXPECT_EQ(paths.size(), 9u);  // the second run entry shares its path with the first
+    EXPECT_EQ(paths.size(), 9u);                        // the second run entry shares its path with the first
     EXPECT_EQ(version_of(L"bin\\a.DLL"), L"(absent)");  // dropped as a duplicate
     EXPECT_EQ(version_of(L"Bin\\A.dll"), L"1.0b");
     EXPECT_EQ(version_of(L"f.dll"), L"v");
@@ -288,12 +293,11 @@ TEST_F(ReadUpdateListTest, ComFailureShowsTheFormatError) {
 
 TEST_F(ReadUpdateListTest, HugeAttributes) {
     const std::string long_value(100000, 'x');
-    ASSERT_TRUE(Read(List("<file path=\"" + long_value + ".dll\" ver=\"" + long_value + "\" dstname=\"" +
-                          long_value + "\"/>")));
+    ASSERT_TRUE(Read(
+        List("<file path=\"" + long_value + ".dll\" ver=\"" + long_value + "\" dstname=\"" + long_value + "\"/>")));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].path.size(), 100004u);
     EXPECT_EQ(entries[0].ver.size(), 100000u);
-
 }
 
 TEST_F(ReadUpdateListTest, FiftyMegabyteList) {

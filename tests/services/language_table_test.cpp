@@ -25,8 +25,7 @@ struct TableOf : LanguageTable {
 TEST(LanguageLines, SplitAtLineFeedZeroByteAndDropLineEnds) {
     const char raw[] = "[MAIN]\r\nA=1\nB=2\r\r\n\nC=3\0D=4";
     const std::string bytes(raw, sizeof raw - 1);
-    EXPECT_EQ(SplitLanguageLines(bytes),
-              (std::vector<std::string>{"[MAIN]", "A=1", "B=2", "", "C=3", "D=4"}));
+    EXPECT_EQ(SplitLanguageLines(bytes), (std::vector<std::string>{"[MAIN]", "A=1", "B=2", "", "C=3", "D=4"}));
     EXPECT_TRUE(SplitLanguageLines("").empty());
 }
 
@@ -51,10 +50,8 @@ TEST(LanguageLines, ExactlyFullLineLeavesOnlyAnEmptyRest) {
 
 TEST(LanguageRules, CommentsShortLinesAndLinesBeforeAnySection) {
     TableOf table({
-        L"Early=before any section",
-        L"[MAIN]",
-        L";Semi=x", L"'Quote=x", L"//Slash=x", L"\\\\Back=x",
-        L"/One=kept", L"\\One=kept too",
+        L"Early=before any section", L"[MAIN]", L";Semi=x", L"'Quote=x", L"//Slash=x", L"\\\\Back=x", L"/One=kept",
+        L"\\One=kept too",
         L"A=b",   // three characters: too short
         L"AB=c",  // four: a definition
     });
@@ -67,8 +64,8 @@ TEST(LanguageRules, CommentsShortLinesAndLinesBeforeAnySection) {
 }
 
 TEST(LanguageRules, SectionHeaders) {
-    TableOf table({L"[X]", L"Key=in no section", L"[AB]", L"Key=ab", L"[MAIN]", L"Key=main",
-                          L"[AB]", L"Other=ab again"});
+    TableOf table(
+        {L"[X]", L"Key=in no section", L"[AB]", L"Key=ab", L"[MAIN]", L"Key=main", L"[AB]", L"Other=ab again"});
     // "[X]" is too short to be a header, so its line leaves the section as it was.
     EXPECT_EQ(table.Translate(L"X", L"Key"), L"Key");
     EXPECT_EQ(table.Translate(L"AB", L"Key"), L"ab");
@@ -124,8 +121,8 @@ TEST(LanguageTable, ReadersWhileLoading) {
             }
         });
     for (int i = 0; i < 200; ++i)
-        table.Add(ParseLanguageLines({L"[MAIN]", i % 2 ? L"Key=first" : L"Key=second",
-                                      L"K" + std::to_wstring(i) + L"=v"}));
+        table.Add(
+            ParseLanguageLines({L"[MAIN]", i % 2 ? L"Key=first" : L"Key=second", L"K" + std::to_wstring(i) + L"=v"}));
     stop = true;
     for (auto& reader : readers) reader.join();
     EXPECT_EQ(bad, 0);

@@ -42,8 +42,9 @@ TEST(LanguageFile, SecondFileOverridesSingleKeys) {
 }
 
 TEST(LanguageFile, ByteOrderMarkMeansUtf8) {
-    const std::string body = "[MAIN]\r\nFound %d files need to update...=\xE5\x8F\x91\xE7\x8E\xB0 %d "
-                             "\xE4\xB8\xAA\xE6\x96\x87\xE4\xBB\xB6\xE9\x9C\x80\xE8\xA6\x81\xE6\x9B\xB4\xE6\x96\xB0...\r\n";
+    const std::string body =
+        "[MAIN]\r\nFound %d files need to update...=\xE5\x8F\x91\xE7\x8E\xB0 %d "
+        "\xE4\xB8\xAA\xE6\x96\x87\xE4\xBB\xB6\xE9\x9C\x80\xE8\xA6\x81\xE6\x9B\xB4\xE6\x96\xB0...\r\n";
     CLanguage language;
     ASSERT_TRUE(language.LoadFile(scratch.Write(L"utf8.lan", "\xEF\xBB\xBF" + body)));
     EXPECT_EQ(language.Translate(L"MAIN", L"Found %d files need to update..."),
@@ -111,11 +112,12 @@ TEST(BuiltInTablesLookup, MissingResourceIsReportedAndChangesNothing) {
 
 TEST(TranslateDialog, CaptionAndDirectChildrenInTheirSection) {
     CLanguage language;
-    language.LoadText("[MAIN]\r\nNovamend=Mise a jour\r\nExit=Quitter\r\nCancel=Annuler\r\n"
-                      "Inner=Interne\r\n[TRYICON]\r\nUpdate=Maj\r\n",
-                      CP_ACP);
-    HWND dialog = ::CreateWindowExW(0, L"STATIC", L"Novamend", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                    nullptr, nullptr, nullptr);
+    language.LoadText(
+        "[MAIN]\r\nNovamend=Mise a jour\r\nExit=Quitter\r\nCancel=Annuler\r\n"
+        "Inner=Interne\r\n[TRYICON]\r\nUpdate=Maj\r\n",
+        CP_ACP);
+    HWND dialog = ::CreateWindowExW(0, L"STATIC", L"Novamend", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                    nullptr, nullptr);
     ASSERT_TRUE(dialog);
     HWND exit = ::CreateWindowExW(0, L"BUTTON", L"Exit", WS_CHILD, 0, 0, 50, 20, dialog, nullptr, nullptr, nullptr);
     HWND update = ::CreateWindowExW(0, L"STATIC", L"Update", WS_CHILD, 0, 0, 50, 20, dialog, nullptr, nullptr, nullptr);

@@ -23,8 +23,8 @@ std::string LocalNowStamp() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "[%04u-%02u-%02u %02u:%02u:%02u]", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond);
+    std::snprintf(stamp, sizeof stamp, "[%04u-%02u-%02u %02u:%02u:%02u]", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
     return stamp;
 }
 
@@ -93,8 +93,7 @@ TEST_F(LogFile, NothingIsWrittenWithoutASettingOrAPlaceForIt) {
     do {
         const std::wstring name = found.cFileName;
         // Only the settings the test wrote (and their note) are there.
-        if (name != L"." && name != L".." && name != L"novamend.ini" && name != L"__written.ini")
-            names.push_back(name);
+        if (name != L"." && name != L".." && name != L"novamend.ini" && name != L"__written.ini") names.push_back(name);
     } while (::FindNextFileW(find.get(), &found));
     EXPECT_EQ(names, std::vector<std::wstring>{});
     EXPECT_FALSE(files::Exists(directory_ + L"missing"));
@@ -139,7 +138,8 @@ TEST_F(LogFile, TheLockIsNamedAfterTheLogFileSoOtherApplicationsNeverWait) {
     // one application agree on.
     UseLog(L"mine.log");
     const std::wstring other = L"novamend.log." + ListDigest(text::Lower(L"C:\\elsewhere\\other.log"));
-    unique_handle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    unique_handle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread holder([&] {
         unique_handle lock(::CreateMutexW(nullptr, TRUE, other.c_str()));
         ::SetEvent(taken.get());

@@ -9,8 +9,7 @@ namespace {
 TEST(SwitchRule, ValuesAndDefaults) {
     for (auto on : {L"true", L"TRUE", L"yes", L"Yes", L"y", L"1", L"  1  ", L"t", L"10"})
         EXPECT_TRUE(SwitchIsOn(on, L"0")) << on;
-    for (auto off : {L"false", L"no", L"0", L"off", L"2", L" x"})
-        EXPECT_FALSE(SwitchIsOn(off, L"1")) << off;
+    for (auto off : {L"false", L"no", L"0", L"off", L"2", L" x"}) EXPECT_FALSE(SwitchIsOn(off, L"1")) << off;
     EXPECT_TRUE(SwitchIsOn(L"", L"1"));
     EXPECT_FALSE(SwitchIsOn(L"", L"0"));
     EXPECT_FALSE(SwitchIsOn(L"", L""));
@@ -46,8 +45,7 @@ TEST(Locations, MainProgramPathAndBrandedDirectory) {
     EXPECT_EQ(MainProgramPath(L"D:\\x\\app.exe", L"C:\\app\\"), L"D:\\x\\app.exe");
     EXPECT_EQ(MainProgramPath(L"", L"C:\\app\\"), L"");
     EXPECT_EQ(BrandedApplicationDirectory(L"C:\\windows", L"abc", L"", false), L"C:\\Marwenti\\lumdex\\abc\\");
-    EXPECT_EQ(BrandedApplicationDirectory(L"C:\\windows", L"abc", L"set7", true),
-              L"C:\\Marwenti\\lumdex\\set7\\abc\\");
+    EXPECT_EQ(BrandedApplicationDirectory(L"C:\\windows", L"abc", L"set7", true), L"C:\\Marwenti\\lumdex\\set7\\abc\\");
     EXPECT_TRUE(ReadsFromTemporarySettings(L"Novamend", L"ListFileZip"));
     EXPECT_FALSE(ReadsFromTemporarySettings(L"novamend", L"ListFileZip"));
 }

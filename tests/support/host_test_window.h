@@ -13,8 +13,8 @@ struct ReceivedMessage {
     UINT message = 0;
     WPARAM wparam = 0;
     LPARAM lparam = 0;
-    bool has_text = false;   // the address was not 0
-    bool terminated = false; // a zero came before the end of readable memory
+    bool has_text = false;    // the address was not 0
+    bool terminated = false;  // a zero came before the end of readable memory
     std::wstring text;
     bool changed_while_read = false;  // set by a test that reads twice
 };

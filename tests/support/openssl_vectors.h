@@ -7,7 +7,8 @@ namespace nm::openssl_vectors {
 
 // One key made by openssl, in its three forms, and its signature over "abc".
 constexpr const char* kPublicKey =
-    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEUJwXR1Ga+70SIjzKnD49RcOLEGPE0PzhRcM13jZLRlTQY72pQT+cTUegol3taoSgSXDqxBVgDHk625m4K9lmFg==";
+    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEUJwXR1Ga+70SIjzKnD49RcOLEGPE0PzhRcM13jZLRlTQY72pQT+"
+    "cTUegol3taoSgSXDqxBVgDHk625m4K9lmFg==";
 constexpr const char* kPkcs8 =
     "MIGHAgEAMBMGByqGSM49AgEGCCqGSM49AwEHBG0wawIBAQQgitrlj5oIytk/yEC3zKxFA6CPmPv0ygzOWlmLEeFt8AqhRANCAARQnBdHUZr7vRIi"
     "PMqcPj1Fw4sQY8TQ/OFFwzXeNktGVNBjvalBP5xNR6CiXe1qhKBJcOrEFWAMeTrbmbgr2WYW";

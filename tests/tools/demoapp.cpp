@@ -62,15 +62,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line_text, int)
     refuses_to_end = command_line.find(L"/refuse") != std::wstring::npos;
     nm::unique_hfile held;
     if (const std::wstring hold = Option(command_line, L"/hold"); !hold.empty())
-        held.reset(::CreateFileW((hold.find(L':') == std::wstring::npos ? dir + hold : hold).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        held.reset(::CreateFileW((hold.find(L':') == std::wstring::npos ? dir + hold : hold).c_str(),
+                                 GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
     WNDCLASSW window_class{};
     window_class.lpfnWndProc = WindowProc;
     window_class.hInstance = instance;
     window_class.lpszClassName = L"NovamendDemoApp";
     RegisterClassW(&window_class);
-    CreateWindowW(L"NovamendDemoApp", L"Novamend demo application", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320,
-                  120, nullptr, nullptr, instance, nullptr);
+    CreateWindowW(L"NovamendDemoApp", L"Novamend demo application", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 120,
+                  nullptr, nullptr, instance, nullptr);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
     return 0;

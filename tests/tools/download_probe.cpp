@@ -67,11 +67,16 @@ HWND CreateWatchWindow() {
 // Runs work on another thread while this one delivers the window's messages.
 template <typename Work>
 void RunWithMessages(Work work) {
-    struct Context { Work* work; } context{&work};
-    nm::unique_handle thread(::CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-        (*static_cast<Context*>(p)->work)();
-        return 0;
-    }, &context, 0, nullptr));
+    struct Context {
+        Work* work;
+    } context{&work};
+    nm::unique_handle thread(::CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+            (*static_cast<Context*>(p)->work)();
+            return 0;
+        },
+        &context, 0, nullptr));
     for (;;) {
         HANDLE running = thread.get();
         const DWORD wait = ::MsgWaitForMultipleObjects(1, &running, FALSE, INFINITE, QS_ALLINPUT);
@@ -131,8 +136,8 @@ int Download(const std::vector<std::wstring>& args) {
     result.Add("segments", downloader.segment_count());
     result.Add("url", nm::text::ToUtf8(downloader.url()));
     for (const auto& m : received_messages)
-        result.Add("message", std::to_string(m.number) + "," + std::to_string(static_cast<long long>(m.wparam)) +
-                                  "," + std::to_string(static_cast<long long>(m.lparam)));
+        result.Add("message", std::to_string(m.number) + "," + std::to_string(static_cast<long long>(m.wparam)) + "," +
+                                  std::to_string(static_cast<long long>(m.lparam)));
     return result.Save(result_path) ? 0 : 2;
 }
 
@@ -157,8 +162,8 @@ int Extract(const std::vector<std::wstring>& args) {
     // "hold": the destination stays open without sharing while extracting.
     nm::unique_hfile held;
     if (Flag(args, L"hold"))
-        held.reset(::CreateFileW(destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        held.reset(::CreateFileW(destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
     Result result;
     result.Add("held", held ? 1 : 0);
     result.Add("result", nm::ExtractArchive(archive, destination) ? 1 : 0);

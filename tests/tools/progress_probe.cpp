@@ -47,9 +47,7 @@ constexpr DWORD kWaitMs = 240000;
 
 std::wstring g_record;
 
-void Record(const std::wstring& line) {
-    nm::AppendFileBytes(g_record, nm::text::ToUtf8(line + L"\n"));
-}
+void Record(const std::wstring& line) { nm::AppendFileBytes(g_record, nm::text::ToUtf8(line + L"\n")); }
 
 std::wstring Numbers(std::initializer_list<long> values) {
     std::wstring out;
@@ -69,13 +67,16 @@ bool WaitUntil(Condition condition, DWORD wait_ms = kWaitMs) {
 
 HWND FindWindowCaptioned(const std::wstring& caption, bool visible, DWORD wait_ms = kWaitMs) {
     HWND window = nullptr;
-    WaitUntil([&] {
-        window = caption.starts_with(L'#')
-                     ? reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(caption.c_str() + 1, nullptr, 10)))
-                     : ::FindWindowW(L"#32770", caption.c_str());
-        if (window && !::IsWindow(window)) window = nullptr;
-        return window && (!visible || ::IsWindowVisible(window));
-    }, wait_ms);
+    WaitUntil(
+        [&] {
+            window =
+                caption.starts_with(L'#')
+                    ? reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::wcstoull(caption.c_str() + 1, nullptr, 10)))
+                    : ::FindWindowW(L"#32770", caption.c_str());
+            if (window && !::IsWindow(window)) window = nullptr;
+            return window && (!visible || ::IsWindowVisible(window));
+        },
+        wait_ms);
     return window && (!visible || ::IsWindowVisible(window)) ? window : nullptr;
 }
 
@@ -159,11 +160,13 @@ HWND VisibleWindowOfClass(const wchar_t* name) {
 // or the window Wine draws for the icons when the desktop has no tray.
 void ChooseLastTrayMenuItem() {
     HWND tray = nullptr;
-    WaitUntil([&] {
-        tray = VisibleWindowOfClass(L"Shell_TrayWnd");
-        if (!tray) tray = VisibleWindowOfClass(L"__winex11_standalone_tray");
-        return tray != nullptr;
-    }, 5000);
+    WaitUntil(
+        [&] {
+            tray = VisibleWindowOfClass(L"Shell_TrayWnd");
+            if (!tray) tray = VisibleWindowOfClass(L"__winex11_standalone_tray");
+            return tray != nullptr;
+        },
+        5000);
     const bool icon = tray != nullptr;
     Record(L"tray\t" + std::to_wstring(icon ? 1 : 0));
     if (!icon) return;
@@ -172,8 +175,8 @@ void ChooseLastTrayMenuItem() {
     const int side = ::GetSystemMetrics(SM_CXSMICON) + 4;
     ClickAt(ClientPoint(tray, side / 2, place.bottom / 2), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     HWND menu = nullptr;
-    const bool opened = WaitUntil([&] { return (menu = ::FindWindowW(L"#32768", nullptr)) && ::IsWindowVisible(menu); },
-                                  10000);
+    const bool opened =
+        WaitUntil([&] { return (menu = ::FindWindowW(L"#32768", nullptr)) && ::IsWindowVisible(menu); }, 10000);
     Record(L"menu\t" + std::to_wstring(opened ? 1 : 0));
     if (!opened) return;
     ::GetWindowRect(menu, &place);
@@ -241,7 +244,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     Record(L"screen" + Numbers({::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}));
     if (std::wstring(argv[3]) == L"trayempty" && argc > 4) {
         // Wine hides its own tray window when its last icon is removed.
-        const bool empty = WaitUntil([] { return !VisibleWindowOfClass(L"__winex11_standalone_tray"); }, _wtoi(argv[4]));
+        const bool empty =
+            WaitUntil([] { return !VisibleWindowOfClass(L"__winex11_standalone_tray"); }, _wtoi(argv[4]));
         Record(L"trayempty\t" + std::to_wstring(empty ? 1 : 0));
         return 0;
     }

@@ -32,7 +32,7 @@ TEST(DownloadBlockLayout, SmallSegmentsAndTinyViewsNeverDivideByZero) {
 TEST(DownloadBlockLayout, CellsFillPerSegmentOnlyOnceTheSegmentReported) {
     const Layout layout = LayOut(20971520, 1966080, 400, 200);
     const std::map<std::int64_t, std::int64_t> drawn{{1, 3}};
-    EXPECT_FALSE(CellIsFilled(layout, 0, drawn));    // segment 0 has not reported
+    EXPECT_FALSE(CellIsFilled(layout, 0, drawn));  // segment 0 has not reported
     EXPECT_TRUE(CellIsFilled(layout, 74 + 3, drawn));
     EXPECT_FALSE(CellIsFilled(layout, 74 + 4, drawn));
 }

@@ -13,7 +13,7 @@ TEST(ProgressPercent, DownloadBytesMakeOnePercentThatNeverGoesBack) {
     EXPECT_EQ(percent.OnState(3), L"10%" + std::wstring(32, L' '));  // the check succeeded
     percent.SetCounts(1, 4);
     EXPECT_EQ(percent.OnFileBytes(1000, 500), L"43%" + std::wstring(32, L' '));  // 43.75
-    EXPECT_FALSE(percent.OnFileBytes(1000, 100));  // another file, further behind
+    EXPECT_FALSE(percent.OnFileBytes(1000, 100));                                // another file, further behind
     EXPECT_EQ(percent.Shown(), 43);
     EXPECT_EQ(percent.StatusText(), L"34%" + std::wstring(32, L' '));
     EXPECT_FALSE(percent.OnFileBytes(0, 0));

@@ -142,12 +142,12 @@ void RefuseEntriesThatClimbOut(HWND window, std::vector<updatefileinfo>& entries
 }  // namespace
 
 std::wstring ExpandListParameters(Settings& settings, const std::wstring& address) {
-    return path_macros::ExpandParameters(address,
-                                         [&settings](const std::wstring& key) { return settings.Read(L"UPDATEINFO", key); });
+    return path_macros::ExpandParameters(
+        address, [&settings](const std::wstring& key) { return settings.Read(L"UPDATEINFO", key); });
 }
 
-bool FetchListFile(UpdateContext& context, const std::wstring& address, const std::wstring& list_file,
-                   bool no_retry, ListSignature* refused) {
+bool FetchListFile(UpdateContext& context, const std::wstring& address, const std::wstring& list_file, bool no_retry,
+                   ListSignature* refused) {
     if (!FetchFile(context, nullptr, -1, address, list_file, no_retry)) return false;
     const ListSignature signature = AcceptFetchedList(context, address, list_file, no_retry);
     if (refused) *refused = signature;
@@ -219,8 +219,8 @@ bool CheckStep(UpdateContext& context, HWND window) {
     // Without one (a first install) every entry counts as new.
     ListVersions installed_versions;
     std::uint64_t installed_serial = 0;
-    ReadListVersions(text::CollapseSeparators(settings.ApplicationDirectory() + L"\\novamend.xml"),
-                     installed_versions, &installed_serial);
+    ReadListVersions(text::CollapseSeparators(settings.ApplicationDirectory() + L"\\novamend.xml"), installed_versions,
+                     &installed_serial);
     // A signed list older than the installed one is a replay that would roll
     // the application back.
     if (!key_text.empty() && list.serial < installed_serial) {

@@ -22,8 +22,8 @@ bool CheckNeedsAnotherPass(const UpdateContext& context);
 // A list file from address (FetchFile, row -1). With [UPDATEINFO]
 // ListPublicKey set it stands only with a valid signature from address +
 // ".sig" and is deleted otherwise; why, in refused.
-bool FetchListFile(UpdateContext& context, const std::wstring& address, const std::wstring& list_file,
-                   bool no_retry, ListSignature* refused = nullptr);
+bool FetchListFile(UpdateContext& context, const std::wstring& address, const std::wstring& list_file, bool no_retry,
+                   ListSignature* refused = nullptr);
 // A list address with its parameter macros replaced from [UPDATEINFO].
 std::wstring ExpandListParameters(Settings& settings, const std::wstring& address);
 

@@ -21,8 +21,10 @@ namespace nm {
 
 namespace {
 void WaitForAFile(DownloadTally& tally) {
-    if (tally.file_ended) ::WaitForSingleObject(tally.file_ended.get(), 50);
-    else ::Sleep(1);
+    if (tally.file_ended)
+        ::WaitForSingleObject(tally.file_ended.get(), 50);
+    else
+        ::Sleep(1);
 }
 
 long ErrorCount(DownloadTally& tally) {
@@ -149,9 +151,10 @@ void DownloadStep(UpdateContext& context, HWND window) {
     RefreshStatus(context, window);
     const long errors = ErrorCount(tally);
     const std::wstring done = std::to_wstring(tally.finished.load()), total = std::to_wstring(entries);
-    ShowAndLogDownloadStatus(window, errors == 0 ? text::Format(TranslateMain(L"Download completed %d/%d."), {done, total})
-                                                 : text::Format(TranslateMain(L"Error %d files,complete %d/%d"),
-                                                                {std::to_wstring(errors), done, total}));
+    ShowAndLogDownloadStatus(window, errors == 0
+                                         ? text::Format(TranslateMain(L"Download completed %d/%d."), {done, total})
+                                         : text::Format(TranslateMain(L"Error %d files,complete %d/%d"),
+                                                        {std::to_wstring(errors), done, total}));
 }
 
 bool FetchFile(UpdateContext& context, HWND window, long row, const std::wstring& url, const std::wstring& local,

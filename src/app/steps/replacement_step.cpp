@@ -134,7 +134,8 @@ private:
     void ReportEnd() {
         const long count = list_.FileCount();
         if (outcome_.failed_paths.empty())
-            ShowAndLog(window_, text::Format(TranslateMain(L"Update completed,done %d files"), {std::to_wstring(count)}),
+            ShowAndLog(window_,
+                       text::Format(TranslateMain(L"Update completed,done %d files"), {std::to_wstring(count)}),
                        kStatusDone);
         else
             ShowAndLog(window_,
@@ -169,9 +170,8 @@ private:
         bool installed = false;
         for (const std::wstring& candidate : {local_list, second_name}) {
             if (installed || !files::Exists(candidate)) continue;
-            installed = outcome_.failed_paths.empty()
-                            ? MoveWithRetry(candidate, destination)
-                            : WriteListWithout(candidate, destination, outcome_.failed_paths);
+            installed = outcome_.failed_paths.empty() ? MoveWithRetry(candidate, destination)
+                                                      : WriteListWithout(candidate, destination, outcome_.failed_paths);
         }
         if (!installed) {
             const std::wstring address = context_.variables.Get(L"__down|" + second_name);

@@ -39,7 +39,8 @@ void RunVersionProbe(const std::shared_ptr<VersionProbe>& probe, const std::wstr
         return;
     }
     std::wstring joined;
-    for (const std::string& line : VersionPageLines(std::string_view(body.data(), body.size()))) joined += code_page::Decode(line);
+    for (const std::string& line : VersionPageLines(std::string_view(body.data(), body.size())))
+        joined += code_page::Decode(line);
     const VersionPage page = ParseVersionPage(joined);
     ScopedLock guard(ProcessLock::VersionProbe);
     probe->version = page.version;
