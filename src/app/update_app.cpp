@@ -16,6 +16,7 @@
 #include "base/file_ops.h"
 #include "base/text.h"
 #include "download/offline_package.h"
+#include "install/interrupted_update.h"
 #include "install/old_files.h"
 #include "install/run_file.h"
 #include "services/embedded_settings.h"
@@ -55,6 +56,15 @@ bool CUpdateApp::InitInstance() {
     const std::wstring application_directory = settings.ApplicationDirectory();
 
     com_started_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+
+    // Before anything else touches the application: an update that ended in
+    // the middle of changing its files is put right, forward or back. An
+    // updater that is changing them now holds the lock, and its journal is
+    // its own.
+    if (SystemLock& install_lock = InstallLockOf(application_directory); install_lock.try_lock()) {
+        SettleInterruptedUpdate(application_directory, nullptr);
+        install_lock.unlock();
+    }
 
     const std::wstring executable_path = ExecutablePath();
     context.executable_base_name = BaseName(executable_path);

@@ -14,8 +14,10 @@
 #include "base/text.h"
 #include "base/unique_handle.h"
 #include "install/elevation.h"
+#include "install/interrupted_update.h"
 #include "install/run_file.h"
 #include "services/host_windows.h"
+#include "services/log.h"
 #include "services/process_services.h"
 #include "services/status_report.h"
 #include "services/update_state.h"
@@ -203,6 +205,11 @@ void StartMainApplication(UpdateContext& context, bool report_missing) {
     Settings& settings = context.settings;
     const std::wstring path = settings.MainProgramPath();
     if (path.empty()) return;
+    // Its files may be half new until the next start settles them.
+    if (UpdateJournalOpen(settings.ApplicationDirectory())) {
+        WriteLog(TranslateMain(L"The application is not started: an interrupted update is not settled yet"));
+        return;
+    }
     if (!files::Exists(path)) {
         if (report_missing) {
             const std::wstring message =

@@ -22,6 +22,12 @@ public:
     void lock() {
         if (mutex_) ::WaitForSingleObject(mutex_.get(), INFINITE);
     }
+    // Takes it only when nobody holds it (or its holder ended without letting go).
+    bool try_lock() {
+        if (!mutex_) return true;
+        const DWORD waited = ::WaitForSingleObject(mutex_.get(), 0);
+        return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
     // Only the thread that took it may release it.
     void unlock() {
         if (mutex_) ::ReleaseMutex(mutex_.get());

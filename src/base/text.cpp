@@ -187,4 +187,38 @@ std::wstring FromUtf8(std::string_view s) {
     return out;
 }
 
+std::string EscapedUtf8(std::wstring_view s) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    for (unsigned char c : ToUtf8(s)) {
+        if (c == '%' || c < 0x20 || c == 0x7f) {
+            escaped += '%';
+            escaped += kHex[c >> 4];
+            escaped += kHex[c & 0xF];
+        } else {
+            escaped += static_cast<char>(c);
+        }
+    }
+    return escaped;
+}
+
+std::wstring FromEscapedUtf8(std::string_view s) {
+    const auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::string bytes;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            bytes += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            i += 2;
+        } else {
+            bytes += s[i];
+        }
+    }
+    return FromUtf8(bytes);
+}
+
 }  // namespace nm::text

@@ -36,4 +36,10 @@ std::wstring Format(std::wstring_view format, std::initializer_list<std::wstring
 std::string ToUtf8(std::wstring_view s);
 std::wstring FromUtf8(std::string_view s);
 
+// UTF-8 with '%', control characters and DEL written as %XX, so that a text
+// of any content fits a field between tabs on one line; and back (a '%'
+// that does not begin two hex digits stands for itself).
+std::string EscapedUtf8(std::wstring_view s);
+std::wstring FromEscapedUtf8(std::string_view s);
+
 }  // namespace nm::text

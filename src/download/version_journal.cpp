@@ -1,8 +1,6 @@
 // portable: builds without Win32
 #include "download/version_journal.h"
 
-#include <cstdio>
-
 #include "base/text.h"
 
 namespace nm::version_journal {
@@ -26,19 +24,7 @@ bool SameName(std::string_view name, const std::string& wanted) {
 }
 }  // namespace
 
-std::string EncodeVersion(std::wstring_view version) {
-    std::string encoded;
-    for (unsigned char c : text::ToUtf8(version)) {
-        if (c == '%' || c < 0x20 || c == 0x7f) {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            encoded += escaped;
-        } else {
-            encoded += static_cast<char>(c);
-        }
-    }
-    return encoded;
-}
+std::string EncodeVersion(std::wstring_view version) { return text::EscapedUtf8(version); }
 
 std::string Record(std::wstring_view name, std::optional<std::wstring_view> version) {
     std::string record = "\n";

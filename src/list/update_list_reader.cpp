@@ -225,31 +225,6 @@ bool ReadListVersions(const std::wstring& path, ListVersions& versions, const Li
     });
 }
 
-bool WriteListWithout(const std::wstring& path, const std::wstring& destination,
-                      const std::set<std::wstring>& left_out) {
-    LoadedDocument loaded = LoadDocument(path);
-    if (!loaded.document) return false;
-    com_ptr<IXMLDOMNode> root = FindRoot(loaded.document.get());
-    if (!root) return false;
-    using list_entry::FileField;
-    const list_entry::FileAttributes wanted({FileField::path, FileField::url});
-    std::vector<com_ptr<IXMLDOMNode>> removed;
-    const bool walked = ForEachElement(root.get(), [&](IXMLDOMNode* element) {
-        if (NodeName(element) != L"file") return true;
-        updatefileinfo entry;
-        if (!ReadFileElement(element, wanted, entry)) return false;
-        list_entry::Normalise(entry);
-        if (left_out.count(entry.path)) removed.push_back(Retained(element));
-        return true;
-    });
-    if (!walked) return false;
-    for (const auto& element : removed) {
-        com_ptr<IXMLDOMNode> parent, gone;
-        if (SUCCEEDED(element->get_parentNode(parent.put())) && parent) parent->removeChild(element.get(), gone.put());
-    }
-    return SUCCEEDED(loaded.document->save(unique_variant(destination).get()));
-}
-
 bool ReadListVersions(const std::wstring& path, ListVersions& versions, std::uint64_t* serial) {
     return ReadListVersions(path, versions, ShowFormatError, serial);
 }

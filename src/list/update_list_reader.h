@@ -45,12 +45,6 @@ bool ReadListVersions(const std::wstring& path, ListVersions& versions, std::uin
 bool ReadListVersions(const std::wstring& path, ListVersions& versions, const ListErrorReporter& report_error,
                       std::uint64_t* serial = nullptr);
 
-// Saves the list at path as destination without the file elements whose
-// entries (as this reader stores them) have one of the left-out paths. True
-// when the destination was written.
-bool WriteListWithout(const std::wstring& path, const std::wstring& destination,
-                      const std::set<std::wstring>& left_out);
-
 // Walks node and everything below it in document order, appending an entry
 // for every file, run and description element. The walk keeps its own stack,
 // so nesting depth costs memory, not call stack. False on a COM failure.

@@ -3,10 +3,12 @@ novamend.exe. Files are replaced, added, deleted and copied to several
 targets; run entries, programs, action scripts, library registration and
 shortcuts happen; a running main program is closed and started again; locked
 files stop the install before anything is touched; files in use are moved
-aside and removed at the next start; and an update killed at any point
-completes when run again."""
+aside and removed at the next start; a full disk or a file grabbed before
+the swaps leaves every file old; and an update killed at any point leaves
+the application all old or all new, settled at the next start."""
 import os
 import shutil
+import subprocess
 import tempfile
 import time
 import unittest
@@ -46,7 +48,17 @@ def leftovers(folder):
     """Bookkeeping files of an update that must not outlive it."""
     patterns = (".part", ".__test", ".__new", "._.zip", "_.__ver")
     return [p for p in Path(folder).rglob("*")
-            if p.name.endswith(patterns) or ".__old" in p.name or p.name.endswith("_") or p.name == "__versions4novamend"]
+            if p.name.endswith(patterns) or ".__old" in p.name or p.name.endswith("_")
+            or p.name in ("__versions4novamend", "__install.journal", "__install.pending")]
+
+
+def journal_lines(inst):
+    """The whole lines of the update's journal, or [] when there is none."""
+    try:
+        text = (inst.app_dir / "__install.journal").read_bytes().decode("utf-8", "replace")
+    except OSError:
+        return []
+    return text.split("\n")[:-1]
 
 
 def record_lines(record):
@@ -286,18 +298,92 @@ class RunningProgramsTest(unittest.TestCase):
             self.assertFalse((inst.app_dir / "__oldfiles.lst").exists())
 
 
+class AllOrNothingTest(unittest.TestCase):
+    """A failure in the last step leaves every file as it was: a full disk
+    while the new files are put beside the old ones, or a file that another
+    program grabs after the local check, before the swaps."""
+
+    def setUp(self):
+        self.site = None
+
+    def tearDown(self):
+        if self.site:
+            shutil.rmtree(self.site, ignore_errors=True)
+
+    def assert_all(self, inst, files, version):
+        for name, content in files.items():
+            self.assertEqual((inst.app_dir / name).read_bytes(), content[version], name)
+        # The downloads stay staged for the next run: only they are left.
+        self.assertEqual([p for p in leftovers(inst.app_dir) if inst.work_dir not in p.parents], [])
+
+    def test_a_full_disk_leaves_every_file_old_and_the_next_run_completes_without_downloading(self):
+        files = {f"f{i}.bin": {1: b"old %d" % i, 2: os.urandom(300_000)} for i in range(6)}
+        self.site = site_with({name: (content[2], {"ver": "2"}) for name, content in files.items()})
+        with harness.Nginx(self.site) as nginx:
+            # The downloads lie elsewhere; the application's folder holds three of the new files at most.
+            inst = harness.Installation(nginx.url("novamend.xml"), novamend={"TempAppPath": "0"})
+            mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", str(inst.app_dir)],
+                                     capture_output=True)
+            if mounted.returncode != 0:
+                self.skipTest("cannot mount a small file system here: " + mounted.stderr.decode(errors="replace"))
+            self.addCleanup(subprocess.run, ["umount", "-l", str(inst.app_dir)], capture_output=True)
+            installed(inst, {name: content[1] for name, content in files.items()},
+                      {name: "1" for name in files})
+            kept_copy = (inst.app_dir / "novamend.xml").read_bytes()
+            inst.run("/silence", timeout=300)
+            self.assert_all(inst, files, 1)
+            self.assertEqual((inst.app_dir / "novamend.xml").read_bytes(), kept_copy)
+            log = inst.log()
+            # Across file systems Wine copies what it is asked to move.
+            self.assertRegex(log, r"(move|copy) file error\[.*f3\.bin_\]to\[.*f3\.bin\.__new\] \(error 112")
+            self.assertIn("Update not completed,every file is as it was", log)
+            served = nginx.access_log().count(".bin")
+
+            subprocess.run(["mount", "-o", "remount,size=8m", str(inst.app_dir)], check=True)
+            inst.run("/silence", timeout=300)
+            self.assert_all(inst, files, 2)
+            self.assertEqual(nginx.access_log().count(".bin"), served)  # nothing fetched again
+
+    def test_a_file_grabbed_after_the_local_check_rolls_every_swap_back(self):
+        record = harness.SCRATCH / ("grabbed-" + harness.new_name()[:8] + ".txt")
+        files = {f"f{i}.txt": {1: b"old %d" % i, 2: b"new %d" % i} for i in range(5)}
+        self.site = site_with({name: (content[2], {"ver": "2"}) for name, content in files.items()})
+        holder_dir = harness.SCRATCH / harness.new_name()[:12]
+        holder_dir.mkdir(parents=True)
+        shutil.copyfile(harness.BIN / "demoapp.exe", holder_dir / "holder.exe")
+        with harness.Nginx(self.site) as nginx:
+            # The local check has passed when the state's program runs; it holds the cycle a moment.
+            checked = f'"{RECORD_START}" {harness.windows_path(record)} --sleep=3000 checked'
+            inst = harness.Installation(nginx.url("novamend.xml"), UpdateEventWaitClose={"UpdateCheckLocalOk": checked})
+            installed(inst, {name: content[1] for name, content in files.items()}, {name: "1" for name in files})
+            kept_copy = (inst.app_dir / "novamend.xml").read_bytes()
+            updater = inst.start("/silence")
+            try:
+                self.assertTrue(harness.wait_for(record.exists, timeout=120))
+                # The last file of the list, so that the swaps before it are made and undone.
+                harness.start([holder_dir / "holder.exe", "/stay", "/hold=" + harness.windows_path(inst.app_dir / "f4.txt")])
+                self.assertTrue(harness.wait_for(lambda: (holder_dir / "demoapp.log").exists()))
+                updater.wait(timeout=120)
+                self.assert_all(inst, files, 1)
+                self.assertEqual((inst.app_dir / "novamend.xml").read_bytes(), kept_copy)
+                self.assertIn("backup file error[" + harness.windows_path(inst.app_dir / "f4.txt"), inst.log())
+            finally:
+                harness.kill_programs(holder_dir.name)
+
+
 class KilledUpdateTest(unittest.TestCase):
-    FILES = 24
+    FILES = 120
 
     @classmethod
     def setUpClass(cls):
-        cls.record = harness.SCRATCH / ("killed-" + harness.new_name()[:8] + ".txt")
-        files = {f"data\\file{i:02}.bin": (os.urandom(96 * 1024), {"ver": "2"}) for i in range(cls.FILES)}
+        cls.old = {f"data\\file{i:03}.bin": b"old %d" % i for i in range(cls.FILES)}
+        files = {name: (os.urandom(8 * 1024), {"ver": "2"}) for name in cls.old}
+        # The tasks: an action script and a run element, each noting each start.
         files["actions.xml"] = (
-            f'<a><run file="{RECORD_START}" param="{harness.windows_path(cls.record)} --sleep=1500 a" '
-            'waitclose="1"/></a>', {"ver": "2", "oper": "run"})
-        cls.site = site_with(files, extra=f'<run path="{RECORD_START}" '
-                                          f'param="{harness.windows_path(cls.record)} --sleep=1500 r" wait="1"/>')
+            '<a><run file="' + RECORD_START + '" param="{record} --sleep=600 a" waitclose="1"/></a>',
+            {"ver": "2", "oper": "run"})
+        cls.files = files
+        cls.site = Path(tempfile.mkdtemp(prefix="killed-site-"))
         # Slow enough that the kills land in every phase of the cycle.
         cls.nginx = harness.Nginx(cls.site, extra="limit_rate 400k;")
 
@@ -307,34 +393,95 @@ class KilledUpdateTest(unittest.TestCase):
         shutil.rmtree(cls.site, ignore_errors=True)
 
     def fresh_installation(self):
-        inst = harness.Installation(self.nginx.url("novamend.xml"))
-        installed(inst, {f"data\\file{i:02}.bin": b"old" for i in range(self.FILES)},
-                  {f"data\\file{i:02}.bin": "1" for i in range(self.FILES)})
-        return inst
+        """An application at version 1, a site of its own for version 2 whose
+        tasks note their starts in a record of the installation's own."""
+        inst_site = self.site / harness.new_name()[:8]
+        record = harness.SCRATCH / ("killed-" + harness.new_name()[:8] + ".txt")
+        files = dict(self.files)
+        script, attributes = files["actions.xml"]
+        files["actions.xml"] = (script.replace("{record}", harness.windows_path(record)), attributes)
+        entries = []
+        for path, (content, attributes) in files.items():
+            target = inst_site / path.replace("\\", "/")
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(content if isinstance(content, bytes) else content.encode())
+            entries.append({"path": path, **attributes})
+        run_element = f'<run path="{RECORD_START}" param="{harness.windows_path(record)} --sleep=600 r" wait="1"/>'
+        (inst_site / "novamend.xml").write_text(harness.list_xml(entries, extra=run_element))
+        inst = harness.Installation(self.nginx.url(inst_site.name + "/novamend.xml"))
+        installed(inst, self.old, {name: "1" for name in self.old})
+        return inst, inst_site, record
 
-    def assert_at_new_version(self, inst):
-        for i in range(self.FILES):
-            path = f"data/file{i:02}.bin"
-            self.assertEqual((inst.app_dir / path).read_bytes(), (self.site / path).read_bytes(), path)
+    def version_of(self, inst, inst_site):
+        """1 or 2 when every file is of that version; None for a mix."""
+        seen = set()
+        for name, old in self.old.items():
+            content = (inst.app_dir / name.replace("\\", "/")).read_bytes()
+            seen.add(1 if content == old else 2 if content == (inst_site / name.replace("\\", "/")).read_bytes() else 0)
+        return seen.pop() if len(seen) == 1 and 0 not in seen else None
+
+    def assert_at_new_version(self, inst, inst_site):
+        self.assertEqual(self.version_of(inst, inst_site), 2)
         self.assertFalse(inst.work_dir.exists())
         self.assertEqual(leftovers(inst.app_dir), [])
         self.assertEqual(inst.exit_code("/checkforupdates"), 0)
 
-    def test_killed_at_any_point_the_next_run_completes(self):
-        # From the start-up through the download, the replacements and the
-        # waiting actions.
-        for delay in (0.5, 1.2, 1.6, 2.0, 2.3, 2.6, 2.9, 3.2, 4.0, 5.0, 6.0):
-            with self.subTest(kill_after=delay):
-                inst = self.fresh_installation()
-                updater = inst.start("/silence")
-                time.sleep(delay)
-                inst.kill()
-                updater.wait(timeout=30)
+    @staticmethod
+    def task_starts(record):
+        return sorted(line[-1].split()[-1] for line in record_lines(record) if line[0] == "start")
+
+    def kill_when(self, inst, record, condition, timeout=120):
+        """Starts the update and ends it when the journal and the tasks' starts
+        meet the condition (or after that many seconds). Returns what the
+        journal held, None when the update ended before the condition was met."""
+        updater = inst.start("/silence")
+        lines = []
+        if isinstance(condition, float):
+            time.sleep(condition)
+        else:
+            deadline = time.time() + timeout
+            while not condition(lines, self.task_starts(record)):
+                if time.time() > deadline or updater.poll() is not None:
+                    lines = None
+                    break
+                time.sleep(0.001)
+                lines = journal_lines(inst)
+        inst.kill()
+        updater.wait(timeout=30)
+        return lines
+
+    def test_killed_anywhere_the_application_is_never_half_new_and_every_task_runs_once(self):
+        count = lambda lines, name: sum(1 for line in lines if line.startswith(name + "\t"))
+        preparing = lambda n: lambda lines, _: count(lines, "step") >= n and "prepared" not in lines
+        swapping = lambda n: lambda lines, _: count(lines, "done") >= n and "committed" not in lines
+        # While a task runs, the updater waits for it.
+        running = lambda *names: lambda _, starts: all(name in starts for name in names)
+        points = ([("download", 0.6), ("download", 1.2), ("download", 2.0)] +
+                  [(f"prepare {n}", preparing(n)) for n in (1, 20, 45, 70, 95, 115)] +
+                  [(f"commit {n}", swapping(n)) for n in (1, 15, 35, 50, 60, 80, 100, 118)] +
+                  [("committed", lambda lines, _: "committed" in lines)] +
+                  [("script running", running("a")), ("run element running", running("a", "r")),
+                   ("late", 9.0)])
+        landed = []
+        for name, condition in points:
+            with self.subTest(kill=name):
+                inst, inst_site, record = self.fresh_installation()
+                lines = self.kill_when(inst, record, condition)
+                # Each kill meant for a phase landed in it.
+                self.assertIsNotNone(lines)
+                landed.append((name, count(lines, "step"), "prepared" in lines, count(lines, "done"),
+                               count(lines, "task")))
+                # A start that updates nothing settles what the kill left.
+                inst.run("/checkforupdates")
+                self.assertIn(self.version_of(inst, inst_site), (1, 2))
+                self.assertEqual(journal_lines(inst), [])
                 inst.run("/silence", timeout=300)
-                self.assert_at_new_version(inst)
+                self.assert_at_new_version(inst, inst_site)
+                self.assertEqual(self.task_starts(record), ["a", "r"])
+        print("kills landed (name, steps, prepared, swaps, tasks):", landed)
 
     def test_an_updater_killed_while_another_runs_does_not_block_it(self):
-        inst = self.fresh_installation()
+        inst, inst_site, _ = self.fresh_installation()
         # A second copy of the same branded updater: the same application,
         # but a process that can be told apart.
         other = harness.SCRATCH / harness.new_name()[:12]
@@ -348,7 +495,7 @@ class KilledUpdateTest(unittest.TestCase):
         first.wait(timeout=30)
         second.wait(timeout=300)
         inst.run("/silence", timeout=300)
-        self.assert_at_new_version(inst)
+        self.assert_at_new_version(inst, inst_site)
 
 
 @unittest.skipUnless(harness.UserLane.available(), "needs root and the ordinary user scripts/setup makes")
