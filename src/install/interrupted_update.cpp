@@ -42,8 +42,7 @@ bool SettleInterruptedUpdate(const std::wstring& application_directory, HWND win
         return false;
     }
     if (!update.Committed()) {
-        ShowAndLog(window, TranslateMain(L"An interrupted update was undone: every file is as it was"),
-                   kStatusStep);
+        ShowAndLog(window, TranslateMain(L"An interrupted update was undone: every file is as it was"), kStatusStep);
         return true;
     }
     // What the committed update had not done yet, it does now.

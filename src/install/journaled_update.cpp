@@ -44,8 +44,9 @@ public:
         if (slash == std::wstring::npos) return files::Exists(path);
         auto [names, listed] = folders_.try_emplace(text::Lower(path.substr(0, slash)));
         if (listed) {
-            files::ForEachEntry(path.substr(0, slash),
-                                [&](const files::FolderEntry& entry) { names->second.insert(text::Lower(entry.name)); });
+            files::ForEachEntry(path.substr(0, slash), [&](const files::FolderEntry& entry) {
+                names->second.insert(text::Lower(entry.name));
+            });
         }
         return names->second.count(text::Lower(path.substr(slash + 1))) > 0;
     }

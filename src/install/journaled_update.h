@@ -40,7 +40,7 @@ struct UpdateFinish {
     std::optional<std::wstring> version;  // what [APPLICATION] Ver becomes
     std::wstring list_source;             // the list that becomes the comparison copy ("" for none)
     std::wstring comparison_copy;
-    std::wstring saved_list;  // the update list, saved for its tasks ("" for none)
+    std::wstring saved_list;      // the update list, saved for its tasks ("" for none)
     std::wstring work_directory;  // cleared at the end ("" to leave it)
 };
 
@@ -55,8 +55,7 @@ public:
     // reason) what was prepared is taken back, the journal is gone and the
     // application is as it was. `before_change(i)` comes before change i.
     bool Prepare(const std::vector<FileChange>& changes, const UpdateFinish& finish,
-                 const std::function<bool()>& save_list,
-                 const std::function<void(size_t change)>& before_change = {});
+                 const std::function<bool()>& save_list, const std::function<void(size_t change)>& before_change = {});
     // Makes the swaps; on failure undoes them and the preparation. After a
     // made step, `step_made(step)` is told of it.
     bool Commit(const std::function<void(const install_journal::Step&)>& step_made = {});

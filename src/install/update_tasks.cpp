@@ -14,8 +14,7 @@
 namespace nm {
 
 namespace {
-void RunTask(const UpdateTask& task, const DownLoadList& list, const std::wstring& application_directory,
-             HWND window) {
+void RunTask(const UpdateTask& task, const DownLoadList& list, const std::wstring& application_directory, HWND window) {
     const auto shown = [&](const std::wstring& target) { return text::ReplaceAll(target, application_directory, L""); };
     switch (task.kind) {
     case UpdateTask::Kind::Shortcuts: {
@@ -23,8 +22,8 @@ void RunTask(const UpdateTask& task, const DownLoadList& list, const std::wstrin
         updatefileinfo locations = entry;
         locations.dstname = entry.shortcut;
         CreateShortcuts(EntryTargets(entry, application_directory).front(), entry.shortcuticon,
-                        static_cast<int>(text::ToLong(entry.iconindex)),
-                        EntryTargets(locations, application_directory), window);
+                        static_cast<int>(text::ToLong(entry.iconindex)), EntryTargets(locations, application_directory),
+                        window);
         return;
     }
     case UpdateTask::Kind::Register:
@@ -47,7 +46,8 @@ std::vector<UpdateTask> PlanUpdateTasks(const DownLoadList& list, const std::wst
     for (size_t i = 0; i < list.entries.size(); ++i) {
         const updatefileinfo& entry = list.entries[i];
         if (!IsFileEntry(entry) || (entry.flags & kEntryDelete) || entry.shortcut.empty()) continue;
-        if (!EntryTargets(entry, application_directory).empty()) tasks.push_back({UpdateTask::Kind::Shortcuts, i, L"", 0});
+        if (!EntryTargets(entry, application_directory).empty())
+            tasks.push_back({UpdateTask::Kind::Shortcuts, i, L"", 0});
     }
     for (size_t i = 0; i < list.entries.size(); ++i) {
         const updatefileinfo& entry = list.entries[i];
