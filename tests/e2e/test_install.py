@@ -568,6 +568,37 @@ class ElevationTest(unittest.TestCase):
         time.sleep(2)
         self.assertEqual([line[0] for line in record_lines(record)], ["start", "start"])
 
+    def test_the_copy_with_raised_rights_killed_in_its_commit_is_settled_by_the_next_start(self):
+        names = [f"f{i:03}.txt" for i in range(120)]
+        site = site_with({name: ("new " + name, {"ver": "2"}) for name in names})
+        try:
+            with harness.Nginx(site) as nginx:
+                exe, app_dir = self.installation(UPDATEINFO={"ListURL": nginx.url("novamend.xml")})
+                # The user may change the application's files but not its settings
+                # file: the updater asks for raised rights, and the copy it starts
+                # (under Wine the same user) puts the files in place.
+                for name in names:
+                    (app_dir / name).write_text("old " + name)
+                (app_dir / "novamend.xml").write_text(harness.list_xml([{"path": n, "ver": "1"} for n in names]))
+                for path in [app_dir, *app_dir.iterdir()]:
+                    if path.name != "novamend.ini":
+                        shutil.chown(path, harness.USER, harness.USER)
+                journal = app_dir / "__install.journal"
+                updater = self.lane.start([exe, "/silence"])
+                swapped = lambda: journal.exists() and journal.read_text(errors="replace").count("\ndone\t") >= 20
+                self.assertTrue(harness.wait_for(swapped, timeout=120, interval=0.002))
+                harness.kill_programs(exe.parent.name)
+                updater.wait(timeout=30)
+                contents = {(app_dir / name).read_text() for name in names}
+                self.assertGreater(len({c.split()[0] for c in contents}), 1)  # left half new
+
+                self.lane.wine([exe, "/checkforupdates"], timeout=120)
+                self.assertEqual([(app_dir / name).read_text() for name in names], ["new " + n for n in names])
+                self.assertFalse(journal.exists())
+                self.assertEqual(leftovers(app_dir), [])
+        finally:
+            shutil.rmtree(site, ignore_errors=True)
+
     def test_when_the_elevated_copy_cannot_start_the_cycle_ends(self):
         record = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12]) / "record.txt"
         waiting = f'"{RECORD_START}" {self.lane.windows_path(record)} --sleep=4000 local'
