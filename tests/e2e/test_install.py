@@ -589,8 +589,10 @@ class ElevationTest(unittest.TestCase):
                 self.assertTrue(harness.wait_for(swapped, timeout=120, interval=0.002))
                 harness.kill_programs(exe.parent.name)
                 updater.wait(timeout=30)
-                contents = {(app_dir / name).read_text() for name in names}
-                self.assertGreater(len({c.split()[0] for c in contents}), 1)  # left half new
+                # A kill between moving the old file aside and the new one in
+                # leaves the target missing for a moment: that too is half new.
+                states = {(app_dir / n).read_text().split()[0] if (app_dir / n).exists() else "missing" for n in names}
+                self.assertGreater(len(states), 1)  # left half new
 
                 self.lane.wine([exe, "/checkforupdates"], timeout=120)
                 self.assertEqual([(app_dir / name).read_text() for name in names], ["new " + n for n in names])
