@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/file_ops.h"
 #include "base/hex.h"
 #include "services/process_lock.h"
 
@@ -9,8 +10,7 @@ namespace nm {
 
 ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in_force) {
     ExpectedContent expected;
-    if (row < 0 || !list_key_in_force) return expected;
-    expected.required = true;
+    if (row < 0) return expected;
     std::wstring path;
     {
         ScopedLock lock(ProcessLock::EntryMessage);
@@ -19,6 +19,9 @@ ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in
     }
     // The hashes are written by the check step alone, before any download.
     expected.known = SignedDigestOf(list, path, expected.digest);
+    if (const auto size = list.file_sizes.find(path); size != list.file_sizes.end()) expected.size = size->second;
+    // Whenever the list says what to expect, the bytes are held to it, signed or not.
+    expected.required = list_key_in_force || expected.known || expected.size.has_value();
     return expected;
 }
 
@@ -33,8 +36,10 @@ bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha
 
 bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path) {
     if (!expected.required) return true;
+    if (expected.size && files::Size(path) != expected.size) return false;
+    if (!expected.known) return expected.size.has_value();  // a signed list names every file's hash
     cng::Sha256Digest digest;
-    return expected.known && cng::Sha256OfFile(path, digest) && digest == expected.digest;
+    return cng::Sha256OfFile(path, digest) && digest == expected.digest;
 }
 
 }  // namespace nm

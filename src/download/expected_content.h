@@ -1,6 +1,9 @@
 #pragma once
-// Signed releases: a fetched file of the update counts as finished only when
-// its bytes are those its entry's sha256 names in the signed list.
+// A fetched file of the update counts as finished only when its bytes are
+// those its entry names: its sha256 and its size, wherever the list gives
+// them. A signed list must give the sha256.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/cng_crypto.h"
@@ -9,18 +12,21 @@
 namespace nm {
 
 struct ExpectedContent {
-    bool required = false;  // a list key is in force and the row is a file of the update
+    bool required = false;  // the list names the bytes, or a list key is in force
     bool known = false;     // its entry carries a well-formed sha256
     cng::Sha256Digest digest{};
+    std::optional<std::int64_t> size;  // the entry's size, where the list gives it
 };
 
-// Nothing is required unless a list key is in force ("ListPublicKey").
+// Nothing is required for the list itself (row -1), nor for an entry whose
+// list says nothing of its bytes while no list key is in force
+// ("ListPublicKey").
 ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in_force);
 // The digest the signed list names for an entry path; false when it names
 // none or one that is not 64 hex digits.
 bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha256Digest& digest);
-// True when nothing is required, or the file's bytes (read once) hash to the
-// expected digest.
+// True when nothing is required, or the file has the expected size and its
+// bytes (read once) hash to the expected digest (where one is known).
 bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path);
 
 }  // namespace nm

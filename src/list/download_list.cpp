@@ -21,6 +21,12 @@ void DownLoadList::KeepFileHashesOfEntries() {
         if (found != file_hashes.end()) kept.emplace(found->first, std::move(found->second));
     }
     file_hashes.swap(kept);
+    std::map<std::wstring, std::int64_t> kept_sizes;
+    for (const updatefileinfo& entry : entries) {
+        const auto found = file_sizes.find(entry.path);
+        if (found != file_sizes.end()) kept_sizes.emplace(found->first, found->second);
+    }
+    file_sizes.swap(kept_sizes);
 }
 
 bool DownLoadList::LoadFrom(const std::wstring& file) {

@@ -23,7 +23,7 @@ public:
     // The base of the list address (the folder that holds the list), stored
     // as the list URL base and returned.
     std::wstring StoreListUrlBase(std::wstring_view address) { return list_url_base = ListUrlBase(address); }
-    // Drops the file hashes of paths that no entry names any longer.
+    // Drops the file hashes and sizes of paths that no entry names any longer.
     void KeepFileHashesOfEntries();
 
     // The saved pending list, written before a restart with raised rights.
@@ -49,12 +49,14 @@ public:
     std::vector<std::wstring> mirror_addresses;
     std::vector<std::wstring> run_commands;
     long copy_value = 0;
-    // Read from the main list for signed releases: its serial number (0 when
-    // it has none) and each file entry's sha256 text by path. For this process
+    // Read from the main list: its serial number (0 when it has none) and
+    // each file entry's sha256 text by path (and below, its size). For this process
     // only, and never saved: files are verified as they arrive, and a copy
     // started with raised rights installs what was already verified.
     std::uint64_t serial = 0;
     std::map<std::wstring, std::wstring> file_hashes;
+    // Each file entry's size in bytes, where the list gives it; checked as its sha256 is.
+    std::map<std::wstring, std::int64_t> file_sizes;
 };
 
 }  // namespace nm

@@ -28,6 +28,7 @@ const Spellings kFileSpellings[] = {
     {FileField::iconindex, {L"iconindex", L"ICONINDEX", L"IconIndex", L"shortcuticonindex", L"SHORTCUTICONINDEX"}},
     {FileField::dstname, {L"DesName", L"desname", L"dstname", L"DstName"}},
     {FileField::sha256, {L"sha256"}},
+    {FileField::size, {L"size"}},
 };
 
 // Separates the three values of a run command; U+0001 is not allowed in an
@@ -102,9 +103,18 @@ updatefileinfo FileAttributes::Build() && {
     return entry;
 }
 
-std::wstring FileAttributes::Sha256() const {
-    const std::wstring& value = values_[Index(FileField::sha256)];
-    return value.empty() ? value : text::Trim(text::Lower(value));
+ExpectedBytes FileAttributes::Expected() const {
+    ExpectedBytes expected;
+    const std::wstring& sha256 = values_[Index(FileField::sha256)];
+    if (!sha256.empty()) expected.sha256 = text::Trim(text::Lower(sha256));
+    const std::wstring size = text::Trim(values_[Index(FileField::size)]);
+    // Up to 18 digits always fit; a size of more is no size of a file.
+    if (size.empty() || size.size() > 18 || size.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return expected;
+    std::int64_t bytes = 0;
+    for (wchar_t digit : size) bytes = bytes * 10 + (digit - L'0');
+    expected.size = bytes;
+    return expected;
 }
 
 std::uint32_t OperFlags(std::wstring_view oper) {

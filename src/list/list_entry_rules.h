@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +16,15 @@
 namespace nm::list_entry {
 
 // The fields a file element's attributes fill.
-// sha256 fills no field of the entry: it is taken apart (Sha256) for the
-// check of the downloaded bytes.
-enum class FileField { ver, flags, path, url, shortcut, shortcuticon, iconindex, dstname, sha256, count };
+// sha256 and size fill no field of the entry: they are taken apart
+// (Expected) for the check of the downloaded bytes.
+enum class FileField { ver, flags, path, url, shortcut, shortcuticon, iconindex, dstname, sha256, size, count };
+
+// What a file element says of its file's bytes.
+struct ExpectedBytes {
+    std::wstring sha256;               // trimmed and lower-cased; "" when absent
+    std::optional<std::int64_t> size;  // decimal digits alone; none when absent or not a number
+};
 
 // Where an attribute name goes: its field and its rank among the spellings of
 // that field (0 is tried first). No field when the name is not accepted.
@@ -49,9 +56,8 @@ public:
     // The entry with flags from the action text, the address moved out of
     // the path and the path taken from the address when it has none.
     updatefileinfo Build() &&;
-    // The sha256 text, trimmed and lower-cased; "" when absent. Read it
-    // before Build, which takes the values.
-    std::wstring Sha256() const;
+    // The sha256 text and the size. Read them before Build, which takes the values.
+    ExpectedBytes Expected() const;
 
 private:
     static constexpr int kNoRank = 1 << 30;

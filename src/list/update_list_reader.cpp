@@ -21,13 +21,13 @@ using namespace xml;
 
 namespace {
 bool ReadFileElement(IXMLDOMNode* element, list_entry::FileAttributes attributes, updatefileinfo& entry,
-                     std::wstring* sha256 = nullptr) {
+                     list_entry::ExpectedBytes* expected = nullptr) {
     const bool ok = ForEachAttribute(element, [&](IXMLDOMNode* attribute, std::wstring_view name) {
         // Only values that can still win are read.
         const list_entry::AttributeSlot slot = list_entry::FileAttributeSlot(name);
         if (attributes.Wants(slot)) attributes.Offer(slot, AttributeValue(attribute));
     });
-    if (sha256) *sha256 = attributes.Sha256();
+    if (expected) *expected = attributes.Expected();
     entry = std::move(attributes).Build();
     return ok;
 }
@@ -46,26 +46,26 @@ bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
     return ok;
 }
 
-// Reads the entries of node's subtree: keep(entry, sha256) gets each one
+// Reads the entries of node's subtree: keep(entry, expected) gets each one
 // normalised, in document order, file entries past the duplicate rule, with
-// a file's sha256 text ("" for others). Of a file element only the fields
-// `wanted` collects are read. False on a COM failure.
+// what a file element says of its bytes (nothing for others). Of a file
+// element only the fields `wanted` collects are read. False on a COM failure.
 template <typename Keep>
 bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, SeenPaths& seen, Keep&& keep) {
-    std::wstring key;     // reused for every file element
-    std::wstring sha256;  // the same
+    std::wstring key;                    // reused for every file element
+    list_entry::ExpectedBytes expected;  // the same
     return ForEachElement(node, [&](IXMLDOMNode* element) {
         unique_bstr name_text;
         if (FAILED(element->get_nodeName(name_text.put()))) return false;
         const std::wstring_view name = name_text.view();
         updatefileinfo entry;
-        sha256.clear();
+        expected = {};
         if (name == L"description") {
             entry = list_entry::MakeDescriptionEntry(NodeText(element));
         } else if (name == L"run") {
             if (!ReadRunElement(element, entry)) return false;
         } else if (name == L"file") {
-            if (!ReadFileElement(element, wanted, entry, &sha256)) return false;
+            if (!ReadFileElement(element, wanted, entry, &expected)) return false;
             // The key is taken before normalisation.
             list_entry::DuplicateKey(entry, key);
             if (!seen.Insert(key)) return true;
@@ -73,7 +73,7 @@ bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, Se
             return true;
         }
         list_entry::Normalise(entry);
-        keep(std::move(entry), sha256);
+        keep(std::move(entry), expected);
         return true;
     });
 }
@@ -138,14 +138,15 @@ void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
 }
 
 namespace {
-// The entries of node's subtree appended to entries; with hashes given, each
-// file's sha256 text goes there under its path.
-bool ReadNodeInto(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen,
-                  std::map<std::wstring, std::wstring>* hashes) {
+// The entries of node's subtree appended to entries; with a main list
+// given, each file's sha256 text and size go into it under its path.
+bool ReadNodeInto(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, DownLoadList* main_list) {
     if (!node) return false;
     return ReadEntries(node, list_entry::FileAttributes(), seen,
-                       [&entries, hashes](updatefileinfo&& entry, const std::wstring& sha256) {
-                           if (hashes && !sha256.empty()) hashes->emplace(entry.path, sha256);
+                       [&entries, main_list](updatefileinfo&& entry, const list_entry::ExpectedBytes& expected) {
+                           if (main_list && !expected.sha256.empty())
+                               main_list->file_hashes.emplace(entry.path, expected.sha256);
+                           if (main_list && expected.size) main_list->file_sizes.emplace(entry.path, *expected.size);
                            ScopedLock lock(ProcessLock::EntryArray);
                            entries.push_back(std::move(entry));
                        });
@@ -204,10 +205,13 @@ bool ReadListFile(const std::wstring& path, DownLoadList* main_list, std::uint64
 
 bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entries, bool main_list, DownLoadList& list,
                     const ListErrorReporter& report_error) {
-    if (main_list) list.file_hashes.clear();
+    if (main_list) {
+        list.file_hashes.clear();
+        list.file_sizes.clear();
+    }
     return ReadListFile(path, main_list ? &list : nullptr, nullptr, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
-        return ReadNodeInto(root, entries, seen, main_list ? &list.file_hashes : nullptr);
+        return ReadNodeInto(root, entries, seen, main_list ? &list : nullptr);
     });
 }
 
@@ -219,7 +223,7 @@ bool ReadListVersions(const std::wstring& path, ListVersions& versions, const Li
     const list_entry::FileAttributes wanted({FileField::ver, FileField::path, FileField::url});
     return ReadListFile(path, nullptr, serial, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
-        return ReadEntries(root, wanted, seen, [&versions](updatefileinfo&& entry, const std::wstring&) {
+        return ReadEntries(root, wanted, seen, [&versions](updatefileinfo&& entry, const list_entry::ExpectedBytes&) {
             AddListVersion(versions, entry);
         });
     });

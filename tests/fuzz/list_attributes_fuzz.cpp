@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         if (equals != std::wstring_view::npos) attributes.Offer(pair.substr(0, equals), pair.substr(equals + 1));
         start = end + 1;
     }
-    attributes.Sha256();
+    attributes.Expected();
     updatefileinfo entry = std::move(attributes).Build();
     const std::wstring key = list_entry::DuplicateKey(entry);
     list_entry::Normalise(entry);
