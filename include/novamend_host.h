@@ -97,10 +97,12 @@
 /* What the updater's process exit code says: above 0 and below
  * NOVAMEND_EXIT_NEW_VERSION, the number of files that needed an update;
  * NOVAMEND_EXIT_NEW_VERSION, no file counted but the list names another
- * version than the installed one; 0, nothing to update (or the check
- * failed: the states tell which). */
+ * version than the installed one; 0, nothing to update; NOVAMEND_EXIT_FAILED
+ * (negative, so that a caller testing "above 0" for "updates found" is not
+ * misled), the check, the download or the install failed. */
 #define NOVAMEND_EXIT_NOTHING 0
 #define NOVAMEND_EXIT_NEW_VERSION 2147483647
+#define NOVAMEND_EXIT_FAILED (-1)
 
 /* The name of a state code ("UpdateNone" ... "UpdateEnd"), the same names
  * the settings' [UpdateEvent] keys use; "" for any other code. */

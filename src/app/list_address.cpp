@@ -43,6 +43,7 @@ bool EnsureListAddress(UpdateContext& context, HWND window, bool ask) {
     const std::wstring missing =
         WithOwnSettingsName(context, TranslateMain(L"can't to get [UNDATEINFO]-ListURL from novamend.ini"));
     ShowAndLog(window, missing);
+    context.failure = missing;
     return false;
 }
 

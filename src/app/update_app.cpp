@@ -43,7 +43,10 @@ CUpdateApp::CUpdateApp() {
     // The services below reach upwards only through what is registered here.
     RegisterUpdateStateHooks({
         [this] { return list.update_state; },
-        [this](int code) { list.update_state = code; },
+        [this](int code) {
+            list.update_state = code;
+            if (IsStepEnd(code)) context.last_step_end = code;
+        },
         [this] { return list.FileCount(); },
         [](const std::wstring& command_line, HWND window, bool wait) { RunFile(command_line, window, wait); },
     });
@@ -192,7 +195,9 @@ void CUpdateApp::EmptyTemporaryFiles() {
     files::RemoveDirectoryTree(work);
 }
 
-int CUpdateApp::ExitCode() { return nm::ExitCode(list.FileCount(), list.remote_version, settings.InstalledVersion()); }
+int CUpdateApp::ExitCode() {
+    return nm::ExitCode(context.CycleFailed(), list.FileCount(), list.remote_version, settings.InstalledVersion());
+}
 
 int CUpdateApp::ExitInstance() {
     const int code = ExitCode();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/exit_code.h"
 #include "app/run_mode.h"
 #include "base/unique_handle.h"
 #include "install/elevation.h"
@@ -25,7 +26,8 @@ struct DownloadTally {
     std::atomic<long> finished{0};  // fetched or found done since the cycle's first call
     std::atomic<long> running{0};   // files in flight
     std::mutex failed_lock;
-    std::vector<long> failed;  // rows that failed, under failed_lock
+    std::vector<long> failed;    // rows that failed, under failed_lock
+    std::wstring first_failure;  // the log line of the first, under failed_lock
     // Set whenever a file ends, so the step's waits wake at once.
     unique_handle file_ended{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
 };
@@ -52,7 +54,16 @@ struct UpdateContext {
     ElevationList needing_rights;
     DownloadTally download;
 
+    // How the last step of the cycle ended (its Ok or Error state), whether
+    // the copy with raised rights took the update over, and the line that
+    // says why the cycle failed ("" while nothing failed).
+    int last_step_end = 0;
+    bool handed_over = false;
+    std::wstring failure;
+
     bool FilesPending() const { return list.FileCount() > 0; }
+    // The check, the download or the install failed, and nobody took it over.
+    bool CycleFailed() const { return IsStepError(last_step_end) && !handed_over; }
 };
 
 }  // namespace nm

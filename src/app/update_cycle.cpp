@@ -55,15 +55,26 @@ constexpr CycleRow kCheckAlone[] = {{CycleStep::Check, RunsWhen::Always}};
 // Set while the dialog worker runs; a second start returns at once.
 std::atomic<bool> dialog_worker_running{false};
 
+// What a window tells the user of a failed cycle: what failed, in the
+// words the cycle showed it in. "" when nothing failed.
+std::wstring FailureMessage(const UpdateContext& context) {
+    if (!context.CycleFailed()) return {};
+    const std::wstring heading = context.last_step_end == UpdateCheckRemoteError
+                                     ? TranslateMain(L"The check for updates failed.")
+                                     : TranslateMain(L"The update failed. The application is as it was.");
+    return context.failure.empty() ? heading : heading + L"\r\n\r\n" + context.failure;
+}
+
 // What the progress dialog runs, and does at its end, through the program.
 ProgressDialogActions DialogActions(UpdateContext& context) {
     ProgressDialogActions actions;
     actions.full_cycle_worker = DialogWorker;
     actions.check_only_worker = CheckOnlyWorker;
     actions.any_file_needs_elevation = [&context] { return context.needing_rights.Any(); };
-    actions.restart_elevated = [&context] { RestartElevated(&context.list); };
+    actions.restart_elevated = [&context] { context.handed_over = RestartElevated(&context.list); };
     actions.start_main_application = [&context] { StartMainApplication(context, false); };
     actions.application_entry_question = [&context] { ApplicationEntryQuestion(context); };
+    actions.failure_text = [&context] { return FailureMessage(context); };
     return actions;
 }
 

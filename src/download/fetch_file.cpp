@@ -45,7 +45,7 @@ FetchSettings FetchSettings::Read() {
 // One download attempt through the segmented downloader.
 bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
                                bool no_retry, const std::wstring& complete_path, FirstRequestAhead* ahead,
-                               std::function<void(bool found)> on_first_answer) const {
+                               std::function<void(bool found)> on_first_answer, std::wstring& failure) const {
     CSegmentedDownloader downloader;
     downloader.complete_path = complete_path;
     downloader.ahead = ahead;
@@ -57,26 +57,40 @@ bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, c
     };
     // A failed download leaves no target behind; a finished one has its
     // attributes set to normal by the downloader.
-    return downloader.DownloadFile(url, target, no_retry, row, window);
+    if (downloader.DownloadFile(url, target, no_retry, row, window)) return true;
+    failure = url + downloader.failure();
+    return false;
 }
 
 bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local, bool no_retry,
-                        const std::wstring* entry_version) const {
+                        const std::wstring* entry_version, std::wstring* failure) const {
+    std::wstring why;
+    // Said on every way out that fails.
+    auto failed = [&] {
+        if (failure) *failure = why;
+        return false;
+    };
     Settings& settings = Services().settings;
     const std::wstring version = entry_version ? *entry_version : EntryVersion(row);
-    // Signed releases: only the bytes the list names may stand as finished.
+    // Only the bytes the list names may stand as finished (a server that
+    // answers a missing file with an error page of its own gets no further).
     const ExpectedContent expected = ExpectedContentOf(list_, row, settings_.list_key_in_force);
     auto content_refused = [&](const std::wstring& path, const std::wstring& source) {
         if (HasExpectedContent(expected, path)) return false;
-        const std::wstring note = Note(expected.known ? L"sha256 mismatch[%s]" : L"no sha256[%s]", source);
+        const wchar_t* what = expected.size && files::Size(path) != expected.size ? L"size mismatch[%s]"
+                              : expected.known                                    ? L"sha256 mismatch[%s]"
+                                                                                  : L"no sha256[%s]";
+        const std::wstring note = Note(what, source);
         AppendEntryMessage(list_, row, note);
         WriteLog(note);
+        why = note;
         files::Delete(path);
         return true;
     };
-    if (expected.required && !expected.known) {
+    // A signed list names every file's bytes; a file it does not is not fetched.
+    if (row >= 0 && settings_.list_key_in_force && !expected.known) {
         content_refused(local, url);  // says why; nothing is fetched
-        return false;
+        return failed();
     }
     // Most files have no finished copy yet; looking for a name that is not
     // there is costly under some file systems, so the step's listing answers
@@ -115,7 +129,7 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
         const std::wstring fetched = straight_to_finished ? FinishedPath(local) : destination;
         if (!DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"",
                           archive || !plain_ahead ? nullptr : &*plain_ahead,
-                          archive ? std::function<void(bool)>(archive_answered) : nullptr)) {
+                          archive ? std::function<void(bool)>(archive_answered) : nullptr, why)) {
             AppendEntryMessage(list_, row, Note(L"error[%s]", source));
             continue;
         }
@@ -138,12 +152,13 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));
             return row < 0 || MarkFinished(local, version, EarlierNote::Absent);
         }
-        AppendEntryMessage(list_, row, Note(L"unzip error[%s]", archive_path));
+        why = Note(L"unzip error[%s]", archive_path);
+        AppendEntryMessage(list_, row, why);
         files::Delete(archive_path);
         files::Delete(local);
         // The next attempt takes the plain file.
     }
-    return false;
+    return failed();
 }
 
 }  // namespace nm

@@ -52,10 +52,11 @@ public:
         : list_(list), connect_tries_(connect_tries), settings_(settings), finished_(finished), archives_(archives) {}
 
     // Row -1 is the update list itself (archive first only when ListFileZip
-    // says so). The entry's version, when the caller holds a copy of the
-    // entry, spares reading it from the list. True when the file arrived.
+    // says so). The entry's version, when the caller holds a copy of the    // entry, spares reading it from the list.
+    // True when the file arrived; otherwise `failure`, when given, says what the last attempt asked for and what it
+    // got.
     bool Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry,
-               const std::wstring* entry_version = nullptr) const;
+               const std::wstring* entry_version = nullptr, std::wstring* failure = nullptr) const;
 
 private:
     // The version the entry of a row is fetched for ("" for the list itself).
@@ -64,7 +65,7 @@ private:
     // ahead: its first request, when already asked.
     bool DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry,
                       const std::wstring& complete_path, FirstRequestAhead* ahead,
-                      std::function<void(bool found)> on_first_answer) const;
+                      std::function<void(bool found)> on_first_answer, std::wstring& failure) const;
 
     DownLoadList& list_;
     long connect_tries_;

@@ -12,7 +12,11 @@ namespace nm {
 
 namespace {
 transfer::FirstAnswer AskFirst(Connection& connection, const std::wstring& url) {
-    if (!connection.Open(url, transfer::RangeHeader(0, transfer::kFirstRequestLength, INT64_MAX))) return {};
+    if (!connection.Open(url, transfer::RangeHeader(0, transfer::kFirstRequestLength, INT64_MAX))) {
+        transfer::FirstAnswer none;
+        none.error = ::GetLastError();
+        return none;
+    }
     const transfer::FirstAnswer answer = transfer::JudgeFirstAnswer(connection.Answer());
     // An answer that brings nothing to read (a missing file, an error) still
     // leaves the connection good for the next request.

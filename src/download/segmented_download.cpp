@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "base/file_ops.h"
+#include "base/system_error.h"
 #include "base/scope_guard.h"
 #include "base/unique_handle.h"
 #include "download/connection.h"
+#include "services/process_services.h"
 #include "download/first_request.h"
 #include "download/segment_plan.h"
 #include "download/thread_values.h"
@@ -65,6 +67,8 @@ struct FileTransfer {
 
     std::mutex plan_lock;
     mutable std::mutex report_lock;
+    mutable std::mutex failure_lock;
+    std::wstring failure;  // under failure_lock
     std::unique_ptr<transfer::SegmentPlan> plan;
     // Set as each connection thread ends; made only when there are threads.
     unique_handle connection_ended;
@@ -99,6 +103,18 @@ struct FileTransfer {
 
     bool Aborted() const { return tv::AbortMarked(file_id); }
     void Abort() const { tv::Set(tv::kAbortMark, file_id, tv::kAbortValue); }
+    // Aborts the file with the reason for the log; the first reason holds.
+    void Fail(const std::wstring& reason) {
+        {
+            std::lock_guard guard(failure_lock);
+            if (failure.empty()) failure = reason;
+        }
+        Abort();
+    }
+    std::wstring Failure() const {
+        std::lock_guard guard(failure_lock);
+        return failure;
+    }
 
 private:
     void Report(std::int64_t segment, const std::vector<std::int64_t>& deltas, std::vector<std::int64_t>& file_bytes,
@@ -182,25 +198,29 @@ public:
         long attempts = 0;
         int empty_reads = 0;
         bool whole_body = false;
-        auto fail = [&] {
-            file_.Abort();
+        std::wstring last_reason;  // why the last attempt did not get the bytes
+        auto fail = [&](const std::wstring& reason) {
+            file_.Fail(reason);
             connection_.Drop();
             return false;
         };
         while (position < range.end) {
-            if (file_.Aborted()) return fail();
+            if (file_.Aborted()) return fail(L"");
             if (!connection_.HasRequest()) {
-                if (++attempts > allowed_attempts) return fail();
+                if (++attempts > allowed_attempts) return fail(last_reason);
                 // A request from the start of the whole file keeps the plain form.
                 const std::wstring headers = position == 0 && range.end >= file_.size
                                                  ? L""
                                                  : transfer::RangeHeader(position, range.end, file_.size);
                 if (!connection_.Open(file_.url, headers)) {
-                    if (file_.no_retry) return fail();
+                    last_reason = SystemReason(::GetLastError());
+                    if (file_.no_retry) return fail(last_reason);
                     ::Sleep(10);
                     continue;
                 }
-                switch (transfer::JudgeRangeAnswer(connection_.Answer(), position, range.end, file_.size)) {
+                const transfer::Answer answer = connection_.Answer();
+                last_reason = transfer::HttpStatusReason(answer.status);
+                switch (transfer::JudgeRangeAnswer(answer, position, range.end, file_.size)) {
                 case transfer::RangeAnswerKind::Ranged:
                     whole_body = false;
                     break;
@@ -209,9 +229,9 @@ public:
                     if (!connection_.Discard(position, buffer_)) connection_.Drop();
                     continue;
                 case transfer::RangeAnswerKind::FileChanged:
-                    return fail();
+                    return fail(L" (" + TranslateMain(L"the file changed on the server") + L")");
                 case transfer::RangeAnswerKind::Failed:
-                    if (file_.no_retry) return fail();
+                    if (file_.no_retry) return fail(last_reason);
                     connection_.Drop();
                     continue;
                 }
@@ -221,7 +241,8 @@ public:
             if (got == 0) {
                 // The connection ended early: what arrived is kept, and a new
                 // one goes on from the byte after it.
-                if (file_.no_retry) return fail();
+                last_reason = L" (" + TranslateMain(L"the connection ended early") + L")";
+                if (file_.no_retry) return fail(last_reason);
                 if (++empty_reads >= kEmptyReadsBeforeReconnect) {
                     empty_reads = 0;
                     connection_.Drop();
@@ -230,7 +251,7 @@ public:
             }
             attempts = 0;
             empty_reads = 0;
-            if (!writer_.Write(position, buffer_.data(), got)) return fail();
+            if (!writer_.Write(position, buffer_.data(), got)) return fail(SystemReason(::GetLastError()));
             position += got;
             const std::int64_t complete = transfer::CompletedBlocksEnd(counted, position, file_.size);
             if (complete > counted) {
@@ -356,11 +377,17 @@ std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader
 
 CSegmentedDownloader::CSegmentedDownloader() : id_(static_cast<int>(tv::Add(tv::kLastFileId, 0, 1))) {}
 
+bool CSegmentedDownloader::Fail(std::wstring reason) {
+    failure_ = std::move(reason);
+    return false;
+}
+
 void CSegmentedDownloader::Abort() { tv::Set(tv::kAbortMark, id_, tv::kAbortValue); }
 
 bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
+    failure_.clear();
     remove_unless_kept written(target_);
-    if (!CreateEmptyFile(target_)) return false;
+    if (!CreateEmptyFile(target_)) return Fail(SystemReason(::GetLastError()));
     auto file = NewTransfer(*this, row, window);
     file->single = true;
     file->no_retry = no_retry;
@@ -369,28 +396,31 @@ bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
     // The first answer names the length; a later one only has to match it.
     Connection connection;
     for (long attempt = 1;; ++attempt) {
-        if (attempt > transfer::ConnectionAttempts(connect_tries)) return false;
+        if (attempt > transfer::ConnectionAttempts(connect_tries)) return Fail(failure_);
         if (connection.Open(url_, L"")) break;
-        if (no_retry) return false;
+        failure_ = SystemReason(::GetLastError());
+        if (no_retry) return Fail(failure_);
         ::Sleep(10);
     }
     const transfer::Answer answer = connection.Answer();
-    if (answer.status != 200 && answer.status != 206) return false;
+    if (answer.status != 200 && answer.status != 206) return Fail(transfer::HttpStatusReason(answer.status));
     // Without a length the end of the file cannot be told from a broken
     // connection: no size, no file.
-    if (!answer.has_length || answer.length < 0) return false;
+    if (!answer.has_length || answer.length < 0)
+        return Fail(L" (" + TranslateMain(L"the server sent no length") + L")");
     size_ = file->size = file->segment_size = answer.length;
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_FILETHREADS, RowParameter(row), 1);
     if (size_ > 0 && !Fetcher(*file, std::move(connection)).Fetch({0, size_})) {
         file->TakeBackProgress();
-        return false;
+        return Fail(file->Failure());
     }
     // A file made just now has no attributes to clear that would matter; this
     // only makes sure of it.
     files::ClearAttributes(target_);
-    if (CompletePath() != target_ && !MoveIntoPlace(target_, CompletePath(), true)) return false;
+    if (CompletePath() != target_ && !MoveIntoPlace(target_, CompletePath(), true))
+        return Fail(SystemReason(::GetLastError()));
     written.keep();
     return true;
 }
@@ -399,6 +429,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
                                         HWND window) {
     url_ = url;
     target_ = target;
+    failure_.clear();
     if (connections < 2 || no_retry) return DownloadSingle(no_retry, row, window);
 
     FirstContact contact;
@@ -411,13 +442,14 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         on_first_answer(answer.Found());
     // Nothing was made for a file that is not there. (Under Wine every look
     // for a name that does not exist reads the whole folder.)
-    if (!answer.Found()) return false;
+    if (!answer.Found())
+        return Fail(answer.status ? transfer::HttpStatusReason(answer.status) : SystemReason(answer.error));
     remove_unless_kept written(CompletePath());
     size_ = answer.size;
     if (answer.kind == transfer::FirstAnswerKind::Empty) {
         Send(window, UM_FILESIZE, RowParameter(row), 0);
         Send(window, UM_SEGSIZE, RowParameter(row), 0);
-        if (!CreateEmptyFile(CompletePath())) return false;
+        if (!CreateEmptyFile(CompletePath())) return Fail(SystemReason(::GetLastError()));
         files::ClearAttributes(CompletePath());  // as for every finished file
         segment_count_ = 1;
         written.keep();
@@ -444,7 +476,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
         for (std::int64_t i = first_part_left; i < segment_count_; ++i) files::Delete(PartPath(target_, i));
     });
     for (std::int64_t i = 0; i < segment_count_; ++i)
-        if (!CreateEmptyFile(PartPath(target_, i))) return false;
+        if (!CreateEmptyFile(PartPath(target_, i))) return Fail(SystemReason(::GetLastError()));
 
     std::int64_t reported_threads = -1;  // the first count is always reported
     auto report_threads = [&](std::int64_t running) {
@@ -500,7 +532,7 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     if (joined) first_part_left = 1;
     if (joined != size_) {
         file->TakeBackProgress();
-        return false;
+        return Fail(file->Aborted() ? file->Failure() : SystemReason(::GetLastError()));
     }
     files::ClearAttributes(CompletePath());  // as for every finished file
     Send(window, UM_FILEDONE, RowParameter(row), static_cast<LPARAM>(size_));

@@ -55,10 +55,17 @@ public:
     // said it has none (false); not told after other failures.
     std::function<void(bool found)> on_first_answer;
 
+    // Why the last DownloadFile failed, to append to its log line: the
+    // server's status (" (HTTP 404)") or the system's error.
+    const std::wstring& failure() const { return failure_; }
+
 private:
     bool DownloadSingle(bool no_retry, int row, HWND window);
 
+    bool Fail(std::wstring reason);
+
     int id_;
+    std::wstring failure_;
     std::int64_t size_ = 0;
     std::int64_t segment_count_ = 0;
     std::wstring url_;

@@ -74,6 +74,12 @@ bool ParseContentRange(std::wstring_view text, ContentRange* range) {
 }
 
 FirstAnswer JudgeFirstAnswer(const Answer& answer) {
+    FirstAnswer judged = JudgeFirstStatus(answer);
+    judged.status = answer.status;
+    return judged;
+}
+
+FirstAnswer JudgeFirstStatus(const Answer& answer) {
     switch (answer.status) {
     case 206:
         if (!answer.has_range || answer.range.first != 0) return {};
@@ -94,6 +100,8 @@ FirstAnswer JudgeFirstAnswer(const Answer& answer) {
         return {};
     }
 }
+
+std::wstring HttpStatusReason(std::int64_t status) { return L" (HTTP " + std::to_wstring(status) + L")"; }
 
 RangeAnswerKind JudgeRangeAnswer(const Answer& answer, std::int64_t first, std::int64_t end, std::int64_t file_size) {
     if (answer.status == 206) {

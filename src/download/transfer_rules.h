@@ -66,6 +66,10 @@ enum class FirstAnswerKind {
 struct FirstAnswer {
     FirstAnswerKind kind = FirstAnswerKind::Failed;
     std::int64_t size = 0;
+    // For the log: the answer's HTTP status, or (no answer at all) the
+    // system's error of the attempt.
+    std::int64_t status = 0;
+    unsigned long error = 0;
 
     // The server has the file (maybe empty).
     bool Found() const { return kind != FirstAnswerKind::NotFound && kind != FirstAnswerKind::Failed; }
@@ -73,6 +77,10 @@ struct FirstAnswer {
     bool HasBody() const { return kind == FirstAnswerKind::Ranged || kind == FirstAnswerKind::WholeBody; }
 };
 FirstAnswer JudgeFirstAnswer(const Answer& answer);
+// The same without the status noted.
+FirstAnswer JudgeFirstStatus(const Answer& answer);
+// " (HTTP 404)": an answer's status, to append to a failure line.
+std::wstring HttpStatusReason(std::int64_t status);
 
 // An answer to a request for the bytes [first, end) of a file of
 // `file_size` bytes.

@@ -19,12 +19,16 @@ namespace ij = install_journal;
 namespace {
 constexpr int kNumberedBackups = 10;
 
-void LogFailure(const wchar_t* format, const std::wstring& from, const std::wstring& to, DWORD error) {
-    WriteLog(text::Format(TranslateMain(format), {from, to}) + SystemReason(error));
+std::wstring LogFailure(const wchar_t* format, const std::wstring& from, const std::wstring& to, DWORD error) {
+    const std::wstring line = text::Format(TranslateMain(format), {from, to}) + SystemReason(error);
+    WriteLog(line);
+    return line;
 }
 
-void LogFailure(const wchar_t* format, const std::wstring& path, DWORD error) {
-    WriteLog(text::Format(TranslateMain(format), {path}) + SystemReason(error));
+std::wstring LogFailure(const wchar_t* format, const std::wstring& path, DWORD error) {
+    const std::wstring line = text::Format(TranslateMain(format), {path}) + SystemReason(error);
+    WriteLog(line);
+    return line;
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -66,7 +70,7 @@ std::wstring JournaledUpdate::NewListPath() const {
 
 bool JournaledUpdate::Record(const std::string& record) {
     if (file_.Append(record)) return true;
-    LogFailure(L"write file error[%s]", InstallJournalPath(application_directory_), ::GetLastError());
+    last_failure_ = LogFailure(L"write file error[%s]", InstallJournalPath(application_directory_), ::GetLastError());
     return false;
 }
 
@@ -80,7 +84,7 @@ bool JournaledUpdate::Prepare(const std::vector<FileChange>& changes, const Upda
     planned_targets_.clear();
     const std::wstring journal_path = InstallJournalPath(application_directory_);
     bool ok = file_.Create(journal_path);
-    if (!ok) LogFailure(L"write file error[%s]", journal_path, ::GetLastError());
+    if (!ok) last_failure_ = LogFailure(L"write file error[%s]", journal_path, ::GetLastError());
     if (ok && finish.version) {
         journal_.version = finish.version;
         ok = Record(ij::VersionRecord(*finish.version));
@@ -94,7 +98,8 @@ bool JournaledUpdate::Prepare(const std::vector<FileChange>& changes, const Upda
         journal_.comparison_copy = finish.comparison_copy;
         ok = Record(ij::ListRecord(journal_.new_list, journal_.comparison_copy));
         if (ok && !files::CopyReplacing(finish.list_source, journal_.new_list)) {
-            LogFailure(L"copy file error[%s]to[%s]", finish.list_source, journal_.new_list, ::GetLastError());
+            last_failure_ =
+                LogFailure(L"copy file error[%s]to[%s]", finish.list_source, journal_.new_list, ::GetLastError());
             ok = false;
         }
     }
@@ -102,7 +107,7 @@ bool JournaledUpdate::Prepare(const std::vector<FileChange>& changes, const Upda
         journal_.saved_list = finish.saved_list;
         ok = Record(ij::SavedListRecord(finish.saved_list));
         if (ok && !save_list()) {
-            LogFailure(L"write file error[%s]", finish.saved_list, ::GetLastError());
+            last_failure_ = LogFailure(L"write file error[%s]", finish.saved_list, ::GetLastError());
             ok = false;
         }
     }
@@ -134,7 +139,7 @@ bool JournaledUpdate::MakeFolders(const std::wstring& file_path) {
         journal_.made_folders.push_back(*folder);
         if (!Record(ij::FolderRecord(*folder))) return false;
         if (!::CreateDirectoryW(folder->c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-            LogFailure(L"create folder error[%s]", *folder, ::GetLastError());
+            last_failure_ = LogFailure(L"create folder error[%s]", *folder, ::GetLastError());
             return false;
         }
     }
@@ -148,7 +153,7 @@ std::optional<std::wstring> JournaledUpdate::FreeBackupName(const std::wstring& 
     for (const std::wstring& name : names) {
         if (!names_->Has(name)) return name;
         // An earlier update's backup that is still in use holds the name.
-        LogFailure(L"backup file error[%s]to[%s]", target, name, ERROR_ALREADY_EXISTS);
+        last_failure_ = LogFailure(L"backup file error[%s]to[%s]", target, name, ERROR_ALREADY_EXISTS);
     }
     return std::nullopt;
 }
@@ -192,7 +197,7 @@ bool JournaledUpdate::PrepareChange(const FileChange& change) {
             error = ::GetLastError();
         }
         if (error != ERROR_NOT_SAME_DEVICE) {
-            LogFailure(L"move file error[%s]to[%s]", change.staged, recorded.ready, error);
+            last_failure_ = LogFailure(L"move file error[%s]to[%s]", change.staged, recorded.ready, error);
             return false;
         }
     }
@@ -201,7 +206,7 @@ bool JournaledUpdate::PrepareChange(const FileChange& change) {
     recorded.staged.clear();
     if (!Record(ij::ReadyRecord(index, recorded.made, L""))) return false;
     if (files::CopyReplacing(change.staged, recorded.ready)) return true;
-    LogFailure(L"copy file error[%s]to[%s]", change.staged, recorded.ready, ::GetLastError());
+    last_failure_ = LogFailure(L"copy file error[%s]to[%s]", change.staged, recorded.ready, ::GetLastError());
     return false;
 }
 
@@ -211,13 +216,13 @@ bool JournaledUpdate::MakeStep(std::uint32_t index) {
         if (files::Move(step.target, step.backup)) return true;
         const DWORD error = ::GetLastError();
         if (!files::Exists(step.target)) return true;  // aside already
-        LogFailure(L"backup file error[%s]to[%s]", step.target, step.backup, error);
+        last_failure_ = LogFailure(L"backup file error[%s]to[%s]", step.target, step.backup, error);
         return false;
     }
     // Taken up from a journal: a step made before has no ready file left.
     if (resumed_ && !files::Exists(step.ready)) {
         if (files::Exists(step.target)) return true;
-        LogFailure(L"move file error[%s]to[%s]", step.ready, step.target, ERROR_FILE_NOT_FOUND);
+        last_failure_ = LogFailure(L"move file error[%s]to[%s]", step.ready, step.target, ERROR_FILE_NOT_FOUND);
         return false;
     }
     if (!step.backup.empty() && !files::Move(step.target, step.backup)) {
@@ -225,12 +230,12 @@ bool JournaledUpdate::MakeStep(std::uint32_t index) {
         // Held without sharing, or the backup's name taken since: the old file
         // stays, and the update is undone.
         if (files::Exists(step.target)) {
-            LogFailure(L"backup file error[%s]to[%s]", step.target, step.backup, error);
+            last_failure_ = LogFailure(L"backup file error[%s]to[%s]", step.target, step.backup, error);
             return false;
         }
     }
     if (files::Move(step.ready, step.target)) return true;
-    LogFailure(L"move file error[%s]to[%s]", step.ready, step.target, ::GetLastError());
+    last_failure_ = LogFailure(L"move file error[%s]to[%s]", step.ready, step.target, ::GetLastError());
     return false;
 }
 
@@ -240,12 +245,12 @@ bool JournaledUpdate::UndoStep(std::uint32_t index) {
     // half made or not made at all.
     if (step.kind == ij::StepKind::Replace && !files::Exists(step.ready) && files::Exists(step.target) &&
         !files::Move(step.target, step.ready)) {
-        LogFailure(L"move file error[%s]to[%s]", step.target, step.ready, ::GetLastError());
+        last_failure_ = LogFailure(L"move file error[%s]to[%s]", step.target, step.ready, ::GetLastError());
         return false;
     }
     if (!step.backup.empty() && files::Exists(step.backup) && !files::Exists(step.target) &&
         !files::Move(step.backup, step.target)) {
-        LogFailure(L"move file error[%s]to[%s]", step.backup, step.target, ::GetLastError());
+        last_failure_ = LogFailure(L"move file error[%s]to[%s]", step.backup, step.target, ::GetLastError());
         return false;
     }
     return true;
@@ -348,7 +353,8 @@ void JournaledUpdate::BeginTask(std::uint32_t task) {
 void JournaledUpdate::Finish() {
     if (!journal_.new_list.empty() && !journal_.comparison_copy.empty() &&
         !files::MoveReplacing(journal_.new_list, journal_.comparison_copy) && files::Exists(journal_.new_list))
-        LogFailure(L"move file error[%s]to[%s]", journal_.new_list, journal_.comparison_copy, ::GetLastError());
+        last_failure_ =
+            LogFailure(L"move file error[%s]to[%s]", journal_.new_list, journal_.comparison_copy, ::GetLastError());
     // A settings file that cannot be written has offered the restart with
     // raised rights already; the files are in place either way.
     if (journal_.version) Services().settings.Write(L"APPLICATION", L"Ver", *journal_.version);

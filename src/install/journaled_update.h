@@ -81,6 +81,8 @@ public:
     bool RollingBack() const { return journal_.rolling_back; }
     const install_journal::Journal& Journal() const { return journal_; }
     std::wstring NewListPath() const;
+    // The line that said why the last preparation, swap or undo failed.
+    const std::wstring& LastFailure() const { return last_failure_; }
 
 private:
     class FolderNames;
@@ -99,7 +101,8 @@ private:
     std::wstring old_files_list_;
     InstallJournalFile file_;
     install_journal::Journal journal_;
-    bool resumed_ = false;  // taken up from a journal: the files tell how far it got
+    bool resumed_ = false;
+    std::wstring last_failure_;  // taken up from a journal: the files tell how far it got
     // While preparing: what the folders held, and what is planned already.
     std::unique_ptr<FolderNames> names_;
     std::set<std::wstring> known_folders_, planned_targets_;

@@ -88,9 +88,8 @@ bool ProbeFileAsk(const std::wstring& path, ElevationList& needing_rights, bool 
     if (ProbeFile(path, needing_rights)) return true;
     if (!ask) return false;
     const std::wstring message = TranslateMain(L"Can't overwrite the file,Please close it.") + L"\n" + path;
-    std::wstring caption = Services().settings.ApplicationName();
-    if (caption.empty()) caption = TranslateMain(L"Novamend");
-    while (::MessageBoxW(owner, message.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY)
+    while (::MessageBoxW(owner, message.c_str(), MessageBoxCaption().c_str(), MB_RETRYCANCEL | MB_ICONWARNING) ==
+           IDRETRY)
         if (ProbeFile(path, needing_rights)) return true;
     return false;
 }

@@ -22,4 +22,8 @@ ProcessServices& Services();
 // The translation of a text of the [MAIN] section, as most texts are looked up.
 std::wstring TranslateMain(const std::wstring& text);
 
+// The caption of the updater's own message boxes: the application's name,
+// which the user knows, or the product's.
+std::wstring MessageBoxCaption();
+
 }  // namespace nm

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 namespace nm {
 
@@ -22,6 +23,8 @@ struct ProgressDialogActions {
     // Starts the main application, silent when it is missing.
     std::function<void()> start_main_application;
     std::function<void()> application_entry_question;
+    // What the user is told when the cycle failed; "" when it did not.
+    std::function<std::wstring()> failure_text;
 };
 
 // Runs the dialog modally; false when it could not be shown.

@@ -175,6 +175,10 @@ INT_PTR CDlgMostSimple::OnEndOfWorker() {
         Quit();
         return Handled(0);
     }
+    // A failure is told before the window goes, and before the main program
+    // (the old version) starts.
+    if (const std::wstring failure = actions_.failure_text ? actions_.failure_text() : L""; !failure.empty())
+        ::MessageBoxW(Window(), failure.c_str(), MessageBoxCaption().c_str(), MB_OK | MB_ICONWARNING);
     switch (mode_) {
     case static_cast<int>(ProgressDialogMode::FullCycle):
         if (actions_.start_main_application) actions_.start_main_application();

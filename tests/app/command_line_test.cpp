@@ -66,11 +66,12 @@ TEST(CommandLine, ElevationMarkerAnywhere) {
     EXPECT_FALSE(HasElevationMarker(L"/appenter __runas_admin__"));
 }
 
-TEST(ExitCode, FilesThenDifferingVersionThenZero) {
-    EXPECT_EQ(nm::ExitCode(3, L"2.0", L"1.0"), 3);
-    EXPECT_EQ(nm::ExitCode(0, L"2.0", L"1.0"), 2147483647);
-    EXPECT_EQ(nm::ExitCode(0, L"1.0", L"1.0"), 0);
-    EXPECT_EQ(nm::ExitCode(0, L"", L"1.0"), 0);
+TEST(ExitCode, FailureThenFilesThenDifferingVersionThenZero) {
+    EXPECT_EQ(nm::ExitCode(true, 3, L"2.0", L"1.0"), -1);
+    EXPECT_EQ(nm::ExitCode(false, 3, L"2.0", L"1.0"), 3);
+    EXPECT_EQ(nm::ExitCode(false, 0, L"2.0", L"1.0"), 2147483647);
+    EXPECT_EQ(nm::ExitCode(false, 0, L"1.0", L"1.0"), 0);
+    EXPECT_EQ(nm::ExitCode(false, 0, L"", L"1.0"), 0);
 }
 
 }  // namespace

@@ -21,6 +21,12 @@ DRIVE_C = PREFIX / "drive_c"
 SCRATCH = DRIVE_C / "novamend-tests"
 
 
+# The exit code of a cycle that failed (-1): what GetExitCodeProcess gives
+# (Installation.exit_code), and the status a Linux parent sees of it.
+EXIT_FAILED = 0xFFFFFFFF
+STATUS_FAILED = 255
+
+
 def unix_path(windows_path):
     """The Linux path of a C: path inside the prefix."""
     assert windows_path[:2].upper() == "C:", windows_path

@@ -44,7 +44,7 @@ class ApplicationEntryTest(unittest.TestCase):
                                     novamend={"TimeOut": "20"}, application={"Application": "demoapp.exe"})
         shutil.copyfile(harness.BIN / "demoapp.exe", inst.app_dir / "demoapp.exe")
         (inst.app_dir / "demoapp.ver").write_text("1.0")
-        self.assertEqual(inst.run("/appenternoprompt").returncode, 0)
+        self.assertEqual(inst.run("/appenternoprompt").returncode, harness.STATUS_FAILED)
         log = inst.app_dir / "demoapp.log"
         for _ in range(100):
             if log.exists():

@@ -54,12 +54,12 @@ class CheckTest(unittest.TestCase):
                                     application={"CheckVerNumber": "1", "Ver": "2.0"})
         self.assertEqual(same.run("/checkforupdates").returncode, 0)
 
-    def test_unreachable_server_and_bad_lists_find_nothing(self):
-        for url in (f"http://127.0.0.1:{harness.free_port()}/novamend.xml", self.nginx.url("missing.xml"),
-                    self.nginx.url("garbage.xml")):
+    def test_unreachable_servers_fail_and_bad_lists_find_nothing(self):
+        # A failed check is told apart from "nothing to update".
+        for url, code in ((f"http://127.0.0.1:{harness.free_port()}/novamend.xml", harness.EXIT_FAILED),
+                          (self.nginx.url("missing.xml"), harness.EXIT_FAILED), (self.nginx.url("garbage.xml"), 0)):
             inst = harness.Installation(url, novamend={"TimeOut": "30"})
-            result = inst.run("/checkforupdates")
-            self.assertEqual(result.returncode, 0, url)
+            self.assertEqual(inst.exit_code("/checkforupdates"), code, url)
 
     def test_quick_mode_compares_the_list_an_earlier_run_left(self):
         inst = harness.Installation(self.nginx.url("novamend.xml"), novamend={"QuickCheck": "1"})

@@ -53,14 +53,14 @@ class CheckAgainstFaultsTest(unittest.TestCase):
         for fault in ({"status": 500}, {"close_at_once": True},
                       {"status": 302, "location": "/novamend.xml"}):
             code, _, log = self.check(**fault)
-            self.assertEqual(code, 0, fault)
+            self.assertEqual(code, harness.STATUS_FAILED, fault)
             self.assertIn("error when download the list file.", log, fault)
             self.assertIn(self.server.url("novamend.xml"), log, fault)
 
     def test_stalled_server_ends_within_the_budget(self):
         # TimeOut 30 is about 3 s of polling; the server would stall for 60.
         code, elapsed, log = self.check(stall={"after": 0, "seconds": 60})
-        self.assertEqual(code, 0)
+        self.assertEqual(code, harness.STATUS_FAILED)
         self.assertIn("error when download the list file.", log)
         self.assertLess(elapsed, 45)
 
@@ -127,7 +127,7 @@ class CheckAgainstFaultsTest(unittest.TestCase):
         # A message box would hold the run forever: nobody is there to answer it.
         self.server.reset()
         inst = harness.Installation(self.server.url("novamend.xml"), novamend={"Proxy": "127.0.0.1"})
-        self.assertEqual(inst.run("/silence", timeout=60).returncode, 0)
+        self.assertEqual(inst.run("/silence", timeout=60).returncode, harness.STATUS_FAILED)
         log = inst.log()
         self.assertEqual(log.count("The proxy set error!"), 1, log)
         self.assertIn("error when download the list file.", log)

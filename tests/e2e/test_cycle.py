@@ -21,7 +21,7 @@ class HostFollowsTheCycleTest(unittest.TestCase):
             inst = harness.Installation(f"http://127.0.0.1:{harness.free_port()}/novamend.xml",
                                         novamend={"TimeOut": "20"})
             result = inst.run("/silence", host.handle)
-            self.assertEqual(result.returncode, 0)
+            self.assertEqual(result.returncode, harness.STATUS_FAILED)
             host.close()
             self.assertEqual(host.states(), [0, 1, 2, 13])
             logs = host.texts(1975)

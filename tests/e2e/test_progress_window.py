@@ -103,6 +103,10 @@ class ProgressWindowTest(unittest.TestCase):
             self.assertEqual(first, "Can't overwrite the file,Please close it.\n"
                              + harness.windows_path(inst.app_dir / "big.bin"))
             self.assertEqual(harness.answer_box(inst.name, "cancel", timeout_ms=60000), first)
+            # Before the window closes the user is told the update did not happen, and why.
+            told = harness.answer_box(inst.name, "ok", timeout_ms=60000)
+            self.assertTrue(told.startswith("The update failed. The application is as it was.\r\n\r\n"), told)
+            self.assertIn(harness.windows_path(inst.app_dir / "big.bin"), told)
             updater.wait(timeout=120)
             self.assertEqual((inst.app_dir / "big.bin").read_bytes(), b"old")
             self.assertIn("File is locked[" + harness.windows_path(inst.app_dir / "big.bin"), inst.log())

@@ -35,9 +35,13 @@ class ResumeAfterElevationTest(unittest.TestCase):
                     inst = harness.Installation("http://127.0.0.1:9/novamend.xml")
                     saved = inst.work_dir.with_name(inst.work_dir.name + ".lst")
                     saved.write_bytes(pending_list(["a.txt", "b.txt"]))
+                    inst.work_dir.mkdir(parents=True)
+                    for name in ("a.txt", "b.txt"):
+                        (inst.work_dir / (name + "_")).write_text("downloaded " + name)  # finished
                     result = inst.run(mode, "___runas_admin___", host.handle)
                     self.assertEqual(result.returncode, 2)  # the two files of the saved list
                     self.assertFalse(saved.exists())
+                    self.assertEqual((inst.app_dir / "b.txt").read_text(), "downloaded b.txt")
                     states = host.states()
                     # No check and no download again: straight from the download's end to the local check.
                     self.assertEqual(states[:3], [0, 6, 7])
@@ -51,7 +55,7 @@ class ResumeAfterElevationTest(unittest.TestCase):
                                     novamend={"TimeOut": "10"})
         saved = inst.work_dir.with_name(inst.work_dir.name + ".lst")
         saved.write_bytes(b"\xff" * 64)
-        self.assertEqual(inst.run("/silence", "___runas_admin___").returncode, 0)
+        self.assertEqual(inst.run("/silence", "___runas_admin___").returncode, harness.STATUS_FAILED)
         self.assertFalse(saved.exists())
 
 

@@ -31,34 +31,46 @@ namespace {
 struct SingleFetch {
     int state = kFetchRunning;
     ListSignature signature = ListSignature::verified;
+    std::wstring failure;  // what was asked for and what came back
 };
 struct MirrorRace {
     std::wstring winner;
     long pending = 0;
-    // Why the last refused mirror was refused.
+    // Why the last refused mirror was refused, and the last failure.
     ListSignature refused = ListSignature::verified;
+    std::wstring failure;
 };
+
+// A failed check says why, where the user and the host look, and keeps it
+// for the end of the cycle.
+bool Refuse(UpdateContext& context, HWND window, const std::wstring& text) {
+    ShowAndLog(window, text);
+    context.failure = text;
+    return false;
+}
 
 // With a list key, a fetched list stands only with a valid signature from its
 // own address + ".sig". One that does not is deleted at once, in the fetch
 // thread, so that nothing later (a late thread, a quick check) can read it.
 ListSignature AcceptFetchedList(const UpdateContext& context, const std::wstring& address,
-                                const std::wstring& list_file, bool no_retry) {
+                                const std::wstring& list_file, bool no_retry, std::wstring& failure) {
     const std::wstring key_text = ListPublicKeySetting();
     if (key_text.empty()) return ListSignature::verified;
     const std::wstring signature_file = list_file + L".sig";
     CSegmentedDownloader downloader;
     downloader.connections = 1;
     downloader.connect_tries = context.connection_try_count;
-    const ListSignature result = downloader.DownloadFile(address + L".sig", signature_file, no_retry, -1, nullptr)
-                                     ? VerifyListSignature(key_text, list_file, signature_file)
-                                     : ListSignature::signature_missing;
+    const bool fetched = downloader.DownloadFile(address + L".sig", signature_file, no_retry, -1, nullptr);
+    if (!fetched) failure = address + L".sig" + downloader.failure();
+    const ListSignature result =
+        fetched ? VerifyListSignature(key_text, list_file, signature_file) : ListSignature::signature_missing;
     files::Delete(signature_file);
     if (result != ListSignature::verified) files::Delete(list_file);
     return result;
 }
 
-bool MirrorRaceFetch(UpdateContext& context, const std::wstring& list_file, ListSignature& refused) {
+bool MirrorRaceFetch(UpdateContext& context, const std::wstring& list_file, ListSignature& refused,
+                     std::wstring& failure) {
     auto race = std::make_shared<MirrorRace>();
     const std::vector<std::wstring> mirrors = context.list.mirror_addresses;
     race->pending = static_cast<long>(mirrors.size());
@@ -71,7 +83,8 @@ bool MirrorRaceFetch(UpdateContext& context, const std::wstring& list_file, List
         // The context outlives the race: the process ends before it does.
         const bool started = StartDetached([race, address, file, list_file, &context] {
             ListSignature signature = ListSignature::verified;
-            if (!address.empty() && !file.empty() && FetchListFile(context, address, file, true, &signature)) {
+            std::wstring why;
+            if (!address.empty() && !file.empty() && FetchListFile(context, address, file, true, &signature, &why)) {
                 ScopedLock guard(ProcessLock::MirrorRace);
                 if (race->winner.empty()) {
                     race->winner = address;
@@ -83,6 +96,7 @@ bool MirrorRaceFetch(UpdateContext& context, const std::wstring& list_file, List
             }
             ScopedLock guard(ProcessLock::MirrorRace);
             if (signature != ListSignature::verified) race->refused = signature;
+            if (!why.empty()) race->failure = why;
             --race->pending;
         });
         if (!started) {
@@ -95,6 +109,7 @@ bool MirrorRaceFetch(UpdateContext& context, const std::wstring& list_file, List
     PollWithBudget(budget, ProcessLock::MirrorRace, [&] {
         winner = race->winner;
         refused = race->refused;
+        failure = race->failure;
         return !winner.empty() || race->pending <= 0;
     });
     if (winner.empty()) return false;
@@ -103,15 +118,17 @@ bool MirrorRaceFetch(UpdateContext& context, const std::wstring& list_file, List
     return true;
 }
 
-bool SingleFetch(UpdateContext& context, const std::wstring& list_file, ListSignature& refused) {
+bool SingleFetch(UpdateContext& context, const std::wstring& list_file, ListSignature& refused, std::wstring& failure) {
     auto fetch = std::make_shared<struct SingleFetch>();
     const bool started = StartDetached([fetch, list_file, &context] {
         const std::wstring address = ExpandListParameters(context.settings, context.settings.ListAddress());
         WriteLog(L"download:" + address);
         ListSignature signature = ListSignature::verified;
-        const bool ok = FetchListFile(context, address, list_file, false, &signature);
+        std::wstring why;
+        const bool ok = FetchListFile(context, address, list_file, false, &signature, &why);
         ScopedLock guard(ProcessLock::SingleFetch);
         fetch->signature = signature;
+        fetch->failure = why;
         fetch->state = ok ? kFetchSucceeded : kFetchFailed;
     });
     if (!started) return false;
@@ -119,6 +136,7 @@ bool SingleFetch(UpdateContext& context, const std::wstring& list_file, ListSign
     PollWithBudget(context.settings.CheckTimeOut(), ProcessLock::SingleFetch, [&] {
         ok = fetch->state == kFetchSucceeded;
         refused = fetch->signature;
+        failure = fetch->failure;
         return fetch->state != kFetchRunning;
     });
     return ok;
@@ -147,9 +165,14 @@ std::wstring ExpandListParameters(Settings& settings, const std::wstring& addres
 }
 
 bool FetchListFile(UpdateContext& context, const std::wstring& address, const std::wstring& list_file, bool no_retry,
-                   ListSignature* refused) {
-    if (!FetchFile(context, nullptr, -1, address, list_file, no_retry)) return false;
-    const ListSignature signature = AcceptFetchedList(context, address, list_file, no_retry);
+                   ListSignature* refused, std::wstring* failure) {
+    std::wstring why;
+    if (!FetchFile(context, nullptr, -1, address, list_file, no_retry, &why)) {
+        if (failure) *failure = why;
+        return false;
+    }
+    const ListSignature signature = AcceptFetchedList(context, address, list_file, no_retry, why);
+    if (failure) *failure = why;
     if (refused) *refused = signature;
     return signature == ListSignature::verified;
 }
@@ -160,20 +183,16 @@ bool CheckStep(UpdateContext& context, HWND window) {
     DownLoadList& list = context.list;
     Settings& settings = context.settings;
     const std::wstring address = settings.ListAddress();
-    if (address.size() < 5) {
-        ShowAndLog(window, TranslateMain(L"novamend.ini -> UPDATEINFO -> ListURL can't empty"));
-        return false;
-    }
+    if (address.size() < 5)
+        return Refuse(context, window, TranslateMain(L"novamend.ini -> UPDATEINFO -> ListURL can't empty"));
     list.RemoveAll();
     list.description.clear();
     // The split below appends: a process that checks again must not run the old commands twice.
     list.run_commands.clear();
     // Signed releases: a key that cannot be read refuses every list.
     const std::wstring key_text = ListPublicKeySetting();
-    if (!key_text.empty() && !ListKeyUsable(key_text)) {
-        ShowAndLog(window, ListRefusalText(ListSignature::key_unusable));
-        return false;
-    }
+    if (!key_text.empty() && !ListKeyUsable(key_text))
+        return Refuse(context, window, ListRefusalText(ListSignature::key_unusable));
     ShowAndLog(window, TranslateMain(L"try to download the list file..."));
 
     std::wstring list_file = settings.LocalListFile();
@@ -191,21 +210,21 @@ bool CheckStep(UpdateContext& context, HWND window) {
         context.variables.Set(L"__down|" + list_file, address);
         bool fetched;
         ListSignature refused = ListSignature::verified;
+        std::wstring failure;
         if (!list.mirror_addresses.empty())
-            fetched = MirrorRaceFetch(context, list_file, refused);
+            fetched = MirrorRaceFetch(context, list_file, refused, failure);
         else if (!list.remote_version.empty())
             fetched = true;  // the version page stood in for the list: nothing to compare
         else
-            fetched = SingleFetch(context, list_file, refused);
-        if (!fetched && refused != ListSignature::verified) {
-            ShowAndLog(window, ListRefusalText(refused) + L"\r\n" + address);
-            return false;
-        }
+            fetched = SingleFetch(context, list_file, refused, failure);
+        // The address, and what it answered when it answered.
+        const std::wstring where = failure.empty() ? address : failure;
+        if (!fetched && refused != ListSignature::verified)
+            return Refuse(context, window, ListRefusalText(refused) + L"\r\n" + where);
         if (!fetched) {
             std::wstring message = TranslateMain(L"error when download the list file.");
-            if (list.remote_version.empty()) message += L"\r\n" + address;
-            ShowAndLog(window, message);
-            return false;
+            if (list.remote_version.empty()) message += L"\r\n" + where;
+            return Refuse(context, window, message);
         }
         // The copy is what a later quick check compares; without it that
         // check compares an older list or none, as on a first run.
@@ -223,10 +242,8 @@ bool CheckStep(UpdateContext& context, HWND window) {
                      &installed_serial);
     // A signed list older than the installed one is a replay that would roll
     // the application back.
-    if (!key_text.empty() && list.serial < installed_serial) {
-        ShowAndLog(window, OlderListText() + L"\r\n" + address);
-        return false;
-    }
+    if (!key_text.empty() && list.serial < installed_serial)
+        return Refuse(context, window, OlderListText() + L"\r\n" + address);
     const bool check_lost_files = settings.ReadSwitch(L"Novamend", L"CheckLostFile", L"0");
     const std::wstring application_directory = settings.ApplicationDirectory();
     const auto any_target_missing = [&application_directory](const updatefileinfo& entry) {

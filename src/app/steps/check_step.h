@@ -23,7 +23,7 @@ bool CheckNeedsAnotherPass(const UpdateContext& context);
 // ListPublicKey set it stands only with a valid signature from address +
 // ".sig" and is deleted otherwise; why, in refused.
 bool FetchListFile(UpdateContext& context, const std::wstring& address, const std::wstring& list_file, bool no_retry,
-                   ListSignature* refused = nullptr);
+                   ListSignature* refused = nullptr, std::wstring* failure = nullptr);
 // A list address with its parameter macros replaced from [UPDATEINFO].
 std::wstring ExpandListParameters(Settings& settings, const std::wstring& address);
 

@@ -75,14 +75,19 @@ void FileWorker(UpdateContext& context, HWND window, long index, const FetchSett
     // check refuses paths that would climb out of it.
     const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
     const std::wstring local = staged ? text::CollapseSeparators(WorkDirectory(context) + L"\\" + *staged) : L"";
+    std::wstring failure;
     if (!staged || !FileFetcher(context.list, context.connection_try_count, settings, &finished, &archives)
-                        .Fetch(window, index, url, local, false, &entry.ver)) {
+                        .Fetch(window, index, url, local, false, &entry.ver, &failure)) {
+        // What was asked for and what came back, or why it could not be kept.
+        const std::wstring line =
+            text::Format(TranslateMain(L"error[%s]"), {entry.path}) + (failure.empty() ? L"" : L" " + failure);
         {
             std::lock_guard guard(tally.failed_lock);
             tally.failed.push_back(index);
+            if (tally.first_failure.empty()) tally.first_failure = line;
         }
         NotifyFileFailed(window, index);
-        WriteLog(text::Format(TranslateMain(L"error[%s]"), {entry.path}));
+        WriteLog(line);
     } else {
         ++tally.finished;
         NotifyFileFinished(window, index);
@@ -108,6 +113,7 @@ void DownloadStep(UpdateContext& context, HWND window) {
         std::lock_guard guard(tally.failed_lock);
         if (continues_failed_call) work.swap(tally.failed);
         tally.failed.clear();
+        tally.first_failure.clear();
     }
     // A row the list no longer has would end the process in its file thread.
     std::erase_if(work, [&](long row) { return row < 0 || row >= list.FileCount(); });
@@ -151,16 +157,21 @@ void DownloadStep(UpdateContext& context, HWND window) {
     RefreshStatus(context, window);
     const long errors = ErrorCount(tally);
     const std::wstring done = std::to_wstring(tally.finished.load()), total = std::to_wstring(entries);
-    ShowAndLogDownloadStatus(window, errors == 0
-                                         ? text::Format(TranslateMain(L"Download completed %d/%d."), {done, total})
-                                         : text::Format(TranslateMain(L"Error %d files,complete %d/%d"),
-                                                        {std::to_wstring(errors), done, total}));
+    if (errors == 0) {
+        ShowAndLogDownloadStatus(window, text::Format(TranslateMain(L"Download completed %d/%d."), {done, total}));
+        return;
+    }
+    const std::wstring summary =
+        text::Format(TranslateMain(L"Error %d files,complete %d/%d"), {std::to_wstring(errors), done, total});
+    ShowAndLogDownloadStatus(window, summary);
+    std::lock_guard guard(tally.failed_lock);
+    context.failure = tally.first_failure.empty() ? summary : summary + L"\r\n" + tally.first_failure;
 }
 
 bool FetchFile(UpdateContext& context, HWND window, long row, const std::wstring& url, const std::wstring& local,
-               bool no_retry) {
+               bool no_retry, std::wstring* failure) {
     return FileFetcher(context.list, context.connection_try_count, FetchSettings::Read())
-        .Fetch(window, row, url, local, no_retry);
+        .Fetch(window, row, url, local, no_retry, nullptr, failure);
 }
 
 }  // namespace nm

@@ -13,8 +13,9 @@ namespace nm {
 // Sets UpdateDownload, then UpdateDownloadOk or UpdateDownloadError. A call
 // right after a failed call fetches only the files that failed.
 void DownloadStep(UpdateContext& context, HWND window);
-// One file (row -1 for the update list itself); true when it arrived.
+// One file (row -1 for the update list itself); true when it arrived,
+// otherwise `failure` says why, when given.
 bool FetchFile(UpdateContext& context, HWND window, long row, const std::wstring& url, const std::wstring& local_path,
-               bool no_retry);
+               bool no_retry, std::wstring* failure = nullptr);
 
 }  // namespace nm

@@ -31,6 +31,7 @@ bool CheckLockedFiles(UpdateContext& context, HWND window, bool ask) {
     const std::wstring application_directory = context.settings.ApplicationDirectory();
     const long count = context.list.FileCount();
     long locked = 0;
+    std::wstring first_locked;
     for (long i = 0; i < count && !context.needing_rights.Any(); ++i) {
         ::Sleep(1);
         Report(window,
@@ -42,14 +43,16 @@ bool CheckLockedFiles(UpdateContext& context, HWND window, bool ask) {
         for (const std::wstring& target : EntryTargets(entry, application_directory)) {
             if (ProbeFileAsk(target, context.needing_rights, ask, MainWindowOf(window))) continue;
             ++locked;
-            ShowAndLog(window, TranslateMain(L"File is locked") + L"[" + target + L"]", kStatusProblem);
+            const std::wstring line = TranslateMain(L"File is locked") + L"[" + target + L"]";
+            if (first_locked.empty()) first_locked = line;
+            ShowAndLog(window, line, kStatusProblem);
         }
     }
     if (locked > 0) {
-        ShowAndLog(window,
-                   text::Format(TranslateMain(L"%d update files has %d locked"),
-                                {std::to_wstring(count), std::to_wstring(locked)}),
-                   kStatusProblem);
+        const std::wstring summary = text::Format(TranslateMain(L"%d update files has %d locked"),
+                                                  {std::to_wstring(count), std::to_wstring(locked)});
+        ShowAndLog(window, summary, kStatusProblem);
+        context.failure = summary + L"\r\n" + first_locked;
         return false;
     }
     ShowAndLog(window, TranslateMain(L"No locked files"), kStatusDone);
@@ -76,6 +79,7 @@ bool PreCopyCheck(UpdateContext& context, HWND window, bool ask) {
                              {settings.ApplicationName(), settings.MainProgramPath()});
             close = ::MessageBoxW(MainWindowOf(window), question.c_str(), TranslateMain(L"Novamend").c_str(),
                                   MB_YESNO | MB_ICONQUESTION) == IDYES;
+            if (!close) context.failure = question;
         }
         if (close) {
             // One that stays running holds its files: the probe below finds them locked.
@@ -101,7 +105,8 @@ void LocalCheckStep(UpdateContext& context, HWND window) {
     if (!context.needing_rights.Any()) result = PreCopyCheck(context, window, ask);
     if (context.needing_rights.Any()) {
         SetUpdateState(UpdateCheckLocalError, window);
-        ShowAndLog(window, TranslateMain(L"request administrator privileges to continue"), kStatusProblem);
+        context.failure = TranslateMain(L"request administrator privileges to continue");
+        ShowAndLog(window, context.failure, kStatusProblem);
         return;
     }
     SetUpdateState(result ? UpdateCheckLocalOk : UpdateCheckLocalError, window);

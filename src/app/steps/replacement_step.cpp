@@ -48,7 +48,9 @@ public:
         const bool unzips = settings_.Unzips();
         const std::vector<FileChange> changes = unzips ? EntryChanges() : StagedTreeChanges();
         if (!changes_complete_ || !Prepare(changes, unzips) || !Commit()) {
-            ShowAndLog(window_, TranslateMain(L"Update not completed,every file is as it was"), kStatusProblem);
+            const std::wstring summary = TranslateMain(L"Update not completed,every file is as it was");
+            ShowAndLog(window_, summary, kStatusProblem);
+            context_.failure = summary + L"\r\n" + update_.LastFailure();
             return false;
         }
         // Without unpacking, the files arrive as they are: no tasks, no

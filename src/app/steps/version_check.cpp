@@ -70,6 +70,11 @@ void CheckVersionNumber(UpdateContext& context) {
             list.mirror_addresses = probe->mirrors;
         }
     }
+    if (!succeeded || list.remote_version.empty()) {
+        // The page that did not answer, or answered with no version.
+        context.failure = TranslateMain(L"error when download the list file.") + L"\r\n" + address;
+        WriteLog(context.failure);
+    }
     SetUpdateState(succeeded && !list.remote_version.empty() ? UpdateCheckRemoteOk : UpdateCheckRemoteError, nullptr);
 }
 
