@@ -20,8 +20,10 @@ std::string EmbeddedSettingsBytes();
 // "" when the file carries no default or not that setting.
 std::wstring EmbeddedSettingOf(const std::wstring& executable, const std::wstring& section, const std::wstring& key,
                                const std::wstring& scratch_file);
-// Moves the application directory under the drive root (creating it), and
-// writes the embedded default out as its novamend.ini.
+// Moves the application directory under the drive root (creating it), or
+// keeps it at the executable's own folder when the embedded default says
+// [Novamend] BesideApplication, and writes the embedded default out as its
+// novamend.ini.
 void InstallBrandedApplicationDirectory(Settings& settings);
 
 }  // namespace nm

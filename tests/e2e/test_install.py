@@ -601,6 +601,40 @@ class ElevationTest(unittest.TestCase):
         finally:
             shutil.rmtree(site, ignore_errors=True)
 
+    def test_an_updater_beside_its_application_updates_its_own_folder(self):
+        # As an installer puts it into Program Files: the folder and all in
+        # it are root's; downloads go to a folder the user may write.
+        name = harness.new_name()
+        downloads = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12])
+        settings = {"Novamend": {"ShowWhenCheck": "false", "QuickCheck": "false", "BesideApplication": "1",
+                                 "TempPath": "Z:" + str(downloads.resolve()).replace("/", "\\")},
+                    "UPDATEINFO": {"ListURL": self.nginx.url("novamend.xml")},
+                    "APPLICATION": {"Application": "app.exe", "Name": name}}
+        folder = self.lane.scratch / harness.new_name()[:12]
+        folder.mkdir()
+        exe = folder / "novamend.exe"
+        shutil.copyfile(harness.branded_updater(settings), exe)
+        (folder / "novamend.ini").write_text(harness.ini_text(settings))
+        (folder / "data.txt").write_text("old data")
+        (folder / "novamend.xml").write_text(harness.list_xml([{"path": "data.txt", "ver": "1"}]))
+        host = harness.HostExample(lane=self.lane)
+        try:
+            self.lane.wine([exe, "/silence", host.handle], timeout=300)
+            # The user's updater asks for raised rights for its own folder;
+            # its copy (under Wine the same user) cannot write there either.
+            self.assertTrue(harness.wait_for(lambda: host.states().count(13) >= 1 and host.states()[-1] == 13,
+                                             timeout=120), host.states())
+            self.assertIn("continue update as administrator", host.texts(1975))
+        finally:
+            host.close()
+        harness.kill_programs(folder.name)
+        self.assertEqual((folder / "data.txt").read_text(), "old data")
+        self.assertFalse((self.lane.drive_c / "Marwenti" / "lumdex" / name).exists())
+        # An administrator's run of the same updater updates the folder it lies in.
+        self.assertEqual(harness.wine([exe, "/silence"], timeout=120).returncode, 1)
+        self.assertEqual((folder / "data.txt").read_text(), "new data")
+        self.assertFalse((harness.DRIVE_C / "Marwenti" / "lumdex" / name).exists())
+
     def test_when_the_elevated_copy_cannot_start_the_cycle_ends(self):
         record = self.lane.owned_folder(self.lane.scratch / harness.new_name()[:12]) / "record.txt"
         waiting = f'"{RECORD_START}" {self.lane.windows_path(record)} --sleep=4000 local'
