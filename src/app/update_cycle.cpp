@@ -16,6 +16,7 @@
 #include "install/elevation.h"
 #include "install/interrupted_update.h"
 #include "install/run_file.h"
+#include "list/list_entry.h"
 #include "services/host_windows.h"
 #include "services/log.h"
 #include "services/process_services.h"
@@ -75,6 +76,19 @@ ProgressDialogActions DialogActions(UpdateContext& context) {
     actions.start_main_application = [&context] { StartMainApplication(context, false); };
     actions.application_entry_question = [&context] { ApplicationEntryQuestion(context); };
     actions.failure_text = [&context] { return FailureMessage(context); };
+    actions.download_sizes = [&context] {
+        std::vector<std::uint64_t> sizes;
+        for (const updatefileinfo& entry : context.list.entries) {
+            const auto size = context.list.file_sizes.find(entry.path);
+            if (!CarriesFile(entry))
+                sizes.push_back(0);  // nothing to fetch
+            else if (size != context.list.file_sizes.end() && size->second > 0)
+                sizes.push_back(size->second);
+            else
+                return std::vector<std::uint64_t>{};  // a file of unknown size
+        }
+        return sizes;
+    };
     return actions;
 }
 

@@ -2,8 +2,10 @@
 // The minimal progress dialog as the cycle drivers see it.
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace nm {
 
@@ -25,6 +27,9 @@ struct ProgressDialogActions {
     std::function<void()> application_entry_question;
     // What the user is told when the cycle failed; "" when it did not.
     std::function<std::wstring()> failure_text;
+    // The list's size of each file the download fetches, in the order of its
+    // rows (0 where the list gives none); asked when the download begins.
+    std::function<std::vector<std::uint64_t>()> download_sizes;
 };
 
 // Runs the dialog modally; false when it could not be shown.

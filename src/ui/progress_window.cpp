@@ -7,6 +7,7 @@
 #include "services/host_windows.h"
 #include "services/log.h"
 #include "services/process_services.h"
+#include "services/update_state.h"
 #include "services/window_messages.h"
 #include "ui/product_caption.h"
 
@@ -101,7 +102,17 @@ bool CDlgMostSimple::PaintBackground(HDC dc) {
 INT_PTR CDlgMostSimple::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case UM_HOST_STATE:
+        // The state is told again while it lasts: the sizes are taken as the download begins.
+        if (wparam == UpdateDownload && percent_.State() != UpdateDownload && actions_.download_sizes)
+            percent_.SetRowSizes(actions_.download_sizes());
         ShowPercent(percent_.OnState(static_cast<int>(wparam)));
+        return Handled(0);
+    case UM_FILESIZE:
+        percent_.OnRowSize(static_cast<long>(static_cast<INT_PTR>(wparam)), static_cast<std::uint64_t>(lparam));
+        return Handled(0);
+    case UM_FILEDONE:
+        ShowPercent(percent_.OnRowBytes(static_cast<long>(static_cast<INT_PTR>(wparam)),
+                                        lparam > 0 ? static_cast<std::uint64_t>(lparam) : 0));
         return Handled(0);
     case UM_HOST_LOG:
         return Handled(0);

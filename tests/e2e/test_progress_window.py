@@ -3,6 +3,7 @@ where its controls sit on the pictures, a percent that only rises, moving
 and minimising it while a slow download runs, and its end in each mode. The
 caption and pictures come from the branding tool; a picture the window
 cannot load is left out and the update runs all the same."""
+import os
 import shutil
 import struct
 import unittest
@@ -36,8 +37,16 @@ class ProgressWindowTest(unittest.TestCase):
         # A list that takes a few seconds to arrive, for a window that shows only while checking.
         (cls.site / "padded.xml").write_text(harness.list_xml([{"path": "big.bin", "ver": "2"}],
                                                               extra="<!--" + "x" * 120_000 + "-->"))
+        # Four small files before a large one, every size in the list. (Wine
+        # hands a download over in blocks of 256 KiB: the large file has many.)
+        cls.large = os.urandom(5 << 20)
+        files = {**{f"small{i}.txt": b"x" * (i + 1) for i in range(4)}, "large.bin": cls.large}
+        for name, data in files.items():
+            (cls.site / name).write_bytes(data)
+        (cls.site / "sized.xml").write_text(harness.list_xml(
+            [{"path": name, "ver": "2", "size": str(len(data))} for name, data in files.items()]))
         # Slow enough to see the window in the middle of the download.
-        cls.nginx = harness.Nginx(cls.site, extra="limit_rate 40k;")
+        cls.nginx = harness.Nginx(cls.site, extra="limit_rate 40k; location = /large.bin { limit_rate 1m; }")
 
     @classmethod
     def tearDownClass(cls):
@@ -55,7 +64,7 @@ class ProgressWindowTest(unittest.TestCase):
         return inst, caption
 
     def test_default_mode_shows_the_download_moves_minimises_and_starts_the_application(self):
-        inst, caption = self.installation()
+        inst, caption = self.installation(list_name="sized.xml")
         updater = harness.start([inst.exe])
         prober, record = harness.window_probe(caption, "wait", "until", "10", "100", "drag", "40", "30",
                                               "click", "160", "watch")
@@ -72,8 +81,11 @@ class ProgressWindowTest(unittest.TestCase):
         percents = [int(line[1].rstrip("%")) for line in lines if line[0] == "label"]
         self.assertEqual(percents, sorted(percents))
         self.assertTrue(any(10 < p < 100 for p in percents), percents)
+        # By bytes: the four small files finished do not take it to 82%, the
+        # large one takes it through the values below.
+        self.assertGreaterEqual(len({p for p in percents if 10 < p < 82}), 6, percents)
         self.assertEqual(percents[-1], 100)
-        self.assertEqual((inst.app_dir / "big.bin").read_bytes(), self.content)
+        self.assertEqual((inst.app_dir / "large.bin").read_bytes(), self.large)
         self.assertEqual((inst.app_dir / "demoapp.log").read_bytes(), b"started, version 1.0\r\n")
 
     def test_application_entry_mode_checks_in_the_window_asks_and_updates_in_a_second_one(self):

@@ -36,5 +36,29 @@ TEST(ProgressPercent, LastFileCompleteIsHundredAndMoreIsCut) {
     EXPECT_EQ(percent.Shown(), 100);
 }
 
+TEST(ProgressPercent, SizesFromTheListMakeItFollowBytes) {
+    ProgressPercent percent;
+    percent.SetRowSizes({1, 1, 1, 1, 996});  // four small files and a large one
+    EXPECT_EQ(percent.OnState(3), L"10%" + std::wstring(32, L' '));
+    for (long row = 0; row < 4; ++row) {
+        percent.OnRowSize(row, 1);
+        EXPECT_FALSE(percent.OnRowBytes(row, 1));  // 10.36: finished files no longer jump it to 82
+    }
+    percent.SetCounts(4, 5);
+    EXPECT_FALSE(percent.OnFileBytes(996, 0));  // the rule by files is off
+    // The large file arrives as its archive, half its size: its share follows that.
+    percent.OnRowSize(4, 498);
+    EXPECT_EQ(percent.OnRowBytes(4, 249), L"55%" + std::wstring(32, L' '));
+    EXPECT_EQ(percent.OnRowBytes(4, 498), L"100%");
+
+    // No sizes: the rule by finished files, as before.
+    ProgressPercent without;
+    without.SetRowSizes({});
+    without.OnRowSize(0, 5);
+    EXPECT_FALSE(without.OnRowBytes(0, 5));
+    without.SetCounts(1, 2);
+    EXPECT_EQ(without.OnFileBytes(10, 0), L"55%" + std::wstring(32, L' '));
+}
+
 }  // namespace
 }  // namespace nm
