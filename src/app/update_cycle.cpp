@@ -194,16 +194,23 @@ bool RunApplicationEntryCycle(UpdateContext& context) {
     return ApplicationEntryQuestion(context);
 }
 
+namespace {
+constexpr size_t kReleaseNotesInBox = 600, kReleaseNotesLinesInBox = 12;
+}  // namespace
+
 bool ApplicationEntryQuestion(UpdateContext& context) {
     DownLoadList& list = context.list;
     Settings& settings = context.settings;
     const long n = FilesOrVersionMarker(list.FileCount(), list.remote_version, settings.InstalledVersion());
     if (CurrentUpdateState() == UpdateCheckRemoteOk && n > 0) {
-        const std::wstring question =
-            !list.remote_version.empty()
-                ? TranslateMain(L"found new version at the website,now to upgrade?")
-                : text::Format(TranslateMain(L"%d updates found at the website,now to upgrade?"),
-                               {std::to_wstring(list.FileCount())});
+        std::wstring question = !list.remote_version.empty()
+                                    ? TranslateMain(L"found new version at the website,now to upgrade?")
+                                    : text::Format(TranslateMain(L"%d updates found at the website,now to upgrade?"),
+                                                   {std::to_wstring(list.FileCount())});
+        // The release notes, in the list's own words, as much as a box shows well.
+        if (const std::wstring notes = text::Excerpt(list.description, kReleaseNotesInBox, kReleaseNotesLinesInBox);
+            !notes.empty())
+            question += L"\r\n\r\n" + notes;
         int answer = IDYES;
         if (context.run_mode != RunMode::AppEnterNoPrompt)
             answer = ::MessageBoxW(nullptr, question.c_str(), settings.ApplicationName().c_str(),

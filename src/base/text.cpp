@@ -221,4 +221,30 @@ std::wstring FromEscapedUtf8(std::string_view s) {
     return FromUtf8(bytes);
 }
 
+std::wstring Excerpt(std::wstring_view s, size_t max_characters, size_t max_lines) {
+    std::vector<std::wstring> lines;
+    for (std::wstring& line : Split(ReplaceAll(s, L"\r\n", L"\n"), L'\n')) {
+        while (!line.empty() && (line.back() == L' ' || line.back() == L'\t' || line.back() == L'\r')) line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    std::wstring out;
+    bool cut = lines.size() > max_lines;
+    for (size_t i = 0; i < lines.size() && i < max_lines; ++i) {
+        const std::wstring joined = out.empty() && i == 0 ? lines[i] : out + L"\r\n" + lines[i];
+        if (joined.size() > max_characters) {
+            out = joined.substr(0, max_characters);
+            // Back to the last blank, unless that throws away most of the room.
+            if (const size_t blank = out.find_last_of(L" \t\n");
+                blank != std::wstring::npos && blank >= max_characters / 2)
+                out.resize(blank);
+            while (!out.empty() && (out.back() == L' ' || out.back() == L'\r' || out.back() == L'\n')) out.pop_back();
+            cut = true;
+            break;
+        }
+        out = joined;
+    }
+    return cut ? out + L"\u2026" : out;
+}
+
 }  // namespace nm::text

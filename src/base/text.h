@@ -39,6 +39,10 @@ std::wstring FromUtf8(std::string_view s);
 // UTF-8 with '%', control characters and DEL written as %XX, so that a text
 // of any content fits a field between tabs on one line; and back (a '%'
 // that does not begin two hex digits stands for itself).
+// At most max_lines lines and max_characters characters of a text, cut at a
+// word where one is near and ended with an ellipsis when anything was left
+// out; CR LF line breaks, trailing blanks removed.
+std::wstring Excerpt(std::wstring_view s, size_t max_characters, size_t max_lines);
 std::string EscapedUtf8(std::wstring_view s);
 std::wstring FromEscapedUtf8(std::string_view s);
 

@@ -26,6 +26,8 @@ constexpr UINT kShowCommand = 40096, kExitCommand = 40097;
 constexpr UINT kCheckBeginsMessage = WM_APP + 1, kCheckEndedMessage = WM_APP + 2;
 // Off screen: the window exists but is out of sight until it is shown.
 constexpr int kOffScreen = -800;
+// The release notes the window has room for, cut to fit.
+constexpr size_t kReleaseNotesInWindow = 160, kReleaseNotesLines = 2;
 // The window's corner, from the screen's bottom right corner.
 constexpr int kRightMargin = 5, kBottomMargin = 45;
 constexpr tray::Area kCloseArea{196, 8, 210, 22};
@@ -189,6 +191,9 @@ INT_PTR CDlgUpdaterIcon::OnCheckEnded() {
 INT_PTR CDlgUpdaterIcon::OnStepState(WPARAM state, LPARAM file_count) {
     check_state_ = static_cast<int>(state);
     found_count_ = static_cast<long>(file_count);
+    // Read while the check waits for this message to be handled.
+    if (check_state_ == UpdateCheckRemoteOk) release_notes_ = found_count_ > 0 ? list_.description : L"";
+    if (check_state_ == UpdateCheckRemote || check_state_ == UpdateCheckRemoteError) release_notes_.clear();
     RefreshTip();
     ::InvalidateRect(Window(), nullptr, FALSE);
     if (check_state_ == UpdateCheckRemoteOk && found_count_ > 0) ShowNotification();
@@ -381,6 +386,13 @@ void CDlgUpdaterIcon::Paint(HDC dc, const RECT& client) {
         hot_areas_[L"cancel"] = {};
     }
     const int bottom_line = client.bottom - Px(32), width = client.right - client.left;
+    if (!release_notes_.empty() && !updating_) {
+        // What the release brings, in the room left above the links.
+        line.top += countdown_ >= 0 ? Px(20) : 0;
+        RECT notes{line.left, line.top, line.right, bottom_line - Px(4)};
+        const std::wstring excerpt = text::Excerpt(release_notes_, kReleaseNotesInWindow, kReleaseNotesLines);
+        ::DrawTextW(dc, excerpt.c_str(), -1, &notes, DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS | DT_EDITCONTROL);
+    }
     PaintLink(dc, L"check", Translate(L"TRYICON", L"Check again"), width / 3, bottom_line);
     PaintLink(dc, L"update", Translate(L"TRYICON", L"Update"), width * 2 / 3, bottom_line);
     if (hovered_ == L"close") {

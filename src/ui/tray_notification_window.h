@@ -66,6 +66,7 @@ private:
     bool updating_ = false;
     long countdown_ = -1;
     std::wstring notification_text_;
+    std::wstring release_notes_;  // the found release's description
     unique_hbitmap background_;
     unique_hbitmap close_bitmap_;
     std::wstring hovered_;

@@ -40,5 +40,13 @@ TEST(Text, Utf8RoundTripAndBadInput) {
               L"a");
 }
 
+TEST(Text, ExcerptCutsAtLinesAndWordsAndSaysSo) {
+    EXPECT_EQ(text::Excerpt(L"Faster start.\r\nFixes a crash.  \r\n\r\n", 100, 5), L"Faster start.\r\nFixes a crash.");
+    EXPECT_EQ(text::Excerpt(L"one\r\ntwo\r\nthree", 100, 2), L"one\r\ntwo\u2026");
+    EXPECT_EQ(text::Excerpt(L"a much longer sentence here", 12, 5), L"a much\u2026");
+    EXPECT_EQ(text::Excerpt(L"unbrokenwordwithoutblanks", 10, 5), L"unbrokenwo\u2026");
+    EXPECT_EQ(text::Excerpt(L"", 10, 5), L"");
+}
+
 }  // namespace
 }  // namespace nm::text

@@ -12,7 +12,8 @@ class ApplicationEntryTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.site = Path(tempfile.mkdtemp(prefix="appenter-site-"))
-        (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "a.txt", "ver": "2"}]))
+        notes = "<description>Faster start.</description><description>" + "x" * 700 + "</description>"
+        (cls.site / "novamend.xml").write_text(harness.list_xml([{"path": "a.txt", "ver": "2"}], extra=notes))
         (cls.site / "a.txt").write_text("a")
         cls.nginx = harness.Nginx(cls.site)
 
@@ -27,7 +28,9 @@ class ApplicationEntryTest(unittest.TestCase):
         updater = harness.start([inst.exe, "/appenter"])
         question = harness.answer_box(inst.name, "cancel")
         updater.wait(timeout=60)
-        self.assertEqual(question, "1 updates found at the website,now to upgrade?")
+        # The release notes follow, in the list's words, cut to what a box shows well.
+        self.assertEqual(question, "1 updates found at the website,now to upgrade?\r\n\r\nFaster start.\r\n"
+                         + "x" * 585 + "\u2026")
         self.assertEqual(updater.returncode, 1)
 
     def test_no_starts_the_main_program_and_reports_it_missing(self):
