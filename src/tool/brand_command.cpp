@@ -112,7 +112,7 @@ std::wstring ParseRequest(const Arguments& args, Request& request) {
 // A file the window could not show is refused here, where the vendor sees why.
 int ReadPicture(Picture& picture) {
     if (!files::ReadAll(picture.path, picture.bytes, kLargestPicture))
-        return Fail(L"brand", L"cannot read picture", picture.path);
+        return CannotRead(L"brand", L"a GIF picture", picture.path, kLargestPicture);
     const auto* data = reinterpret_cast<const std::uint8_t*>(picture.bytes.data());
     const GifAnimation gif = SplitGif(data, picture.bytes.size());
     if (!gif.is_gif) return Refuse(picture.path + L" is not a GIF picture (it does not start with GIF87a or GIF89a)");
@@ -196,7 +196,7 @@ int Brand(const Arguments& args) {
     if (const std::wstring fault = UpdaterFault(source); !fault.empty()) return Refuse(fault);
     std::string bytes;
     if (!files::ReadAll(settings, bytes, kLargestSettings))
-        return Fail(L"brand", L"cannot read the settings file (INI text)", settings);
+        return CannotRead(L"brand", L"a settings file", settings, kLargestSettings);
     if (const std::wstring fault = SettingsTextFault(bytes, settings); !fault.empty()) return Refuse(fault);
     if (const std::vector<std::wstring> faults = SettingsFaults(files::FullPath(settings), settings); !faults.empty()) {
         for (const std::wstring& fault : faults) Refuse(fault);

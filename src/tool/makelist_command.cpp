@@ -84,7 +84,14 @@ int Makelist(const Arguments& args) {
     const std::wstring& out_list = words[1];
 
     std::vector<std::wstring> paths;
-    if (!CollectFiles(release, L"", paths)) return Fail(L"makelist", L"cannot read the folder", release);
+    if (!CollectFiles(release, L"", paths)) {
+        const DWORD attributes = ::GetFileAttributesW(release.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return Refuse(L"makelist", L"no such folder (the release folder was expected)", release);
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Refuse(L"makelist", L"a file, not the release folder", release);
+        return Fail(L"makelist", L"cannot read the release folder, or a folder below it", release);
+    }
     std::sort(paths.begin(), paths.end());
     // The list and its signature may be written into the release folder itself.
     const std::wstring list_full = text::Lower(files::FullPath(out_list));
@@ -96,7 +103,7 @@ int Makelist(const Arguments& args) {
         const std::wstring lower = text::Lower(files::FullPath(full));
         if (lower == list_full || lower == list_full + L".sig") continue;
         cng::Sha256Digest digest;
-        if (!cng::Sha256OfFile(full, digest)) return Fail(L"makelist", L"cannot read", full);
+        if (!cng::Sha256OfFile(full, digest)) return Fail(L"makelist", L"cannot read the release file", full);
         const std::wstring sha256 =
             hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
         xml += "  <file path=\"" + XmlAttribute(path) + "\" ver=\"" + XmlAttribute(sha256.substr(0, kVersionDigits)) +
@@ -104,7 +111,7 @@ int Makelist(const Arguments& args) {
         ++listed;
     }
     xml += "</update>\r\n";
-    if (!files::WriteAll(out_list, xml)) return Fail(L"makelist", L"cannot write", out_list);
+    if (!files::WriteAll(out_list, xml)) return Fail(L"makelist", L"cannot write the list", out_list);
     std::fwprintf(stdout, L"%lu files, serial %ls\n", static_cast<unsigned long>(listed), serial.c_str());
     return 0;
 }

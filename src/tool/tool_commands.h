@@ -2,6 +2,7 @@
 // The commands of novamend-tool, the vendor's companion to novamend.exe.
 // Each takes the words after its own name and returns the process's exit
 // code: 0 done, 1 failed (said on the error output), 2 wrong usage.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,5 +32,11 @@ int Pack(const Arguments& args);
 int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path);
 // Says what is wrong, without a system reason; returns 1.
 int Refuse(const std::wstring& command, const std::wstring& what, const std::wstring& path);
+// Says why the file at path could not be read as what was expected ("a
+// private key file"): not there, a folder, larger than `largest` bytes
+// (when given) and so not one, or unreadable with the system's reason.
+// Returns 1.
+int CannotRead(const std::wstring& command, const std::wstring& expected, const std::wstring& path,
+               std::int64_t largest = -1);
 
 }  // namespace nm::tool

@@ -7,7 +7,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+
+#include "base/file_ops.h"
 
 #include "base/system_error.h"
 #include "tool/tool_commands.h"
@@ -25,6 +28,23 @@ int Refuse(const std::wstring& command, const std::wstring& what, const std::wst
     std::fwprintf(stderr, L"novamend-tool %ls: %ls%ls%ls\n", command.c_str(), what.c_str(), path.empty() ? L"" : L": ",
                   path.c_str());
     return 1;
+}
+
+int CannotRead(const std::wstring& command, const std::wstring& expected, const std::wstring& path,
+               std::int64_t largest) {
+    // The reason of the read that failed, kept across the looks below.
+    const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES && !files::Exists(path))
+        return Refuse(command, path + L": no such file (" + expected + L" was expected)", L"");
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Refuse(command, path + L": a folder, not " + expected, L"");
+    if (const std::optional<std::int64_t> size = files::Size(path); largest >= 0 && size && *size > largest)
+        return Refuse(
+            command, path + L": not " + expected + L" (" + std::to_wstring(*size) + L" bytes, far more than one holds)",
+            L"");
+    ::SetLastError(error);
+    return Fail(command, L"cannot read " + expected, path);
 }
 
 namespace {
@@ -49,20 +69,37 @@ constexpr Command kCommands[] = {
     {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
 };
 
-int Usage() {
-    std::fwprintf(stderr, L"usage: novamend-tool COMMAND ...\n");
-    for (const Command& command : kCommands) std::fwprintf(stderr, L"  %ls\n", command.usage);
-    return 2;
+void PrintUsage(std::FILE* to) {
+    std::fwprintf(to, L"usage: novamend-tool COMMAND ...   (novamend-tool COMMAND --help for one command)\n");
+    for (const Command& command : kCommands) std::fwprintf(to, L"  %ls\n", command.usage);
 }
+
+bool AsksForHelp(const std::wstring& word) { return word == L"--help" || word == L"-h" || word == L"/?"; }
 }  // namespace
 
 }  // namespace nm::tool
 
 int wmain(int argc, wchar_t** argv) {
     using namespace nm::tool;
-    if (argc < 2) return Usage();
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
     const std::wstring name = argv[1];
-    for (const Command& command : kCommands)
-        if (name == command.name) return command.run(Arguments(argv + 2, argv + argc));
-    return Usage();
+    if (AsksForHelp(name) || name == L"help") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    for (const Command& command : kCommands) {
+        if (name != command.name) continue;
+        const Arguments args(argv + 2, argv + argc);
+        if (args.size() == 1 && AsksForHelp(args[0])) {
+            std::fwprintf(stdout, L"usage: novamend-tool %ls\n", command.usage);
+            return 0;
+        }
+        return command.run(args);
+    }
+    std::fwprintf(stderr, L"novamend-tool: unknown command \"%ls\"\n", name.c_str());
+    PrintUsage(stderr);
+    return 2;
 }

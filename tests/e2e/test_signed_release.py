@@ -152,7 +152,8 @@ class SignedReleaseTest(unittest.TestCase):
 
     def test_files_whose_bytes_differ_or_that_have_no_sha256_never_finish(self):
         good = {"a.txt": b"good a", "b.dat": b"good b", "c.bin": b"good c", "d.txt": b"good d"}
-        self.publish(good, 7, edit=lambda text: re.sub(r'(path="d\.txt" ver="\w+") sha256="\w+"', r"\1", text))
+        self.publish(good, 7,
+                     edit=lambda text: re.sub(r'(path="d\.txt" ver="\w+") sha256="\w+"', r"\1", text))
         (self.site / "a.txt").write_bytes(b"good A")  # one byte changed on the server
         for name, content in (("b.dat", b"evil b"), ("c.bin", b"evil c")):
             with zipfile.ZipFile(self.site / f"{name}._.zip", "w") as archive:
@@ -242,6 +243,13 @@ class SignedReleaseTest(unittest.TestCase):
         (self.keys / "vendor.pub").write_bytes(openssl("ec", "-in", self.vendor_key, "-pubout"))
         self.assertIn(b"Verified OK", openssl("dgst", "-sha256", "-verify", self.keys / "vendor.pub",
                                               "-signature", self.keys / "sig.der", listing))
+        # Help is no error; an unknown command and a file of the wrong kind are named.
+        self.assertEqual(harness.wine([TOOL, "--help"]).returncode, 0)
+        unknown = harness.wine([TOOL, "signn", key, listing])
+        self.assertEqual((unknown.returncode, unknown.stderr.splitlines()[0]),
+                         (2, b'novamend-tool: unknown command "signn"'))
+        wrong = harness.wine([TOOL, "sign", harness.windows_path(inst.exe), harness.windows_path(listing)])
+        self.assertIn(b"novamend.exe: not a private key file", wrong.stderr)
 
 
 if __name__ == "__main__":

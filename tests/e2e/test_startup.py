@@ -53,7 +53,7 @@ class EmbeddedDefaultTest(unittest.TestCase):
         cases = {  # name: (UPDATER, the settings, what the refusal says)
             "the tool as updater": (harness.BIN / "novamend-tool.exe", good, "is not a Novamend updater"),
             "arguments swapped": (None, good, "is not a Windows program"),
-            "no settings file": (updater, None, "cannot read the settings file"),
+            "no settings file": (updater, None, "no such file (a settings file was expected)"),
             "no ListURL": (updater, {"APPLICATION": {"Name": "x"}}, "ListURL is missing"),
             "not http": (updater, {"UPDATEINFO": {"ListURL": "ftp://127.0.0.1/novamend.xml"}},
                          "is not an http:// or https:// address"),
