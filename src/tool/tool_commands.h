@@ -17,7 +17,7 @@ int Brand(const Arguments& args);
 // the [UPDATEINFO] ListPublicKey text.
 int Keygen(const Arguments& args);
 // makelist RELEASE_DIR OUT_LIST [--serial N]: a list of every file below
-// RELEASE_DIR with path, ver and sha256; the serial defaults to the time.
+// RELEASE_DIR with path, ver, size and sha256; the serial defaults to the time.
 int Makelist(const Arguments& args);
 // sign KEY_FILE LIST: writes LIST.sig.
 int Sign(const Arguments& args);

@@ -65,7 +65,8 @@ constexpr Command kCommands[] = {
      L"      (with --against, only the entries that differ from that copy)",
      Pack},
     {L"keygen", L"keygen KEY_FILE   a new release signing key; prints the ListPublicKey text", Keygen},
-    {L"makelist", L"makelist RELEASE_DIR OUT_LIST [--serial N]   a list of every file, with ver and sha256", Makelist},
+    {L"makelist", L"makelist RELEASE_DIR OUT_LIST [--serial N]   a list of every file, with ver, size and sha256",
+     Makelist},
     {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
 };
 

@@ -153,7 +153,7 @@ class SignedReleaseTest(unittest.TestCase):
     def test_files_whose_bytes_differ_or_that_have_no_sha256_never_finish(self):
         good = {"a.txt": b"good a", "b.dat": b"good b", "c.bin": b"good c", "d.txt": b"good d"}
         self.publish(good, 7,
-                     edit=lambda text: re.sub(r'(path="d\.txt" ver="\w+") sha256="\w+"', r"\1", text))
+                     edit=lambda text: re.sub(r'(path="d\.txt" ver="\w+" size="6") sha256="\w+"', r"\1", text))
         (self.site / "a.txt").write_bytes(b"good A")  # one byte changed on the server
         for name, content in (("b.dat", b"evil b"), ("c.bin", b"evil c")):
             with zipfile.ZipFile(self.site / f"{name}._.zip", "w") as archive:
