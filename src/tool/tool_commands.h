@@ -28,6 +28,10 @@ int Sign(const Arguments& args);
 // without asking a server.
 int Pack(const Arguments& args);
 
+// verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]: the
+// release as that updater will see it; prints each check, 1 on any fault.
+int Verify(const Arguments& args);
+
 // Says what failed, with the system's reason, on the error output; returns 1.
 int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path);
 // Says what is wrong, without a system reason; returns 1.

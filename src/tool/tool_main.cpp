@@ -4,6 +4,7 @@
 //   novamend-tool keygen KEY_FILE
 //   novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N]
 //   novamend-tool sign KEY_FILE LIST
+//   novamend-tool verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]
 #include <windows.h>
 
 #include <cstdio>
@@ -68,6 +69,11 @@ constexpr Command kCommands[] = {
     {L"makelist", L"makelist RELEASE_DIR OUT_LIST [--serial N]   a list of every file, with ver, size and sha256",
      Makelist},
     {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
+    {L"verify",
+     L"verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]\n"
+     L"      checks a release as UPDATER will see it: the list, its signature, every file's size and sha256,\n"
+     L"      the serial against INSTALLED_LIST, every address asked for",
+     Verify},
 };
 
 void PrintUsage(std::FILE* to) {

@@ -227,6 +227,34 @@ class SignedReleaseTest(unittest.TestCase):
         self.assertIn("<serial>3</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
         self.assertEqual(self.nginx.access_log()[since:], "")
 
+    def test_verify_passes_a_sound_release_and_names_each_fault(self):
+        listing = self.publish({"a.txt": b"verified a", "bin/b.dat": b"b" * 3000}, serial=8)
+        inst = self.installation(self.vendor_public)
+        installed = self.keys / "installed.xml"
+        installed.write_text(harness.list_xml([], extra="<serial>7</serial>"))
+
+        def verify(source):
+            result = harness.wine([TOOL, "verify", harness.windows_path(inst.exe), source,
+                                   "--installed", harness.windows_path(installed)])
+            return result.returncode, result.stdout.decode(errors="replace")
+
+        for source in (harness.windows_path(self.site), self.nginx.url("novamend.xml")):
+            code, said = verify(source)
+            self.assertEqual(code, 0, said)
+            self.assertIn("signature verifies", said)
+            self.assertIn("bin/b.dat: 3000 bytes, sha256 matches", said.replace("\\", "/"))
+        (self.site / "a.txt").write_bytes(b"verified A")
+        (self.site / "bin" / "b.dat").unlink()
+        listing.write_bytes(listing.read_bytes().replace(b"<serial>8<", b"<serial>6<"))
+        for source in (harness.windows_path(self.site), self.nginx.url("novamend.xml")):
+            code, said = verify(source)
+            self.assertEqual(code, 1, said)
+            for fault in (".sig does not verify", "serial 6 is not above the installed 7",
+                          "a.txt: its sha256 is", "b.dat: missing"):
+                self.assertIn(fault, said)
+            self.assertIn("4 faults", said)
+        self.assertIn("(HTTP 404)", said)
+
     def test_tool_keys_and_signatures_work_with_openssl_and_the_updater(self):
         key = self.keys / "tool.pem"
         printed = tool("keygen", key)
