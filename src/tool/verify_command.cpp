@@ -34,7 +34,8 @@
 namespace nm::tool {
 
 namespace {
-constexpr wchar_t kUsage[] = L"usage: novamend-tool verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]\n";
+constexpr wchar_t kUsage[] =
+    L"usage: novamend-tool verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]\n";
 
 // Every check said as it is made; the faults decide the exit code.
 class Report {
@@ -112,11 +113,11 @@ std::wstring Sha256Text(const cng::Sha256Digest& digest) {
 }
 
 // A file's bytes against what its entry names.
-void CheckContent(Report& report, const std::wstring& what, const ExpectedContent& expected,
-                  const std::wstring& file) {
+void CheckContent(Report& report, const std::wstring& what, const ExpectedContent& expected, const std::wstring& file) {
     const std::int64_t size = files::Size(file).value_or(-1);
     cng::Sha256Digest digest{};
-    if (!cng::Sha256OfFile(file, digest)) return report.Fault(what + L": cannot be read" + SystemReason(::GetLastError()));
+    if (!cng::Sha256OfFile(file, digest))
+        return report.Fault(what + L": cannot be read" + SystemReason(::GetLastError()));
     if (expected.size && *expected.size != size)
         return report.Fault(what + L": " + std::to_wstring(size) + L" bytes, the list says " +
                             std::to_wstring(*expected.size));
@@ -150,21 +151,22 @@ void CheckEntries(Report& report, const Release& release, DownLoadList& list, bo
         const std::optional<std::wstring> relative = in_folder ? StagedRelativePath(entry.path) : std::nullopt;
         const std::wstring name = std::to_wstring(row);
         std::wstring why;
-        const std::wstring archive =
-            release.Obtain(url + L"._.zip", relative ? std::optional(*relative + L"._.zip") : std::nullopt,
-                           name + L"._.zip", why);
+        const std::wstring archive = release.Obtain(
+            url + L"._.zip", relative ? std::optional(*relative + L"._.zip") : std::nullopt, name + L"._.zip", why);
+        const bool remote = release.OnServer() || !relative;
         if (!archive.empty()) {
             const std::wstring unpacked = release.scratch + L"\\" + name + L".unpacked";
+            const std::wstring label = remote ? url + L"._.zip" : archive;
             if (!ExtractArchive(archive, unpacked))
-                report.Fault(url + L"._.zip: not an archive the updater can unpack");
+                report.Fault(label + L": not an archive the updater can unpack");
             else
-                CheckContent(report, url + L"._.zip (unpacked)", expected, unpacked);
+                CheckContent(report, label + L" (unpacked)", expected, unpacked);
         }
         const std::wstring file = release.Obtain(url, relative, name, why);
         if (file.empty())
-            report.Fault((release.OnServer() || !relative ? url : entry.path) + L": missing" + why);
+            report.Fault((remote ? url : entry.path) + L": missing" + why);
         else
-            CheckContent(report, release.OnServer() || !relative ? url : file, expected, file);
+            CheckContent(report, remote ? url : file, expected, file);
     }
     if (checked == 0) report.Fault(L"the list names no file");
 }
@@ -197,12 +199,13 @@ void CheckSerial(Report& report, const DownLoadList& list, const std::wstring& i
     const std::wstring copy = release.scratch + L"\\installed.xml";
     ListVersions versions;
     std::uint64_t serial = 0;
-    if (!files::CopyReplacing(installed, copy) ||
-        !ReadListVersions(copy, versions, [](const std::wstring&) {}, &serial))
+    if (!files::CopyReplacing(installed, copy) || !ReadListVersions(
+                                                      copy, versions, [](const std::wstring&) {}, &serial))
         return report.Fault(installed + L": not an update list (the installed list was expected)");
     if (list.serial <= serial)
         return report.Fault(L"the list's serial " + std::to_wstring(list.serial) + L" is not above the installed " +
-                            std::to_wstring(serial) + L" (each release needs a higher one; an updater with a key refuses an older list)");
+                            std::to_wstring(serial) +
+                            L" (each release needs a higher one; an updater with a key refuses an older list)");
     report.Ok(L"the list's serial " + std::to_wstring(list.serial) + L" is above the installed " +
               std::to_wstring(serial));
     const size_t changed = MarkChangedEntries(list.entries, versions, false, {}).size();
@@ -235,8 +238,8 @@ int Verify(const Arguments& args) {
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, temp);
     Release release;
-    release.scratch = text::CollapseSeparators(std::wstring(temp) + L"\\novamend-verify-" +
-                                               std::to_wstring(::GetCurrentProcessId()));
+    release.scratch =
+        text::CollapseSeparators(std::wstring(temp) + L"\\novamend-verify-" + std::to_wstring(::GetCurrentProcessId()));
     files::CreateDirectoryLevels(release.scratch);
     scope_exit remove_scratch([&] { files::RemoveDirectoryTree(release.scratch); });
     const std::wstring settings_file = release.scratch + L"\\novamend.ini";
