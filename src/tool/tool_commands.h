@@ -32,6 +32,10 @@ int Pack(const Arguments& args);
 // release as that updater will see it; prints each check, 1 on any fault.
 int Verify(const Arguments& args);
 
+// init SETTINGS_FILE: a commented sample of the settings a vendor sets
+// first; an existing file is never replaced.
+int Init(const Arguments& args);
+
 // Says what failed, with the system's reason, on the error output; returns 1.
 int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path);
 // Says what is wrong, without a system reason; returns 1.

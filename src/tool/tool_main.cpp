@@ -1,4 +1,5 @@
 // novamend-tool: what a vendor does to ship the updater, without a compiler.
+//   novamend-tool init SETTINGS_FILE
 //   novamend-tool brand UPDATER SETTINGS [OUT]
 //   novamend-tool pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]
 //   novamend-tool keygen KEY_FILE
@@ -56,6 +57,7 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
+    {L"init", L"init SETTINGS_FILE   a commented sample of the settings a vendor sets first, to edit and brand", Init},
     {L"brand",
      L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]\n"
      L"      embed SETTINGS as the default of a copy of UPDATER, with the progress window's caption and pictures",

@@ -74,6 +74,23 @@ class EmbeddedDefaultTest(unittest.TestCase):
         self.assertEqual(updater.read_bytes(), (harness.BIN / "novamend.exe").read_bytes())
 
 
+    def test_init_writes_a_sample_that_brands_once_edited_and_never_replaces_a_file(self):
+        sample = harness.SCRATCH / harness.new_name()[:12] / "vendor.ini"
+        sample.parent.mkdir(parents=True)
+        init = [harness.BIN / "novamend-tool.exe", "init", harness.windows_path(sample)]
+        self.assertEqual(harness.wine(init).returncode, 0)
+        text = sample.read_bytes().decode("ascii")
+        for line in ("QuickCheck=0\r\n", "Log=novamend.log\r\n", "Mode=showwhenupdate\r\n", "[UPDATEINFO]"):
+            self.assertIn(line, text)
+        name = harness.new_name()
+        exe = harness.branded_updater(text.replace("Name=MyApp", "Name=" + name).replace("showwhenupdate", "emptytemp"))
+        harness.wine([exe], check=True)
+        self.assertIn("Log=novamend.log", (harness.application_directory(name) / "novamend.ini").read_text())
+        sample.write_text("mine")
+        self.assertEqual(harness.wine(init).returncode, 1)
+        self.assertEqual(sample.read_text(), "mine")
+
+
 class CommandLineTest(unittest.TestCase):
     def test_garbage_command_lines_end_cleanly(self):
         name = harness.new_name()
