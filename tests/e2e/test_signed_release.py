@@ -143,9 +143,7 @@ class SignedReleaseTest(unittest.TestCase):
         # A key that is no key refuses every list. Brand refuses to write one,
         # so it is cut inside the updater, as another resource editor might.
         broken = self.installation(self.vendor_public)
-        exe = broken.exe.read_bytes()
-        self.assertEqual(exe.count(self.vendor_public.encode()), 1)
-        broken.exe.write_bytes(exe.replace(self.vendor_public.encode(), self.vendor_public[:-8].encode() + b" " * 8))
+        harness.damage_embedded_setting(broken.exe, self.vendor_public, self.vendor_public[:-8])
         broken.run("/silence")
         self.assertIn("ListPublicKey is not a valid key", broken.log())
         self.assertFalse((broken.app_dir / "a.txt").exists())
