@@ -65,7 +65,8 @@ int Init(const Arguments& args) {
     }
     const std::wstring& path = args[0];
     // A vendor's settings are never replaced: the file must be new.
-    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    unique_hfile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file && ::GetLastError() == ERROR_FILE_EXISTS)
         return Refuse(L"init", L"the settings file exists already (it is never replaced)", path);
     if (!file) return Fail(L"init", L"cannot create", path);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/file_ops.h"
+#include "base/hex.h"
 #include "base/scope_guard.h"
 #include "base/system_error.h"
 #include "base/text.h"
@@ -105,13 +106,6 @@ struct Release {
     }
 };
 
-std::wstring Sha256Text(const cng::Sha256Digest& digest) {
-    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring text;
-    for (std::uint8_t byte : digest) text += {kDigits[byte >> 4], kDigits[byte & 15]};
-    return text;
-}
-
 // A file's bytes against what its entry names.
 void CheckContent(Report& report, const std::wstring& what, const ExpectedContent& expected, const std::wstring& file) {
     const std::int64_t size = files::Size(file).value_or(-1);
@@ -122,7 +116,9 @@ void CheckContent(Report& report, const std::wstring& what, const ExpectedConten
         return report.Fault(what + L": " + std::to_wstring(size) + L" bytes, the list says " +
                             std::to_wstring(*expected.size));
     if (expected.known && digest != expected.digest)
-        return report.Fault(what + L": its sha256 is " + Sha256Text(digest) + L", not the list's");
+        return report.Fault(what + L": its sha256 is " +
+                            hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size())) +
+                            L", not the list's");
     if (!expected.required)
         return report.Ok(what + L": there (" + std::to_wstring(size) +
                          L" bytes; the list gives no size or sha256 to check it against)");
