@@ -94,4 +94,30 @@ std::wstring NormaliseUrlSlashes(std::wstring_view address) {
     return joined;
 }
 
+ListAddressFault JudgeListAddress(std::wstring_view address) {
+    if (address.size() < 5) return ListAddressFault::missing;
+    size_t host = 0;
+    for (std::wstring_view scheme : {L"http://", L"https://"})
+        if (address.size() >= scheme.size() && text::EqualsNoCase(address.substr(0, scheme.size()), scheme))
+            host = scheme.size();
+    if (host == 0) return ListAddressFault::not_http;
+    if (host == address.size() || address[host] == L'/' || address[host] == L'\\' || address[host] == L':')
+        return ListAddressFault::no_host;
+    return ListAddressFault::none;
+}
+
+std::wstring ListAddressFaultText(ListAddressFault fault) {
+    switch (fault) {
+    case ListAddressFault::none:
+        return {};
+    case ListAddressFault::missing:
+        return L"no address (empty, or shorter than 5 characters)";
+    case ListAddressFault::not_http:
+        return L"not an http:// or https:// address";
+    case ListAddressFault::no_host:
+        return L"no server name after http:// or https://";
+    }
+    return {};
+}
+
 }  // namespace nm

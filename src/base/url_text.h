@@ -22,4 +22,16 @@ std::wstring JoinUrl(std::wstring_view base, std::wstring_view path);
 // slashes are collapsed, the http and https scheme separators restored.
 std::wstring NormaliseUrlSlashes(std::wstring_view address);
 
+// Why an address cannot be a list's, judged before any request: the check
+// and the vendor tool judge alike.
+enum class ListAddressFault {
+    none,
+    missing,   // empty or shorter than 5 characters: counts as not set
+    not_http,  // the transfer layer speaks http:// and https:// only
+    no_host,   // nothing between the scheme and the path
+};
+ListAddressFault JudgeListAddress(std::wstring_view address);
+// What is wrong, in words for the log and the vendor; "" for none.
+std::wstring ListAddressFaultText(ListAddressFault fault);
+
 }  // namespace nm

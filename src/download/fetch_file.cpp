@@ -77,9 +77,11 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
     const ExpectedContent expected = ExpectedContentOf(list_, row, settings_.list_key_in_force);
     auto content_refused = [&](const std::wstring& path, const std::wstring& source) {
         if (HasExpectedContent(expected, path)) return false;
-        const wchar_t* what = expected.size && files::Size(path) != expected.size ? L"size mismatch[%s]"
-                              : expected.known                                    ? L"sha256 mismatch[%s]"
-                                                                                  : L"no sha256[%s]";
+        // Under a key an entry without sha256 is refused as such, whatever size it gives.
+        const bool unnamed = settings_.list_key_in_force && !expected.known;
+        const wchar_t* what = !unnamed && expected.size && files::Size(path) != expected.size ? L"size mismatch[%s]"
+                              : expected.known                                                ? L"sha256 mismatch[%s]"
+                                                                                              : L"no sha256[%s]";
         const std::wstring note = Note(what, source);
         AppendEntryMessage(list_, row, note);
         WriteLog(note);

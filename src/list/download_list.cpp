@@ -1,6 +1,7 @@
 #include "list/download_list.h"
 
 #include "base/file_ops.h"
+#include "base/text.h"
 #include "list/pending_list.h"
 
 namespace nm {
@@ -9,6 +10,12 @@ namespace {
 // Far above any real pending list; a larger file is not one of ours.
 constexpr std::int64_t kLargestPendingList = 256LL * 1024 * 1024;
 }  // namespace
+
+std::wstring DownLoadList::EntryUrl(const updatefileinfo& entry) const {
+    if (!entry.url.empty()) return entry.url;
+    const std::wstring url = text::ReplaceAll(url_template, L"{listurl-base}", list_url_base);
+    return NormaliseUrlSlashes(text::ReplaceAll(url, L"{filename}", entry.path));
+}
 
 bool DownLoadList::SaveTo(const std::wstring& file) const {
     return files::WriteAll(file, pending_list::Serialise(*this));

@@ -23,6 +23,9 @@ public:
     // The base of the list address (the folder that holds the list), stored
     // as the list URL base and returned.
     std::wstring StoreListUrlBase(std::wstring_view address) { return list_url_base = ListUrlBase(address); }
+    // The address an entry's file is fetched from: its own, or the URL
+    // template with the list's base and the entry's path put in.
+    std::wstring EntryUrl(const updatefileinfo& entry) const;
     // Drops the file hashes and sizes of paths that no entry names any longer.
     void KeepFileHashesOfEntries();
 

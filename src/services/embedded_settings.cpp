@@ -44,14 +44,15 @@ std::wstring SharedApplicationDirectory(Settings& settings, const std::wstring& 
 
 std::string EmbeddedSettingsBytes() { return EmbeddedSettingsBytesIn(nullptr); }
 
+std::optional<std::string> EmbeddedSettingsBytesOf(const std::wstring& executable) {
+    unique_hmodule module(::LoadLibraryExW(executable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return std::nullopt;
+    return EmbeddedSettingsBytesIn(module.get());
+}
+
 std::wstring EmbeddedSettingOf(const std::wstring& executable, const std::wstring& section, const std::wstring& key,
                                const std::wstring& scratch_file) {
-    std::string bytes;
-    {
-        unique_hmodule module(::LoadLibraryExW(executable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-        if (!module) return L"";
-        bytes = EmbeddedSettingsBytesIn(module.get());
-    }
+    const std::string bytes = EmbeddedSettingsBytesOf(executable).value_or("");
     // The profile functions look for a relative name in the Windows folder,
     // not where it was written.
     const std::wstring full = files::FullPath(scratch_file);

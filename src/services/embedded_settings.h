@@ -2,6 +2,7 @@
 // The default settings carried inside the executable (resource
 // IDR_DEFAULT_SETTINGS of the type named "RT_RCDATA") and the application
 // directory this build uses.
+#include <optional>
 #include <string>
 
 #include "res/resource_ids.h"
@@ -15,6 +16,9 @@ constexpr const wchar_t* kEmbeddedSettingsType = L"RT_RCDATA";
 
 // The raw bytes of the embedded default, empty when the resource is missing.
 std::string EmbeddedSettingsBytes();
+// The raw bytes of the default another executable file carries; none when
+// the file cannot be loaded as an executable, empty when it carries none.
+std::optional<std::string> EmbeddedSettingsBytesOf(const std::wstring& executable);
 // One setting of the default another executable file carries, read as that
 // updater reads it once written out (through scratch_file, removed again);
 // "" when the file carries no default or not that setting.

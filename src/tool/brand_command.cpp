@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "base/file_ops.h"
+#include "base/scope_guard.h"
 #include "base/unique_handle.h"
 #include "res/resource_ids.h"
 #include "services/embedded_settings.h"
 #include "tool/tool_commands.h"
+#include "tool/vendor_settings.h"
 #include "ui/gif_frames.h"
 #include "ui/product_caption.h"
 
@@ -110,7 +112,7 @@ std::wstring ParseRequest(const Arguments& args, Request& request) {
 // A file the window could not show is refused here, where the vendor sees why.
 int ReadPicture(Picture& picture) {
     if (!files::ReadAll(picture.path, picture.bytes, kLargestPicture))
-        return Fail(L"brand", L"cannot read picture", picture.path);
+        return CannotRead(L"brand", L"a GIF picture", picture.path, kLargestPicture);
     const auto* data = reinterpret_cast<const std::uint8_t*>(picture.bytes.data());
     const GifAnimation gif = SplitGif(data, picture.bytes.size());
     if (!gif.is_gif) return Refuse(picture.path + L" is not a GIF picture (it does not start with GIF87a or GIF89a)");
@@ -190,11 +192,24 @@ int Brand(const Arguments& args) {
     const std::wstring source = request.files[0], settings = request.files[1];
     const std::wstring target = request.files.size() == 3 ? request.files[2] : source;
 
+    // Everything is checked before anything is written.
+    if (const std::wstring fault = UpdaterFault(source); !fault.empty()) return Refuse(fault);
     std::string bytes;
-    if (!files::ReadAll(settings, bytes, kLargestSettings)) return Fail(L"brand", L"cannot read settings", settings);
+    if (!files::ReadAll(settings, bytes, kLargestSettings))
+        return CannotRead(L"brand", L"a settings file", settings, kLargestSettings);
+    if (const std::wstring fault = SettingsTextFault(bytes, settings); !fault.empty()) return Refuse(fault);
+    if (const std::vector<std::wstring> faults = SettingsFaults(files::FullPath(settings), settings); !faults.empty()) {
+        for (const std::wstring& fault : faults) Refuse(fault);
+        return 1;
+    }
     for (Picture& picture : request.pictures)
         if (const int failed = ReadPicture(picture)) return failed;
-    if (target != source && !files::CopyReplacing(source, target)) return Fail(L"brand", L"cannot copy", target);
+    // The branded copy is made beside the target and takes its name only
+    // when complete: a failure leaves no partial file, nor a damaged updater
+    // when it is branded in place.
+    const std::wstring scratch = target + L".__brand.tmp";
+    remove_unless_kept remove_scratch(scratch);
+    if (!files::CopyReplacing(source, scratch)) return Fail(L"brand", L"cannot write", scratch);
 
     std::vector<Replacement> replacements;
     replacements.push_back({kEmbeddedSettingsType,
@@ -211,7 +226,7 @@ int Brand(const Arguments& args) {
     std::vector<WORD> caption_block;
     {
         // What the copy carries now, read before it is opened for the update.
-        unique_hmodule existing(::LoadLibraryExW(target.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        unique_hmodule existing(::LoadLibraryExW(scratch.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (request.caption) {
             caption_block = CaptionBlock(existing.get(), *request.caption);
             replacements.push_back({RT_STRING,
@@ -223,11 +238,13 @@ int Brand(const Arguments& args) {
         for (Replacement& replacement : replacements) FindLanguages(existing.get(), replacement);
     }
 
-    unique_resource_update update(::BeginUpdateResourceW(target.c_str(), FALSE));
-    if (!update) return Fail(L"brand", L"cannot open for update", target);
+    unique_resource_update update(::BeginUpdateResourceW(scratch.c_str(), FALSE));
+    if (!update) return Fail(L"brand", L"cannot open for update", scratch);
     for (const Replacement& replacement : replacements)
-        if (!Write(update.get(), replacement)) return Fail(L"brand", L"cannot write the resources of", target);
-    if (!::EndUpdateResourceW(update.release(), FALSE)) return Fail(L"brand", L"cannot save", target);
+        if (!Write(update.get(), replacement)) return Fail(L"brand", L"cannot write the resources of", scratch);
+    if (!::EndUpdateResourceW(update.release(), FALSE)) return Fail(L"brand", L"cannot save", scratch);
+    if (!files::MoveReplacing(scratch, target)) return Fail(L"brand", L"cannot write", target);
+    remove_scratch.keep();
     return 0;
 }
 

@@ -1,6 +1,6 @@
 // makelist: an update list naming every file below a release folder, with a
 // version derived from each file's content (an unchanged file keeps it) and
-// the sha256 that signed releases need.
+// the size and sha256 against which the updater checks what it downloads.
 #include <windows.h>
 
 #include <algorithm>
@@ -84,7 +84,14 @@ int Makelist(const Arguments& args) {
     const std::wstring& out_list = words[1];
 
     std::vector<std::wstring> paths;
-    if (!CollectFiles(release, L"", paths)) return Fail(L"makelist", L"cannot read the folder", release);
+    if (!CollectFiles(release, L"", paths)) {
+        const DWORD attributes = ::GetFileAttributesW(release.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return Refuse(L"makelist", L"no such folder (the release folder was expected)", release);
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Refuse(L"makelist", L"a file, not the release folder", release);
+        return Fail(L"makelist", L"cannot read the release folder, or a folder below it", release);
+    }
     std::sort(paths.begin(), paths.end());
     // The list and its signature may be written into the release folder itself.
     const std::wstring list_full = text::Lower(files::FullPath(out_list));
@@ -95,16 +102,24 @@ int Makelist(const Arguments& args) {
         const std::wstring full = release + L"\\" + path;
         const std::wstring lower = text::Lower(files::FullPath(full));
         if (lower == list_full || lower == list_full + L".sig") continue;
+        // The size is of the bytes hashed, so the two always agree.
+        cng::Sha256 hash;
         cng::Sha256Digest digest;
-        if (!cng::Sha256OfFile(full, digest)) return Fail(L"makelist", L"cannot read", full);
+        std::uint64_t size = 0;
+        const bool read = files::ReadInBlocks(full, [&](std::string_view block) {
+            size += block.size();
+            hash.Add(block);
+            return true;
+        });
+        if (!read || !hash.Finish(digest)) return Fail(L"makelist", L"cannot read the release file", full);
         const std::wstring sha256 =
             hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
         xml += "  <file path=\"" + XmlAttribute(path) + "\" ver=\"" + XmlAttribute(sha256.substr(0, kVersionDigits)) +
-               "\" sha256=\"" + XmlAttribute(sha256) + "\"/>\r\n";
+               "\" size=\"" + std::to_string(size) + "\" sha256=\"" + XmlAttribute(sha256) + "\"/>\r\n";
         ++listed;
     }
     xml += "</update>\r\n";
-    if (!files::WriteAll(out_list, xml)) return Fail(L"makelist", L"cannot write", out_list);
+    if (!files::WriteAll(out_list, xml)) return Fail(L"makelist", L"cannot write the list", out_list);
     std::fwprintf(stdout, L"%lu files, serial %ls\n", static_cast<unsigned long>(listed), serial.c_str());
     return 0;
 }

@@ -21,6 +21,7 @@
 #include "list/update_list_reader.h"
 #include "services/embedded_settings.h"
 #include "tool/tool_commands.h"
+#include "tool/vendor_settings.h"
 
 namespace nm::tool {
 
@@ -81,7 +82,7 @@ struct Contents {
 // fetches, and the vendor's files stay as they are.
 int ReadContents(const std::wstring& list_path, const std::wstring& release, const std::wstring& against,
                  const std::wstring& scratch_list, Contents& contents) {
-    if (!files::CopyReplacing(list_path, scratch_list)) return Fail(L"pack", L"cannot read the list", list_path);
+    if (!files::CopyReplacing(list_path, scratch_list)) return CannotRead(L"pack", L"an update list", list_path);
     std::vector<updatefileinfo> entries;
     if (!ReadUpdateList(scratch_list, entries, true, contents.pending, PrintListError))
         return Refuse(L"not an update list: " + list_path);
@@ -136,9 +137,9 @@ int ReadSignature(const std::wstring& updater, const std::wstring& list_path, co
     if (!key.empty() && VerifyListSignature(key, list_path, signature) != ListSignature::verified)
         return Refuse(signature + L" is not a signature of " + list_path + L" by the updater's ListPublicKey");
     if (!files::ReadAll(list_path, contents.signed_list, kLargestList))
-        return Fail(L"pack", L"cannot read the list", list_path);
+        return CannotRead(L"pack", L"an update list", list_path, kLargestList);
     if (!files::ReadAll(signature, contents.signature, kLargestSignature))
-        return Fail(L"pack", L"cannot read", signature);
+        return CannotRead(L"pack", L"a list signature", signature, kLargestSignature);
     contents.check_files = !key.empty();
     return 0;
 }
@@ -212,6 +213,7 @@ int Pack(const Arguments& args) {
         return 2;
     }
     const std::wstring &updater = words[0], &list = words[1], &release = words[2], &out = words[3];
+    if (const std::wstring fault = UpdaterFault(updater); !fault.empty()) return Refuse(fault);
     com_apartment com;
     const std::wstring scratch_list = out + L".__list.xml", archive = out + L".__zip.tmp";
     remove_unless_kept remove_list(scratch_list), remove_archive(archive), remove_out(out);

@@ -32,14 +32,15 @@ int Sign(const Arguments& args) {
     }
     const std::wstring &key_file = args[0], &list = args[1];
     std::string key_text;
-    if (!files::ReadAll(key_file, key_text, kLargestKeyFile)) return Fail(L"sign", L"cannot read", key_file);
+    if (!files::ReadAll(key_file, key_text, kLargestKeyFile))
+        return CannotRead(L"sign", L"a private key file", key_file, kLargestKeyFile);
     p256::PrivateKey key;
     const bool parsed = ReadPrivateKey(key_text, key);
     ::SecureZeroMemory(key_text.data(), key_text.size());
     if (!parsed)
         return Refuse(L"sign", L"not an unencrypted P-256 private key (PKCS#8 or EC PRIVATE KEY PEM)", key_file);
     cng::Sha256Digest digest;
-    if (!cng::Sha256OfFile(list, digest)) return Fail(L"sign", L"cannot read", list);
+    if (!cng::Sha256OfFile(list, digest)) return CannotRead(L"sign", L"an update list", list);
     p256::Signature signature;
     const bool signed_ok = cng::SignP256(key, digest, signature);
     ::SecureZeroMemory(key.d.data(), key.d.size());

@@ -49,5 +49,14 @@ TEST(JoinUrl, OneSlashBetweenAndSchemeKept) {
     EXPECT_EQ(JoinUrl(L"https://h", L"/x.dll"), L"https://h/x.dll");
 }
 
+TEST(JudgeListAddress, ShortIsMissingOnlyHttpWithAServerStands) {
+    EXPECT_EQ(JudgeListAddress(L"http"), ListAddressFault::missing);
+    EXPECT_EQ(JudgeListAddress(L"HTTPS://h/novamend.xml"), ListAddressFault::none);
+    EXPECT_EQ(JudgeListAddress(L"ftp://h/novamend.xml"), ListAddressFault::not_http);
+    EXPECT_EQ(JudgeListAddress(L"127.0.0.1/novamend.xml"), ListAddressFault::not_http);
+    EXPECT_EQ(JudgeListAddress(L"http:///novamend.xml"), ListAddressFault::no_host);
+    EXPECT_EQ(JudgeListAddress(L"https://"), ListAddressFault::no_host);
+}
+
 }  // namespace
 }  // namespace nm

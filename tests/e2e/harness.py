@@ -104,6 +104,15 @@ def branded_updater(settings, directory=None, exe_name="novamend.exe", brand_opt
     return target
 
 
+def damage_embedded_setting(exe, value, damaged):
+    """Puts `damaged` (no longer) for a setting's value inside a branded
+    updater, as another resource editor might (brand refuses such settings):
+    blanks fill the rest, and the profile functions trim them."""
+    data = Path(exe).read_bytes()
+    assert data.count(value.encode()) == 1 and len(damaged) <= len(value), value
+    Path(exe).write_bytes(data.replace(value.encode(), damaged.encode().ljust(len(value))))
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))

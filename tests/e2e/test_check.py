@@ -60,6 +60,14 @@ class CheckTest(unittest.TestCase):
                           (self.nginx.url("missing.xml"), harness.EXIT_FAILED), (self.nginx.url("garbage.xml"), 0)):
             inst = harness.Installation(url, novamend={"TimeOut": "30"})
             self.assertEqual(inst.exit_code("/checkforupdates"), code, url)
+        # An address no request can reach is refused before any attempt, with why.
+        url = self.nginx.url("novamend.xml")
+        inst = harness.Installation(url)
+        harness.damage_embedded_setting(inst.exe, url, url.replace("http://", ""))
+        since = len(self.nginx.access_log())
+        self.assertEqual(inst.exit_code("/checkforupdates"), harness.EXIT_FAILED)
+        self.assertIn("not an http:// or https:// address", inst.log())
+        self.assertEqual(self.nginx.access_log()[since:], "")
 
     def test_quick_mode_compares_the_list_an_earlier_run_left(self):
         inst = harness.Installation(self.nginx.url("novamend.xml"), novamend={"QuickCheck": "1"})

@@ -133,7 +133,7 @@ class ProgressWindowTest(unittest.TestCase):
         (pictures / "bar.gif").write_bytes(gif(422, 10, [[int(i % 422 < 200) for i in range(4220)],
                                                          [int(i % 422 >= 200) for i in range(4220)]]))
         (pictures / "not_a_gif.png").write_bytes(b"\x89PNG\r\n\x1a\n")
-        (pictures / "vendor.ini").write_text("[APPLICATION]\r\n")
+        (pictures / "vendor.ini").write_text("[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/novamend.xml\r\n")
         refused = harness.wine([harness.BIN / "novamend-tool.exe", "brand",
                                 harness.windows_path(harness.BIN / "novamend.exe"),
                                 harness.windows_path(pictures / "vendor.ini"), harness.windows_path(pictures / "out.exe"),

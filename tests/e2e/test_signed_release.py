@@ -140,15 +140,18 @@ class SignedReleaseTest(unittest.TestCase):
                 self.assertEqual(self.requested_files(since), set())
                 self.assertFalse((inst.app_dir / "a.txt").exists())
                 self.assertEqual((inst.app_dir / "novamend.xml").read_text(encoding="utf-8"), copy)
-        # A key that is no key refuses every list.
-        broken = self.installation(self.vendor_public[:-8])
+        # A key that is no key refuses every list. Brand refuses to write one,
+        # so it is cut inside the updater, as another resource editor might.
+        broken = self.installation(self.vendor_public)
+        harness.damage_embedded_setting(broken.exe, self.vendor_public, self.vendor_public[:-8])
         broken.run("/silence")
         self.assertIn("ListPublicKey is not a valid key", broken.log())
         self.assertFalse((broken.app_dir / "a.txt").exists())
 
     def test_files_whose_bytes_differ_or_that_have_no_sha256_never_finish(self):
         good = {"a.txt": b"good a", "b.dat": b"good b", "c.bin": b"good c", "d.txt": b"good d"}
-        self.publish(good, 7, edit=lambda text: re.sub(r'(path="d\.txt" ver="\w+") sha256="\w+"', r"\1", text))
+        self.publish(good, 7,
+                     edit=lambda text: re.sub(r'(path="d\.txt" ver="\w+" size="6") sha256="\w+"', r"\1", text))
         (self.site / "a.txt").write_bytes(b"good A")  # one byte changed on the server
         for name, content in (("b.dat", b"evil b"), ("c.bin", b"evil c")):
             with zipfile.ZipFile(self.site / f"{name}._.zip", "w") as archive:
@@ -222,6 +225,34 @@ class SignedReleaseTest(unittest.TestCase):
         self.assertIn("<serial>3</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
         self.assertEqual(self.nginx.access_log()[since:], "")
 
+    def test_verify_passes_a_sound_release_and_names_each_fault(self):
+        listing = self.publish({"a.txt": b"verified a", "bin/b.dat": b"b" * 3000}, serial=8)
+        inst = self.installation(self.vendor_public)
+        installed = self.keys / "installed.xml"
+        installed.write_text(harness.list_xml([], extra="<serial>7</serial>"))
+
+        def verify(source):
+            result = harness.wine([TOOL, "verify", harness.windows_path(inst.exe), source,
+                                   "--installed", harness.windows_path(installed)])
+            return result.returncode, result.stdout.decode(errors="replace")
+
+        for source in (harness.windows_path(self.site), self.nginx.url("novamend.xml")):
+            code, said = verify(source)
+            self.assertEqual(code, 0, said)
+            self.assertIn("signature verifies", said)
+            self.assertIn("bin/b.dat: 3000 bytes, sha256 matches", said.replace("\\", "/"))
+        (self.site / "a.txt").write_bytes(b"verified A")
+        (self.site / "bin" / "b.dat").unlink()
+        listing.write_bytes(listing.read_bytes().replace(b"<serial>8<", b"<serial>6<"))
+        for source in (harness.windows_path(self.site), self.nginx.url("novamend.xml")):
+            code, said = verify(source)
+            self.assertEqual(code, 1, said)
+            for fault in (".sig does not verify", "serial 6 is not above the installed 7",
+                          "a.txt: its sha256 is", "b.dat: missing"):
+                self.assertIn(fault, said)
+            self.assertIn("4 faults", said)
+        self.assertIn("(HTTP 404)", said)
+
     def test_tool_keys_and_signatures_work_with_openssl_and_the_updater(self):
         key = self.keys / "tool.pem"
         printed = tool("keygen", key)
@@ -238,6 +269,13 @@ class SignedReleaseTest(unittest.TestCase):
         (self.keys / "vendor.pub").write_bytes(openssl("ec", "-in", self.vendor_key, "-pubout"))
         self.assertIn(b"Verified OK", openssl("dgst", "-sha256", "-verify", self.keys / "vendor.pub",
                                               "-signature", self.keys / "sig.der", listing))
+        # Help is no error; an unknown command and a file of the wrong kind are named.
+        self.assertEqual(harness.wine([TOOL, "--help"]).returncode, 0)
+        unknown = harness.wine([TOOL, "signn", key, listing])
+        self.assertEqual((unknown.returncode, unknown.stderr.splitlines()[0]),
+                         (2, b'novamend-tool: unknown command "signn"'))
+        wrong = harness.wine([TOOL, "sign", harness.windows_path(inst.exe), harness.windows_path(listing)])
+        self.assertIn(b"novamend.exe: not a private key file", wrong.stderr)
 
 
 if __name__ == "__main__":

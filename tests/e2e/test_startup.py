@@ -1,6 +1,7 @@
 """Start-up: the embedded default becomes the settings file of the
 application directory under the drive root, at every start; the command line
 chooses the run mode; the temporary files of a list can be emptied."""
+import shutil
 import unittest
 
 import harness
@@ -41,6 +42,53 @@ class EmbeddedDefaultTest(unittest.TestCase):
         exe = harness.branded_updater(text)
         harness.wine([exe], check=True)
         self.assertTrue((harness.application_directory(name) / "novamend.ini").exists())
+
+
+    def test_brand_refuses_what_the_updater_cannot_use_and_leaves_no_file(self):
+        folder = harness.SCRATCH / harness.new_name()[:12]
+        folder.mkdir(parents=True)
+        updater, out = folder / "novamend.exe", folder / "out.exe"
+        shutil.copyfile(harness.BIN / "novamend.exe", updater)
+        good = {"UPDATEINFO": {"ListURL": "http://127.0.0.1:9/novamend.xml"}}
+        cases = {  # name: (UPDATER, the settings, what the refusal says)
+            "the tool as updater": (harness.BIN / "novamend-tool.exe", good, "is not a Novamend updater"),
+            "arguments swapped": (None, good, "is not a Windows program"),
+            "no settings file": (updater, None, "no such file (a settings file was expected)"),
+            "no ListURL": (updater, {"APPLICATION": {"Name": "x"}}, "ListURL is missing"),
+            "not http": (updater, {"UPDATEINFO": {"ListURL": "ftp://127.0.0.1/novamend.xml"}},
+                         "is not an http:// or https:// address"),
+            "truncated key": (updater, {"UPDATEINFO": {**good["UPDATEINFO"], "ListPublicKey": "MFkwEwYHKoZIzj0C"}},
+                              "ListPublicKey is not a P-256 public key"),
+        }
+        for number, (name, (source, settings, refusal)) in enumerate(cases.items()):
+            with self.subTest(name):
+                ini = folder / f"case{number}.ini"
+                if settings:
+                    ini.write_text(harness.ini_text(settings))
+                first, second = (source, ini) if source else (ini, updater)
+                result = harness.wine([harness.BIN / "novamend-tool.exe", "brand", harness.windows_path(first),
+                                       harness.windows_path(second), harness.windows_path(out)])
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(refusal, result.stderr.decode(errors="replace"))
+                self.assertEqual(sorted(p.name for p in folder.iterdir() if p.suffix != ".ini"), ["novamend.exe"])
+        self.assertEqual(updater.read_bytes(), (harness.BIN / "novamend.exe").read_bytes())
+
+
+    def test_init_writes_a_sample_that_brands_once_edited_and_never_replaces_a_file(self):
+        sample = harness.SCRATCH / harness.new_name()[:12] / "vendor.ini"
+        sample.parent.mkdir(parents=True)
+        init = [harness.BIN / "novamend-tool.exe", "init", harness.windows_path(sample)]
+        self.assertEqual(harness.wine(init).returncode, 0)
+        text = sample.read_bytes().decode("ascii")
+        for line in ("QuickCheck=0\r\n", "Log=novamend.log\r\n", "Mode=showwhenupdate\r\n", "[UPDATEINFO]"):
+            self.assertIn(line, text)
+        name = harness.new_name()
+        exe = harness.branded_updater(text.replace("Name=MyApp", "Name=" + name).replace("showwhenupdate", "emptytemp"))
+        harness.wine([exe], check=True)
+        self.assertIn("Log=novamend.log", (harness.application_directory(name) / "novamend.ini").read_text())
+        sample.write_text("mine")
+        self.assertEqual(harness.wine(init).returncode, 1)
+        self.assertEqual(sample.read_text(), "mine")
 
 
 class CommandLineTest(unittest.TestCase):

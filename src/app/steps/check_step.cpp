@@ -183,8 +183,14 @@ bool CheckStep(UpdateContext& context, HWND window) {
     DownLoadList& list = context.list;
     Settings& settings = context.settings;
     const std::wstring address = settings.ListAddress();
-    if (address.size() < 5)
+    if (JudgeListAddress(address) == ListAddressFault::missing)
         return Refuse(context, window, TranslateMain(L"novamend.ini -> UPDATEINFO -> ListURL can't empty"));
+    // An address no request can reach fails here, with why, before any attempt.
+    const std::wstring expanded = ExpandListParameters(settings, address);
+    if (const ListAddressFault fault = JudgeListAddress(expanded); fault != ListAddressFault::none)
+        return Refuse(context, window,
+                      TranslateMain(L"error when download the list file.") + L"\r\n" + expanded + L": " +
+                          TranslateMain(ListAddressFaultText(fault)));
     list.RemoveAll();
     list.description.clear();
     // The split below appends: a process that checks again must not run the old commands twice.

@@ -50,12 +50,6 @@ void ShowAndLogDownloadStatus(HWND window, const std::wstring& text) {
     WriteLog(text);
 }
 
-std::wstring EntryUrl(const DownLoadList& list, const updatefileinfo& entry) {
-    if (!entry.url.empty()) return entry.url;
-    std::wstring url = text::ReplaceAll(list.url_template, L"{listurl-base}", list.list_url_base);
-    return NormaliseUrlSlashes(text::ReplaceAll(url, L"{filename}", entry.path));
-}
-
 std::wstring WorkDirectory(UpdateContext& context) {
     return context.list.temporary_directory.empty() ? context.settings.ListWorkDirectory()
                                                     : context.list.temporary_directory;
@@ -70,7 +64,7 @@ void FileWorker(UpdateContext& context, HWND window, long index, const FetchSett
         return;
     }
     NotifyFileFetching(window, index);
-    const std::wstring url = EntryUrl(context.list, entry);
+    const std::wstring url = context.list.EntryUrl(entry);
     // Staged inside the work directory whatever the entry's path holds; the
     // check refuses paths that would climb out of it.
     const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
