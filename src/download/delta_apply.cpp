@@ -63,7 +63,8 @@ bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t
     Header header;
     if (!ParseHeader(patch, header, error)) return false;
     if (header.new_size != expected_size) return Fail(error, "patch makes a file of another size");
-    if (header.old_size != old_file.size()) return Fail(error, "patch is for a file of another size");
+    if (header.old_size != old_file.size() || header.old_crc != lzma::Crc64(old_file))
+        return Fail(error, "patch is for another version of the file");
     size_t offset = kHeaderSize;
     const std::string_view control_bytes = Part(patch, offset, header.control.packed);
     const std::string_view diff_bytes = Part(patch, offset, header.diff.packed);
@@ -99,8 +100,7 @@ bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t
             return Fail(error, "patch is damaged (a step seeks outside the old file)");
         old_position += static_cast<std::uint64_t>(move);
         if (added == 0 && taken == 0) return Fail(error, "patch is damaged (an empty step)");
-        if (added > diff_size - diff_used || added > old_size - old_position ||
-            taken > (size - diff_size) - extra_used)
+        if (added > diff_size - diff_used || added > old_size - old_position || taken > (size - diff_size) - extra_used)
             return Fail(error, "patch is damaged (a step runs past its data)");
         if (!diff.Read(out + made, static_cast<size_t>(added))) return Fail(error, "patch is damaged (diff bytes)");
         for (std::uint64_t i = 0; i < added; ++i) out[made + i] += old_data[old_position + i];
@@ -113,6 +113,9 @@ bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t
     }
     if (!steps.Exhausted() || !control.AtEnd() || !diff.AtEnd())
         return Fail(error, "patch is damaged (data past the last step)");
+    // The streams carry no check of their own: this one finds a damage that
+    // still decodes.
+    if (lzma::Crc64(new_file) != header.new_crc) return Fail(error, "patch is damaged (the result does not match)");
     return true;
 }
 

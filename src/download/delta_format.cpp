@@ -30,7 +30,9 @@ bool Fail(std::string& error, const char* why) {
 std::string HeaderBytes(const Header& header) {
     std::string out(kMagic);
     Put(header.old_size, 8, out);
+    Put(header.old_crc, 8, out);
     Put(header.new_size, 8, out);
+    Put(header.new_crc, 8, out);
     for (const StreamSize* stream : {&header.control, &header.diff, &header.extra}) {
         Put(stream->unpacked, 8, out);
         Put(stream->packed, 8, out);
@@ -44,7 +46,9 @@ bool ParseHeader(std::string_view patch, Header& header, std::string& error) {
         return Fail(error, "not a patch (no patch header)");
     std::string_view in = patch.substr(kMagic.size(), kHeaderSize - kMagic.size());
     header.old_size = Take(in, 8);
+    header.old_crc = Take(in, 8);
     header.new_size = Take(in, 8);
+    header.new_crc = Take(in, 8);
     std::uint64_t packed_total = 0;
     for (StreamSize* stream : {&header.control, &header.diff, &header.extra}) {
         stream->unpacked = Take(in, 8);

@@ -5,7 +5,8 @@
 // A fixed header, then three raw LZMA2 streams one after the other:
 //
 //   "NMDELTA1"                      8 bytes
-//   old size, new size              8 bytes each
+//   old size, old CRC-64            8 bytes each: the version it applies to
+//   new size, new CRC-64            8 bytes each: the version it makes
 //   per stream (control, diff, extra):
 //     unpacked size, packed size    8 bytes each
 //     dictionary size               4 bytes
@@ -30,12 +31,12 @@ struct StreamSize {
 };
 
 struct Header {
-    std::uint64_t old_size = 0;
-    std::uint64_t new_size = 0;
+    std::uint64_t old_size = 0, old_crc = 0;
+    std::uint64_t new_size = 0, new_crc = 0;
     StreamSize control, diff, extra;
 };
 
-constexpr size_t kHeaderSize = 8 + 8 + 8 + 3 * (8 + 8 + 4);
+constexpr size_t kHeaderSize = 8 + 4 * 8 + 3 * (8 + 8 + 4);
 // The largest dictionary a stream may ask for: it bounds what applying a
 // patch needs beyond the two versions of the file.
 constexpr std::uint32_t kMaximumDictionary = 32u << 20;

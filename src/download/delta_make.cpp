@@ -168,7 +168,9 @@ bool MakePatch(std::string old_file, std::string new_file, std::string& patch, s
     }
     Header header;
     header.old_size = old_file.size();
+    header.old_crc = lzma::Crc64(old_file);
     header.new_size = new_file.size();
+    header.new_crc = lzma::Crc64(new_file);
     Streams streams;
     if (!DiffStreams(old_file, new_file, streams)) {
         error = "out of memory while comparing the versions";

@@ -48,6 +48,10 @@ bool Pack(std::string_view input, std::uint32_t dictionary_size, std::string& pa
     return result == LZMA_STREAM_END;
 }
 
+std::uint64_t Crc64(std::string_view data) {
+    return lzma_crc64(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), 0);
+}
+
 struct StreamReader::State {
     lzma_stream stream = LZMA_STREAM_INIT;
     bool open = false;
