@@ -25,7 +25,6 @@ file takes. The results go to docs/benchmarks.md between the delta markers.
 """
 import argparse
 import gzip
-import math
 import os
 import re
 import subprocess
@@ -181,11 +180,12 @@ def tables(results, large):
                 f"{pct(row['ours'], row['zstd'])} | {kb(row['bzip2'])} | {kb(row['zstd_streams'])} | "
                 f"{kb(row['x86'])} |")
         for path, row in changed.items():
-            rate = row["whole"] / MiB / (row["apply_ms"] / 1000) if row["apply_ms"] else math.inf
+            # Below a few milliseconds the clock says nothing about a rate.
+            rate = f"{row['whole'] / MiB / (row['apply_ms'] / 1000):,.0f} MiB/s" if row["apply_ms"] >= 2 else "-"
             cost_rows.append(
                 f"| {pair} | `{path}` | {row['bsdiff_s']:.2f} s, {row['bsdiff_mib']:.0f} MiB | "
                 f"{row['make_s']:.2f} s, {row['make_mib']:.0f} MiB | {row['apply_ms']:.0f} ms | "
-                f"{rate:,.0f} MiB/s | {row['apply_mib']:.0f} / {row['budget_mib']:.0f} MiB |")
+                f"{rate} | {row['apply_mib']:.0f} / {row['budget_mib']:.0f} MiB |")
         for path, size, packed in added:
             added_rows.append(f"| {pair} | `{path}` | {kb(size)} | {kb(packed)} |")
     text = "\n".join(size_rows) + "\n\nCosts (wall time and peak resident memory of the process):\n\n" + \
