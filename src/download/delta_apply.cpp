@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "download/delta_format.h"
@@ -72,7 +73,13 @@ bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t
 
     const std::uint64_t size = header.new_size;
     const std::uint64_t diff_size = header.diff.unpacked;
-    new_file.assign(static_cast<size_t>(size), '\0');
+    // The one allocation of the result's size; the library reports a lack of
+    // memory by exception, which stops here.
+    try {
+        new_file.assign(static_cast<size_t>(size), '\0');
+    } catch (const std::bad_alloc&) {
+        return Fail(error, "not enough memory for the patched file");
+    }
     auto* out = reinterpret_cast<std::uint8_t*>(new_file.data());
     // The extra bytes go to the end of the output first; the steps then move
     // them forward to their places, and the output never overtakes them.

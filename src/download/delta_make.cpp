@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "download/lzma_stream.h"
@@ -161,7 +162,9 @@ bool DiffStreams(std::string_view old_file, std::string_view new_file, Streams& 
     return true;
 }
 
-bool MakePatch(std::string old_file, std::string new_file, std::string& patch, std::string& error) {
+namespace {
+
+bool MakePatchInMemory(std::string old_file, std::string new_file, std::string& patch, std::string& error) {
     if (old_file.size() >= kMaximumOldSize) {
         error = "the earlier version is too large for a patch";
         return false;
@@ -193,6 +196,18 @@ bool MakePatch(std::string old_file, std::string new_file, std::string& patch, s
     }
     patch = HeaderBytes(header) + packed;
     return true;
+}
+
+}  // namespace
+
+bool MakePatch(std::string old_file, std::string new_file, std::string& patch, std::string& error) {
+    // The library reports a lack of memory by exception, which stops here.
+    try {
+        return MakePatchInMemory(std::move(old_file), std::move(new_file), patch, error);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to make the patch";
+        return false;
+    }
 }
 
 }  // namespace nm::delta

@@ -7,7 +7,7 @@
 //
 // Memory: both versions, four bytes per old byte for the suffix array, one
 // byte per new byte for the streams, and the packer's tables (about 400 MiB
-// at the largest dictionary): a 1 GiB file takes about 7.5 GiB.
+// at the largest dictionary): a 1 GiB file takes about 7 GiB.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,7 +24,8 @@ struct Streams {
     std::string control, diff, extra;
 };
 
-// The three unpacked streams that turn `old_file` into `new_file`.
+// The three unpacked streams that turn `old_file` into `new_file`; false
+// when the old version is too large or the suffix sort fails.
 bool DiffStreams(std::string_view old_file, std::string_view new_file, Streams& streams);
 
 // The patch from `old_file` to `new_file`, both taken over so that their
