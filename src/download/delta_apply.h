@@ -15,7 +15,7 @@ namespace nm::delta {
 // The new version made from `old_file` by `patch`, into `new_file`. It must
 // come out `expected_size` bytes long. False with `error` saying why for a
 // patch that is damaged, cut short or not for this old version, and when
-// there is no memory for the result.
+// there is no memory for the result; `new_file` then holds nothing of use.
 bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t expected_size, std::string& new_file,
                 std::string& error);
 
