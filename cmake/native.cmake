@@ -1,8 +1,13 @@
 # The native lane: portable files and their tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, to catch memory faults that Wine cannot.
-add_compile_options(-Wall -Wextra -Werror -fsanitize=address,undefined -fno-omit-frame-pointer
-  -fno-sanitize-recover=all)
-add_link_options(-fsanitize=address,undefined)
+# NOVAMEND_SANITIZE=OFF gives a plain optimised build, for timing the portable
+# benchmarks (bench/deltas.py makes one in build/bench-native).
+option(NOVAMEND_SANITIZE "build the native lane under the sanitizers" ON)
+add_compile_options(-Wall -Wextra -Werror)
+if(NOVAMEND_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 
 include(cmake/portable_library.cmake)
 
@@ -19,3 +24,12 @@ if(portable_tests)
   target_include_directories(portable_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   gtest_add_tests(TARGET portable_tests TEST_PREFIX "native." SOURCES ${portable_tests})
 endif()
+
+# Benchmark programs that need no Win32 (first line "// portable:").
+file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
+novamend_select_portable(portable_benches ${bench_sources})
+foreach(bench_source IN LISTS portable_benches)
+  get_filename_component(bench ${bench_source} NAME_WE)
+  add_executable(${bench} ${bench_source})
+  target_link_libraries(${bench} PRIVATE novamend_portable)
+endforeach()

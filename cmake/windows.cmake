@@ -12,6 +12,11 @@ set(win32_libraries wininet ole32 oleaut32 uuid shell32 shlwapi comctl32 psapi
 
 include(cmake/minizip.cmake)
 
+# The patch codec needs liblzma and libdivsufsort built for Windows, which
+# setup does not make yet: until it does, the codec, its test and its
+# benchmark build in the native lanes only.
+set(patch_codec_files "/(download/delta_[a-z_]+|download/lzma_stream|bench/delta_bench)\\.cpp$")
+list(FILTER library_sources EXCLUDE REGEX "${patch_codec_files}")
 add_library(novamend_core STATIC ${library_sources})
 target_include_directories(novamend_core PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(novamend_core PUBLIC minizip ${win32_libraries})
@@ -128,6 +133,7 @@ endforeach()
 foreach(area_dir IN LISTS test_areas)
   get_filename_component(area ${area_dir} NAME)
   file(GLOB area_tests CONFIGURE_DEPENDS ${area_dir}/*_test.cpp)
+  list(FILTER area_tests EXCLUDE REGEX "${patch_codec_files}")
   if(NOT area_tests)
     continue()
   endif()
@@ -166,6 +172,7 @@ set_tests_properties(e2e.test_progress_window e2e.test_tray_and_dotnet e2e.test_
 
 # Benchmarks: console programs under bench/, run by their scripts, not by ctest.
 file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
+list(FILTER bench_sources EXCLUDE REGEX "${patch_codec_files}")
 foreach(bench_source IN LISTS bench_sources)
   get_filename_component(bench ${bench_source} NAME_WE)
   add_executable(${bench} ${bench_source})

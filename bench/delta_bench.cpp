@@ -1,0 +1,84 @@
+// portable: builds without Win32
+// Makes and applies patches for bench/deltas.py, timing the work alone
+// (files are read before and written after the clock runs):
+//   delta_bench make OLD NEW PATCH none|x86 [STREAMS_PREFIX]
+//   delta_bench apply OLD PATCH NEW_SIZE OUT
+// Prints "ms N". "x86" runs the branch filter over both versions first (a
+// candidate: its patch shows the size only, the applier does not undo it).
+// STREAMS_PREFIX also writes the unpacked control, diff and extra streams
+// (PREFIX.control ...), so other packers can be tried on them.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "download/delta_apply.h"
+#include "download/delta_make.h"
+#include "x86_branch_filter.h"
+
+namespace {
+
+bool ReadAll(const char* path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool WriteAll(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    return static_cast<bool>(out);
+}
+
+double Now() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+int Make(int argc, char** argv) {
+    std::string old_file, new_file, patch, error;
+    if (!ReadAll(argv[2], old_file) || !ReadAll(argv[3], new_file)) return 2;
+    if (std::string(argv[5]) == "x86") {
+        bench::EncodeX86Branches(reinterpret_cast<std::uint8_t*>(old_file.data()), old_file.size());
+        bench::EncodeX86Branches(reinterpret_cast<std::uint8_t*>(new_file.data()), new_file.size());
+    }
+    if (argc > 6) {
+        nm::delta::Streams streams;
+        if (!nm::delta::DiffStreams(old_file, new_file, streams)) return 2;
+        const std::string prefix = argv[6];
+        if (!WriteAll(prefix + ".control", streams.control) || !WriteAll(prefix + ".diff", streams.diff) ||
+            !WriteAll(prefix + ".extra", streams.extra))
+            return 2;
+    }
+    const double start = Now();
+    if (!nm::delta::MakePatch(std::move(old_file), std::move(new_file), patch, error)) {
+        std::fprintf(stderr, "make: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("ms %.1f\n", Now() - start);
+    return WriteAll(argv[4], patch) ? 0 : 2;
+}
+
+int Apply(char** argv) {
+    std::string old_file, patch, new_file, error;
+    if (!ReadAll(argv[2], old_file) || !ReadAll(argv[3], patch)) return 2;
+    const double start = Now();
+    if (!nm::delta::ApplyPatch(old_file, patch, std::strtoull(argv[4], nullptr, 10), new_file, error)) {
+        std::fprintf(stderr, "apply: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("ms %.1f\n", Now() - start);
+    return WriteAll(argv[5], new_file) ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "make" && argc >= 6) return Make(argc, argv);
+    if (command == "apply" && argc == 6) return Apply(argv);
+    std::fprintf(stderr, "usage: delta_bench make OLD NEW PATCH none|x86 [STREAMS] | apply OLD PATCH SIZE OUT\n");
+    return 2;
+}
