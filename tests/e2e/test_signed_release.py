@@ -175,6 +175,19 @@ class SignedReleaseTest(unittest.TestCase):
         self.assertIn("Error 3 files", log)
         self.assertNotIn("/d.txt", self.requested_files(since))
 
+    def test_without_a_key_the_lists_sizes_and_sha256_keep_an_error_page_out(self):
+        # Hosting that answers a missing file with its own page and 200.
+        self.publish({"engine.dat": b"\x01" * 3000, "index.html": b"<html>no such page</html>"}, 8)
+        (self.site / "engine.dat").unlink()
+        (self.site / "novamend.xml.sig").unlink()
+        with harness.Nginx(self.site, extra="error_page 404 =200 /index.html;") as hosting:
+            inst = harness.Installation(hosting.url("novamend.xml"))
+            (inst.app_dir / "engine.dat").write_bytes(b"old")
+            self.assertEqual(inst.run("/silence").returncode, harness.STATUS_FAILED)
+            self.assertEqual((inst.app_dir / "engine.dat").read_bytes(), b"old")
+            self.assertFalse((inst.app_dir / "index.html").exists())
+            self.assertIn(f"error[engine.dat] size mismatch[{hosting.url('engine.dat')}]", inst.log())
+
     def test_offline_packages_carry_the_signed_list_and_install_only_what_it_names(self):
         listing = self.publish({"a.txt": b"packed a", "sub/b.txt": b"packed b"}, 3)
         inst = self.installation(self.vendor_public)
