@@ -53,6 +53,10 @@ constexpr std::string_view kSample =
     "; The log, in the application directory: keep it for a first deployment,\r\n"
     "; it names every request that failed and why.\r\n"
     "Log=novamend.log\r\n"
+    "; 1: the updater updates the folder it is installed in, beside your\r\n"
+    "; program (Program Files and the like). 0, the value when the key is left\r\n"
+    "; out: a folder of its own under the drive root.\r\n"
+    "BesideApplication=1\r\n"
     "; Texts in another language: a .lan file beside the updater, or one of the\r\n"
     "; built-in novamendcn.lan and novamendbig.lan. Without one, English.\r\n"
     ";Language\r\n";

@@ -266,6 +266,63 @@ class SignedReleaseTest(unittest.TestCase):
             self.assertIn("4 faults", said)
         self.assertIn("(HTTP 404)", said)
 
+    def test_the_first_release_walk_through_works_as_written(self):
+        """docs/first-release.md: its commands, section by section, in one
+        working folder; what the document asks the vendor to do by hand is
+        done here between the sections."""
+        document = (harness.ROOT / "docs" / "first-release.md").read_text(encoding="utf-8")
+        sections = re.split(r"^## (\d+)\. .*$", document, flags=re.M)
+        commands = {int(number): re.findall(r"^    novamend-tool (.+)$", body, flags=re.M)
+                    for number, body in zip(sections[1::2], sections[2::2])}
+        work = harness.SCRATCH / ("first-release-" + harness.new_name()[:8])
+        work.mkdir(parents=True)
+        shutil.copyfile(harness.BIN / "novamend.exe", work / "novamend.exe")
+        app = work / "Program Files" / "MyApp"
+        releases = {"1.0": {"myapp.exe": b"MZ one", "data/table.dat": b"t" * 900},
+                    "1.1": {"myapp.exe": b"MZ two", "data/table.dat": b"t" * 900, "data/new.dat": b"new"}}
+        printed = {}
+
+        def by_hand(section):
+            if section == 1:  # the settings edited as the document says
+                ini = (work / "myapp.ini").read_text()
+                ini = ini.replace("https://updates.example.com/myapp/novamend.xml", self.nginx.url("novamend.xml"))
+                ini = ini.replace(";ListPublicKey", "ListPublicKey=" + printed["keygen"].strip())
+                (work / "myapp.ini").write_text(ini.replace("Name=MyApp", "Name=" + harness.new_name()))
+            if section in (2, 3):  # the release folder for the next section
+                for name, content in releases["1.0" if section == 2 else "1.1"].items():
+                    folder = work / ("release-1.0" if section == 2 else "release-1.1")
+                    (folder / name).parent.mkdir(parents=True, exist_ok=True)
+                    (folder / name).write_bytes(content)
+            if section == 3:  # what the installer puts into the application's folder
+                shutil.copytree(work / "release-1.0", app)
+                shutil.copyfile(work / "myapp-update.exe", app / "myapp-update.exe")
+                shutil.copyfile(work / "myapp.ini", app / "novamend.ini")
+                shutil.copyfile(work / "novamend-1.0.xml", app / "novamend.xml")
+            if section == 4:  # published
+                shutil.rmtree(self.site, ignore_errors=True)
+                shutil.copytree(work / "release-1.1", self.site)
+
+        try:
+            self.assertEqual(sorted(commands), [1, 2, 3, 4, 5, 6])
+            for section in sorted(commands):
+                for command in commands[section]:
+                    args = command.replace("https://updates.example.com/myapp/novamend.xml",
+                                           self.nginx.url("novamend.xml")).split()
+                    done = subprocess.run([str(harness.WINE_RUN), str(TOOL)] + args, cwd=work,
+                                          capture_output=True, timeout=120)
+                    self.assertEqual(done.returncode, 0, (command, done.stdout, done.stderr))
+                    printed[args[0]] = done.stdout.decode(errors="replace")
+                by_hand(section)
+            self.assertIn("novamend.xml.sig", [p.name for p in self.site.iterdir()])
+            self.assertNotIn("FAULT", printed["verify"])
+            # The user's update: the installed updater takes release 1.1 into its own folder.
+            self.assertEqual(harness.wine([app / "myapp-update.exe", "/silence"]).returncode, 2)
+            for name, content in releases["1.1"].items():
+                self.assertEqual((app / name).read_bytes(), content, name)
+            self.assertIn("Update completed,done 2 files", (app / "novamend.log").read_text(errors="replace"))
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+
     def test_tool_keys_and_signatures_work_with_openssl_and_the_updater(self):
         key = self.keys / "tool.pem"
         printed = tool("keygen", key)

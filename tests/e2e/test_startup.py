@@ -80,12 +80,15 @@ class EmbeddedDefaultTest(unittest.TestCase):
         init = [harness.BIN / "novamend-tool.exe", "init", harness.windows_path(sample)]
         self.assertEqual(harness.wine(init).returncode, 0)
         text = sample.read_bytes().decode("ascii")
-        for line in ("QuickCheck=0\r\n", "Log=novamend.log\r\n", "Mode=showwhenupdate\r\n", "[UPDATEINFO]"):
+        for line in ("QuickCheck=0\r\n", "Log=novamend.log\r\n", "Mode=showwhenupdate\r\n", "BesideApplication=1\r\n",
+                     "[UPDATEINFO]"):
             self.assertIn(line, text)
         name = harness.new_name()
         exe = harness.branded_updater(text.replace("Name=MyApp", "Name=" + name).replace("showwhenupdate", "emptytemp"))
         harness.wine([exe], check=True)
-        self.assertIn("Log=novamend.log", (harness.application_directory(name) / "novamend.ini").read_text())
+        # Installed beside the application: its own folder is the application directory.
+        self.assertIn("Log=novamend.log", (exe.parent / "novamend.ini").read_text())
+        self.assertFalse(harness.application_directory(name).exists())
         sample.write_text("mine")
         self.assertEqual(harness.wine(init).returncode, 1)
         self.assertEqual(sample.read_text(), "mine")
