@@ -123,6 +123,8 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
         if (archives_) archives_->Saw(found);
         if (found) plain_ahead.reset();
     };
+    // When both fail, the plain file's failure is the one that tells: its archive is optional.
+    std::wstring plain_why;
     for (int attempt = 0; attempt < 2; ++attempt, archive = !archive) {
         const std::wstring source = archive ? url + L"._.zip" : url;
         const std::wstring destination = archive ? archive_path : local;
@@ -133,12 +135,16 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
                           archive || !plain_ahead ? nullptr : &*plain_ahead,
                           archive ? std::function<void(bool)>(archive_answered) : nullptr, why)) {
             AppendEntryMessage(list_, row, Note(L"error[%s]", source));
+            if (!archive) plain_why = why;
             continue;
         }
         if (row < 0) settings.Write(L"Novamend", L"ListFileZip", archive ? L"1" : L"0");
         AppendEntryMessage(list_, row, Note(L"done[%s]", source));
         if (!archive) {
-            if (content_refused(fetched, source)) continue;
+            if (content_refused(fetched, source)) {
+                plain_why = why;
+                continue;
+            }
             return row < 0 || NoteFinishedVersion(local, version);
         }
         if (row >= 0 && !settings.Unzips()) {
@@ -160,6 +166,7 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
         files::Delete(local);
         // The next attempt takes the plain file.
     }
+    if (!plain_why.empty()) why = plain_why;
     return failed();
 }
 

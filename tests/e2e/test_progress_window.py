@@ -125,6 +125,17 @@ class ProgressWindowTest(unittest.TestCase):
         finally:
             harness.kill_programs(holder_dir.name)
 
+    def test_a_failed_check_is_told_before_the_old_version_starts(self):
+        inst, _ = self.installation(list_name="missing.xml")
+        updater = harness.start([inst.exe])
+        told = harness.answer_box(inst.name, "ok", timeout_ms=120000)
+        self.assertEqual(updater.wait(timeout=120), harness.STATUS_FAILED)
+        self.assertTrue(told.startswith("The check for updates failed.\r\n\r\n"), told)
+        self.assertIn("HTTP 404", told)
+        self.assertIn(self.nginx.url("missing.xml") + " (HTTP 404", inst.log())
+        # Told, the user gets the version that is there.
+        self.assertTrue(harness.wait_for(lambda: (inst.app_dir / "demoapp.log").exists(), timeout=30))
+
     def test_check_only_mode_with_a_vendors_pictures_one_of_them_broken(self):
         pictures = harness.SCRATCH / ("pictures-" + uuid.uuid4().hex[:8])
         pictures.mkdir(parents=True)
