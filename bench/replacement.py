@@ -237,18 +237,20 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--files", type=int, default=0, help="the first N files only (0: all)")
+    parser.add_argument("--settling-only", action="store_true", help="only settling, of this build")
     args = parser.parse_args()
     for exe in (harness.BIN / "novamend.exe", harness.BIN / "novamend-tool.exe", STAMP):
         if not exe.exists():
             sys.exit(f"{exe} missing: run scripts/build")
-    build_baseline()
+    if not args.settling_only:
+        build_baseline()
     subprocess.run([str(harness.WINE_RUN), "--prepare"], check=True)
     shutil.rmtree(RETIRED, ignore_errors=True)
     WORK.mkdir(parents=True, exist_ok=True)
     files = application_files(args.files)
     total = sum(path.stat().st_size for _, path in files)
     print(f"{len(files)} files, {total / 1048576:.0f} MiB", flush=True)
-    builds = {"baseline": BASELINE_BIN, "journaled": harness.BIN}
+    builds = {} if args.settling_only else {"baseline": BASELINE_BIN, "journaled": harness.BIN}
     times = {name: [] for name in builds}
     settling, starts = [], []
     try:
@@ -265,6 +267,9 @@ def main():
                       f"{settling[-1][2]} swaps", flush=True)
     finally:
         shutil.rmtree(RETIRED, ignore_errors=True)
+    if args.settling_only:
+        print(f"settling: {summary([s[0] for s in settling])}; starting a program: {summary(starts)}")
+        return
     ratio = statistics.median(times["journaled"]) / statistics.median(times["baseline"])
     print(f"\n{len(files)} files, {total / 1048576:.0f} MiB; median (lowest to highest) of {args.runs} runs\n")
     print("| | replacement step | journaled / baseline |\n|---|---:|---:|")

@@ -220,7 +220,9 @@ bool JournaledUpdate::MakeStep(std::uint32_t index) {
         return false;
     }
     // Taken up from a journal: a step made before has no ready file left.
-    if (resumed_ && !files::Exists(step.ready)) {
+    // Each ready name is asked about once, before its own step moves it, so
+    // a listing of its folder answers (made once per folder, not per file).
+    if (resumed_ && !resumed_names_->Has(step.ready)) {
         if (files::Exists(step.target)) return true;
         last_failure_ = LogFailure(L"move file error[%s]to[%s]", step.ready, step.target, ERROR_FILE_NOT_FOUND);
         return false;
@@ -317,6 +319,7 @@ void JournaledUpdate::DeleteBackups() {
 bool JournaledUpdate::Resume(const ij::Journal& journal) {
     journal_ = journal;
     resumed_ = true;
+    resumed_names_ = std::make_unique<FolderNames>();
     return file_.OpenExisting(InstallJournalPath(application_directory_));
 }
 

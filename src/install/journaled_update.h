@@ -105,6 +105,7 @@ private:
     std::wstring last_failure_;  // taken up from a journal: the files tell how far it got
     // While preparing: what the folders held, and what is planned already.
     std::unique_ptr<FolderNames> names_;
+    std::unique_ptr<FolderNames> resumed_names_;  // taken up from a journal: the ready files left
     std::set<std::wstring> known_folders_, planned_targets_;
 };
 
