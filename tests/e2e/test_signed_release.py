@@ -4,13 +4,16 @@ signature and an older list are refused before any file is asked for; a file
 whose bytes differ from its sha256 (plain or archive) or that has none is
 never installed, and the application stays as it was. Keys and signatures
 cross between openssl and novamend-tool in both directions."""
+import hashlib
 import io
+import random
 import re
 import shutil
 import subprocess
 import tempfile
 import unittest
 import zipfile
+import xml.etree.ElementTree as ET
 from pathlib import Path
 
 import harness
@@ -72,17 +75,19 @@ class SignedReleaseTest(unittest.TestCase):
         shutil.rmtree(cls.keys, ignore_errors=True)
         shutil.rmtree(cls.site, ignore_errors=True)
 
-    def publish(self, files, serial, key=None, edit=None):
+    def publish(self, files, serial, key=None, edit=None, previous=()):
         """The release folder becomes the site: files, a list made by
-        novamend-tool makelist (edited by `edit` before signing), and its
-        signature by openssl with `key`."""
+        novamend-tool makelist (with patches from the `previous` release
+        folders, edited by `edit` before signing), and its signature by
+        openssl with `key`."""
         shutil.rmtree(self.site, ignore_errors=True)
         self.site.mkdir(parents=True)
         for name, content in files.items():
             (self.site / name).parent.mkdir(parents=True, exist_ok=True)
             (self.site / name).write_bytes(content)
         listing = self.site / "novamend.xml"
-        tool("makelist", self.site, listing, "--serial", str(serial))
+        tool("makelist", self.site, listing, "--serial", str(serial),
+             *[word for folder in previous for word in ("--previous", folder)])
         if edit:
             listing.write_text(edit(listing.read_text(encoding="utf-8")), encoding="utf-8")
         openssl_sign(key or self.vendor_key, listing)
@@ -109,6 +114,51 @@ class SignedReleaseTest(unittest.TestCase):
                 self.assertEqual((inst.app_dir / "bin" / "b.dat").read_bytes(), b"\x00b" * 5000)
                 # The comparison copy keeps the serial for the next check.
                 self.assertIn("<serial>5</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
+
+    def test_patches_from_earlier_releases_are_listed_and_a_reader_without_them_installs_as_before(self):
+        """makelist --previous: a changed file gets one patch per distinct
+        earlier version, smaller than the file and making it byte for byte;
+        an unchanged file, a new one and one whose patch would not be smaller
+        get none. The list with its patches installs the whole files."""
+        program = random.Random(24).randbytes(200_000)
+        versions = [program[:5000] + b"one" + program[5000:], program[:90_000] + b"two" + program[90_000:]]
+        new_program = program[:150_000] + b"three" + program[150_000:]
+        earlier = []
+        for number, version in enumerate(versions + [versions[1]]):
+            folder = harness.SCRATCH / f"earlier-{number}-{harness.new_name()[:8]}"
+            shutil.rmtree(folder, ignore_errors=True)
+            (folder / "bin").mkdir(parents=True)
+            for name, content in {"bin/app.exe": version, "same.txt": b"same", "tiny.txt": b"a"}.items():
+                (folder / name).write_bytes(content)
+            earlier.append(folder)
+            self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        release = {"bin/app.exe": new_program, "same.txt": b"same", "tiny.txt": b"b", "added.txt": b"added"}
+        listing = self.publish(release, serial=7, previous=earlier)
+
+        entries = {entry.get("path"): entry for entry in ET.parse(listing).getroot().iter("file")}
+        self.assertEqual(set(entries), {"bin\\app.exe", "same.txt", "tiny.txt", "added.txt"})
+        for path in ("same.txt", "tiny.txt", "added.txt"):
+            self.assertEqual(list(entries[path]), [], path)
+        patches = list(entries["bin\\app.exe"])
+        self.assertEqual([p.get("from") for p in patches], [hashlib.sha256(v).hexdigest() for v in versions])
+        for patch, old in zip(patches, versions):
+            patch_file = self.site / patch.get("path").replace("\\", "/")
+            data = patch_file.read_bytes()
+            self.assertEqual((len(data), hashlib.sha256(data).hexdigest()), (int(patch.get("size")), patch.get("sha256")))
+            self.assertLess(len(data), len(new_program) // 10)
+            old_file, out = self.site / "old.bin", self.site / "out.bin"
+            old_file.write_bytes(old)
+            applied = harness.wine([harness.BIN / "delta_bench.exe", "apply", harness.windows_path(old_file),
+                                    harness.windows_path(patch_file), str(len(new_program)), harness.windows_path(out)])
+            self.assertEqual(applied.returncode, 0, applied.stderr)
+            self.assertEqual(out.read_bytes(), new_program)
+            old_file.unlink()
+            out.unlink()
+
+        inst = self.installation(self.vendor_public)
+        inst.run("/silence")
+        for name, content in release.items():
+            self.assertEqual((inst.app_dir / name).read_bytes(), content, inst.log())
 
     def test_lists_that_fail_their_signature_or_are_older_are_refused_before_any_file(self):
         other_key = self.keys / "other.pem"
