@@ -115,11 +115,11 @@ class SignedReleaseTest(unittest.TestCase):
                 # The comparison copy keeps the serial for the next check.
                 self.assertIn("<serial>5</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
 
-    def test_patches_from_earlier_releases_are_listed_and_a_reader_without_them_installs_as_before(self):
+    def test_patches_from_earlier_releases_are_listed_and_a_file_not_installed_is_fetched_whole(self):
         """makelist --previous: a changed file gets one patch per distinct
         earlier version, smaller than the file and making it byte for byte;
         an unchanged file, a new one and one whose patch would not be smaller
-        get none. The list with its patches installs the whole files."""
+        get none. Where nothing is installed, the whole files are fetched."""
         program = random.Random(24).randbytes(200_000)
         versions = [program[:5000] + b"one" + program[5000:], program[:90_000] + b"two" + program[90_000:]]
         new_program = program[:150_000] + b"three" + program[150_000:]
@@ -159,6 +159,47 @@ class SignedReleaseTest(unittest.TestCase):
         inst.run("/silence")
         for name, content in release.items():
             self.assertEqual((inst.app_dir / name).read_bytes(), content, inst.log())
+
+    def test_an_installed_release_is_updated_through_patches_and_a_file_the_user_changed_is_fetched_whole(self):
+        rng = random.Random(7)
+        old = {"bin/app.exe": rng.randbytes(300_000), "lib.dll": rng.randbytes(120_000), "same.txt": b"same"}
+        new = {"bin/app.exe": old["bin/app.exe"][:1000] + b"new code" + old["bin/app.exe"][1000:],
+               "lib.dll": old["lib.dll"][:60_000] + b"fix" + old["lib.dll"][60_003:], "same.txt": b"same"}
+        earlier = harness.SCRATCH / ("earlier-" + harness.new_name()[:8])
+        self.addCleanup(shutil.rmtree, earlier, ignore_errors=True)
+        for name, content in old.items():
+            (earlier / name).parent.mkdir(parents=True, exist_ok=True)
+            (earlier / name).write_bytes(content)
+        tool("makelist", earlier, earlier / "installed.xml", "--serial", "1")
+        installed_list = (earlier / "installed.xml").read_text(encoding="utf-8")
+        self.publish(new, serial=8, previous=[earlier])
+        # A file the user changed has no patch; a patch damaged on the server
+        # is refused by its sha256: either way lib.dll comes whole.
+        for case in ("patches", "changed by the user", "damaged patch"):
+            with self.subTest(case):
+                inst = self.installation(self.vendor_public)
+                for name, content in old.items():
+                    (inst.app_dir / name).parent.mkdir(parents=True, exist_ok=True)
+                    (inst.app_dir / name).write_bytes(content)
+                if case == "changed by the user":
+                    (inst.app_dir / "lib.dll").write_bytes(b"changed by the user")
+                if case == "damaged patch":
+                    for patch in self.site.glob("lib.dll.*._.patch"):
+                        patch.write_bytes(patch.read_bytes()[::-1])
+                inst.install_list(installed_list)
+                since = len(self.nginx.access_log())
+                inst.run("/silence")
+                for name, content in new.items():
+                    self.assertEqual((inst.app_dir / name).read_bytes(), content, inst.log())
+                requested = self.requested_files(since)
+                whole = set() if case == "patches" else {"/lib.dll"}
+                self.assertEqual({p for p in requested if not p.endswith("._.patch")} - {"/lib.dll._.zip"}, whole)
+                patched = {p.split(".", 1)[0] for p in requested if p.endswith("._.patch")}
+                self.assertEqual(patched, {"/bin/app"} | ({"/lib"} if case != "changed by the user" else set()))
+                why = {"patches": None, "changed by the user": "no patch is for the installed file",
+                       "damaged patch": "the patch differs from its size or sha256"}[case]
+                if why:
+                    self.assertIn(f"patch not used[lib.dll] {why}", inst.log())
 
     def test_lists_that_fail_their_signature_or_are_older_are_refused_before_any_file(self):
         other_key = self.keys / "other.pem"
