@@ -12,14 +12,24 @@ set(win32_libraries wininet ole32 oleaut32 uuid shell32 shlwapi comctl32 psapi
 
 include(cmake/minizip.cmake)
 
-# The patch codec needs liblzma and libdivsufsort built for Windows, which
-# setup does not make yet: until it does, the codec, its test and its
-# benchmark build in the native lanes only.
-set(patch_codec_files "/(download/delta_[a-z_]+|download/lzma_stream|bench/delta_bench)\\.cpp$")
-list(FILTER library_sources EXCLUDE REGEX "${patch_codec_files}")
+# The patch codec's libraries, built for Windows by scripts/setup (their
+# headers count as the system's, as those of imported libraries do).
+set(codec_prefix ${PROJECT_SOURCE_DIR}/build/third_party/mingw)
+foreach(codec_library IN ITEMS lzma divsufsort)
+  if(NOT EXISTS ${codec_prefix}/lib/lib${codec_library}.a)
+    message(FATAL_ERROR "lib${codec_library} for Windows missing: run scripts/setup")
+  endif()
+  add_library(${codec_library} STATIC IMPORTED)
+  set_target_properties(${codec_library} PROPERTIES
+    IMPORTED_LOCATION ${codec_prefix}/lib/lib${codec_library}.a
+    INTERFACE_INCLUDE_DIRECTORIES ${codec_prefix}/include)
+endforeach()
+# Linked into the program, not imported from a DLL.
+set_property(TARGET lzma PROPERTY INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC)
+
 add_library(novamend_core STATIC ${library_sources})
 target_include_directories(novamend_core PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
-target_link_libraries(novamend_core PUBLIC minizip ${win32_libraries})
+target_link_libraries(novamend_core PUBLIC minizip lzma divsufsort ${win32_libraries})
 
 set(resource_script ${PROJECT_SOURCE_DIR}/src/res/novamend.rc)
 add_executable(novamend WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp ${resource_script})
@@ -133,7 +143,6 @@ endforeach()
 foreach(area_dir IN LISTS test_areas)
   get_filename_component(area ${area_dir} NAME)
   file(GLOB area_tests CONFIGURE_DEPENDS ${area_dir}/*_test.cpp)
-  list(FILTER area_tests EXCLUDE REGEX "${patch_codec_files}")
   if(NOT area_tests)
     continue()
   endif()
@@ -171,11 +180,14 @@ set_tests_properties(e2e.test_progress_window e2e.test_tray_and_dotnet e2e.test_
   e2e.test_offline_package e2e.test_signed_release PROPERTIES RESOURCE_LOCK display)
 
 # Benchmarks: console programs under bench/, run by their scripts, not by ctest.
+# The portable ones start at a plain main, to build natively as well.
 file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
-list(FILTER bench_sources EXCLUDE REGEX "${patch_codec_files}")
+novamend_select_portable(portable_benches ${bench_sources})
 foreach(bench_source IN LISTS bench_sources)
   get_filename_component(bench ${bench_source} NAME_WE)
   add_executable(${bench} ${bench_source})
   target_link_libraries(${bench} PRIVATE novamend_core)
-  target_link_options(${bench} PRIVATE -municode)
+  if(NOT bench_source IN_LIST portable_benches)
+    target_link_options(${bench} PRIVATE -municode)
+  endif()
 endforeach()

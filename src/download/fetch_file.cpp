@@ -9,6 +9,7 @@
 #include "download/expected_content.h"
 #include "download/finished_file.h"
 #include "download/first_request.h"
+#include "download/patched_file.h"
 #include "download/segmented_download.h"
 #include "install/zip_package.h"
 #include "list/list_signature.h"
@@ -63,7 +64,8 @@ bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, c
 }
 
 bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local, bool no_retry,
-                        const std::wstring* entry_version, std::wstring* failure) const {
+                        const std::wstring* entry_version, std::wstring* failure,
+                        const InstalledFile* installed) const {
     std::wstring why;
     // Said on every way out that fails.
     auto failed = [&] {
@@ -111,6 +113,10 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
     }
     // From here no note of an earlier finished file is left.
     files::CreateParentDirectories(local);
+    if (row >= 0 && installed &&
+        FetchThroughPatch(list_, row, installed->entry_path, installed->installed, local, version, settings_,
+                          connect_tries_, window))
+        return true;
 
     bool archive = row >= 0 || settings.ReadSwitch(L"Novamend", L"ListFileZip", L"0");
     const std::wstring archive_path = local + L"._.zip";

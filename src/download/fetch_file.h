@@ -55,8 +55,14 @@ public:
     // says so). The entry's version, when the caller holds a copy of the    // entry, spares reading it from the list.
     // True when the file arrived; otherwise `failure`, when given, says what the last attempt asked for and what it
     // got.
+    // With the entry's installed file given (`installed`, for entry `entry_path`),
+    // a patch the list names for it is tried before the whole file.
+    struct InstalledFile {
+        std::wstring entry_path, installed;
+    };
     bool Fetch(HWND window, long row, const std::wstring& url, const std::wstring& local_path, bool no_retry,
-               const std::wstring* entry_version = nullptr, std::wstring* failure = nullptr) const;
+               const std::wstring* entry_version = nullptr, std::wstring* failure = nullptr,
+               const InstalledFile* installed = nullptr) const;
 
 private:
     // The version the entry of a row is fetched for ("" for the list itself).

@@ -34,6 +34,12 @@ void DownLoadList::KeepFileHashesOfEntries() {
         if (found != file_sizes.end()) kept_sizes.emplace(found->first, found->second);
     }
     file_sizes.swap(kept_sizes);
+    std::map<std::wstring, std::vector<FilePatch>> kept_patches;
+    for (const updatefileinfo& entry : entries) {
+        const auto found = file_patches.find(entry.path);
+        if (found != file_patches.end()) kept_patches.emplace(found->first, std::move(found->second));
+    }
+    file_patches.swap(kept_patches);
 }
 
 bool DownLoadList::LoadFrom(const std::wstring& file) {

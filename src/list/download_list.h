@@ -60,6 +60,13 @@ public:
     std::map<std::wstring, std::wstring> file_hashes;
     // Each file entry's size in bytes, where the list gives it; checked as its sha256 is.
     std::map<std::wstring, std::int64_t> file_sizes;
+    // The patches a file entry names, by path: each turns the version whose
+    // sha256 is `from` into the entry's file.
+    struct FilePatch {
+        std::wstring from, path, sha256;
+        std::int64_t size = 0;
+    };
+    std::map<std::wstring, std::vector<FilePatch>> file_patches;
 };
 
 }  // namespace nm

@@ -103,17 +103,21 @@ updatefileinfo FileAttributes::Build() && {
     return entry;
 }
 
+std::optional<std::int64_t> ByteCount(std::wstring_view value) {
+    const std::wstring size = text::Trim(std::wstring(value));
+    // Up to 18 digits always fit; a size of more is no size of a file.
+    if (size.empty() || size.size() > 18 || size.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return std::nullopt;
+    std::int64_t bytes = 0;
+    for (wchar_t digit : size) bytes = bytes * 10 + (digit - L'0');
+    return bytes;
+}
+
 ExpectedBytes FileAttributes::Expected() const {
     ExpectedBytes expected;
     const std::wstring& sha256 = values_[Index(FileField::sha256)];
     if (!sha256.empty()) expected.sha256 = text::Trim(text::Lower(sha256));
-    const std::wstring size = text::Trim(values_[Index(FileField::size)]);
-    // Up to 18 digits always fit; a size of more is no size of a file.
-    if (size.empty() || size.size() > 18 || size.find_first_not_of(L"0123456789") != std::wstring::npos)
-        return expected;
-    std::int64_t bytes = 0;
-    for (wchar_t digit : size) bytes = bytes * 10 + (digit - L'0');
-    expected.size = bytes;
+    expected.size = ByteCount(values_[Index(FileField::size)]);
     return expected;
 }
 

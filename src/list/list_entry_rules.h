@@ -26,6 +26,10 @@ struct ExpectedBytes {
     std::optional<std::int64_t> size;  // decimal digits alone; none when absent or not a number
 };
 
+// A size attribute's bytes: decimal digits alone (spaces around allowed);
+// none when it is empty or not such a number.
+std::optional<std::int64_t> ByteCount(std::wstring_view value);
+
 // Where an attribute name goes: its field and its rank among the spellings of
 // that field (0 is tried first). No field when the name is not accepted.
 struct AttributeSlot {

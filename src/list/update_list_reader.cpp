@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <utility>
 
 #include "base/com_text.h"
+#include "base/text.h"
 #include "base/unique_handle.h"
 #include "base/xml_dom.h"
 #include "list/list_entry_rules.h"
@@ -48,7 +50,7 @@ bool ReadRunElement(IXMLDOMNode* element, updatefileinfo& entry) {
 
 // Reads the entries of node's subtree: keep(entry, expected) gets each one
 // normalised, in document order, file entries past the duplicate rule, with
-// what a file element says of its bytes (nothing for others). Of a file
+// what a file element says of its bytes (nothing for others) and the element. Of a file
 // element only the fields `wanted` collects are read. False on a COM failure.
 template <typename Keep>
 bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, SeenPaths& seen, Keep&& keep) {
@@ -73,7 +75,7 @@ bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, Se
             return true;
         }
         list_entry::Normalise(entry);
-        keep(std::move(entry), expected);
+        keep(std::move(entry), expected, element);
         return true;
     });
 }
@@ -138,18 +140,48 @@ void AddListEntry(updatefileinfo entry, std::vector<updatefileinfo>& entries) {
 }
 
 namespace {
+// The <patch from path size sha256/> children of a file element; one that
+// lacks any of them, or whose size is not a number, is left out.
+std::vector<DownLoadList::FilePatch> ReadPatches(IXMLDOMNode* file) {
+    std::vector<DownLoadList::FilePatch> patches;
+    for (com_ptr<IXMLDOMNode> child = FirstChild(file); child; child = NextSibling(child.get())) {
+        if (!IsElement(child.get()) || NodeName(child.get()) != L"patch") continue;
+        DownLoadList::FilePatch patch;
+        std::wstring size;
+        ForEachAttribute(child.get(), [&](IXMLDOMNode* attribute, std::wstring_view name) {
+            if (name == L"from")
+                patch.from = text::Lower(AttributeValue(attribute));
+            else if (name == L"path")
+                patch.path = AttributeValue(attribute);
+            else if (name == L"sha256")
+                patch.sha256 = text::Lower(AttributeValue(attribute));
+            else if (name == L"size")
+                size = AttributeValue(attribute);
+        });
+        const std::optional<std::int64_t> bytes = list_entry::ByteCount(size);
+        if (patch.from.size() != 64 || patch.path.empty() || patch.sha256.size() != 64 || !bytes) continue;
+        patch.size = *bytes;
+        patches.push_back(std::move(patch));
+    }
+    return patches;
+}
+
 // The entries of node's subtree appended to entries; with a main list
 // given, each file's sha256 text and size go into it under its path.
 bool ReadNodeInto(IXMLDOMNode* node, std::vector<updatefileinfo>& entries, SeenPaths& seen, DownLoadList* main_list) {
     if (!node) return false;
-    return ReadEntries(node, list_entry::FileAttributes(), seen,
-                       [&entries, main_list](updatefileinfo&& entry, const list_entry::ExpectedBytes& expected) {
-                           if (main_list && !expected.sha256.empty())
-                               main_list->file_hashes.emplace(entry.path, expected.sha256);
-                           if (main_list && expected.size) main_list->file_sizes.emplace(entry.path, *expected.size);
-                           ScopedLock lock(ProcessLock::EntryArray);
-                           entries.push_back(std::move(entry));
-                       });
+    return ReadEntries(
+        node, list_entry::FileAttributes(), seen,
+        [&entries, main_list](updatefileinfo&& entry, const list_entry::ExpectedBytes& expected, IXMLDOMNode* element) {
+            if (main_list && IsFileEntry(entry)) {
+                std::vector<DownLoadList::FilePatch> patches = ReadPatches(element);
+                if (!patches.empty()) main_list->file_patches.emplace(entry.path, std::move(patches));
+            }
+            if (main_list && !expected.sha256.empty()) main_list->file_hashes.emplace(entry.path, expected.sha256);
+            if (main_list && expected.size) main_list->file_sizes.emplace(entry.path, *expected.size);
+            ScopedLock lock(ProcessLock::EntryArray);
+            entries.push_back(std::move(entry));
+        });
 }
 }  // namespace
 
@@ -208,6 +240,7 @@ bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entri
     if (main_list) {
         list.file_hashes.clear();
         list.file_sizes.clear();
+        list.file_patches.clear();
     }
     return ReadListFile(path, main_list ? &list : nullptr, nullptr, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
@@ -223,9 +256,10 @@ bool ReadListVersions(const std::wstring& path, ListVersions& versions, const Li
     const list_entry::FileAttributes wanted({FileField::ver, FileField::path, FileField::url});
     return ReadListFile(path, nullptr, serial, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;
-        return ReadEntries(root, wanted, seen, [&versions](updatefileinfo&& entry, const list_entry::ExpectedBytes&) {
-            AddListVersion(versions, entry);
-        });
+        return ReadEntries(root, wanted, seen,
+                           [&versions](updatefileinfo&& entry, const list_entry::ExpectedBytes&, IXMLDOMNode*) {
+                               AddListVersion(versions, entry);
+                           });
     });
 }
 

@@ -1,9 +1,12 @@
 // makelist: an update list naming every file below a release folder, with a
 // version derived from each file's content (an unchanged file keeps it) and
 // the size and sha256 against which the updater checks what it downloads.
+// With earlier releases given, a file that changed also gets a patch from each
+// earlier version of it, written beside it and named in its entry.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <cwctype>
@@ -16,6 +19,7 @@
 #include "base/hex.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "download/delta_make.h"
 #include "tool/tool_commands.h"
 
 namespace nm::tool {
@@ -23,16 +27,20 @@ namespace nm::tool {
 namespace {
 // Enough of the hash to tell versions apart; the full hash is beside it.
 constexpr size_t kVersionDigits = 16;
+// What a patch's name ends with, after the file's name and the start of the
+// sha256 it applies to: "bin\\app.exe.0123456789abcdef._.patch".
+constexpr wchar_t kPatchSuffix[] = L"._.patch";
 
-// Relative paths (with "\") of every file below folder, archive variants left
-// out: the updater asks for those by itself.
+// Relative paths (with "\") of every file below folder, archive variants and
+// patches left out: the updater asks for those by itself.
 bool CollectFiles(const std::wstring& folder, const std::wstring& relative, std::vector<std::wstring>& found) {
     bool complete = true;
     const bool listed = files::ForEachEntry(folder, [&](const files::FolderEntry& entry) {
         const std::wstring path = relative.empty() ? entry.name : relative + L"\\" + entry.name;
         if (entry.is_directory)
             complete = CollectFiles(folder + L"\\" + entry.name, path, found) && complete;
-        else if (!text::EndsWith(text::Lower(entry.name), L"._.zip"))
+        else if (!text::EndsWith(text::Lower(entry.name), L"._.zip") &&
+                 !text::EndsWith(text::Lower(entry.name), kPatchSuffix))
             found.push_back(path);
     });
     return listed && complete;
@@ -61,26 +69,102 @@ std::string XmlAttribute(const std::wstring& value) {
     return escaped;
 }
 
+std::wstring HexOf(const cng::Sha256Digest& digest) {
+    return hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+}
+
+struct FileDigest {
+    std::wstring sha256;
+    std::uint64_t size = 0;
+};
+
+// The size is of the bytes hashed, so the two always agree.
+bool DigestOf(const std::wstring& path, FileDigest& digest) {
+    cng::Sha256 hash;
+    cng::Sha256Digest bytes;
+    digest.size = 0;
+    const bool read = files::ReadInBlocks(path, [&](std::string_view block) {
+        digest.size += block.size();
+        hash.Add(block);
+        return true;
+    });
+    if (!read || !hash.Finish(bytes)) return false;
+    digest.sha256 = HexOf(bytes);
+    return true;
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The <patch/> elements of one release file: a patch from each earlier
+// version of it that differs, written beside it, unless it is not smaller
+// than the file (then the file is fetched whole anyway). 1 after saying what
+// failed, else 0.
+int MakePatches(const std::wstring& release, const std::wstring& path, const FileDigest& current,
+                const std::vector<std::wstring>& previous_releases, std::string& elements) {
+    std::vector<std::wstring> done;  // sha256 of the versions patched from
+    for (const std::wstring& previous : previous_releases) {
+        const std::wstring old_path = previous + L"\\" + path;
+        if (!IsFile(old_path)) continue;
+        FileDigest old_digest;
+        if (!DigestOf(old_path, old_digest)) return Fail(L"makelist", L"cannot read the earlier file", old_path);
+        if (old_digest.sha256 == current.sha256 || std::find(done.begin(), done.end(), old_digest.sha256) != done.end())
+            continue;
+        done.push_back(old_digest.sha256);
+        if (old_digest.size >= delta::kMaximumOldSize) {
+            std::fwprintf(stdout, L"%ls: the earlier version is too large for a patch\n", old_path.c_str());
+            continue;
+        }
+        std::string old_file, new_file, patch, error;
+        if (!files::ReadAll(old_path, old_file, delta::kMaximumOldSize))
+            return Fail(L"makelist", L"cannot read the earlier file", old_path);
+        if (!files::ReadAll(release + L"\\" + path, new_file, INT64_MAX))
+            return Fail(L"makelist", L"cannot read the release file", release + L"\\" + path);
+        if (!delta::MakePatch(std::move(old_file), std::move(new_file), patch, error))
+            return Refuse(L"makelist", L"cannot make a patch (" + text::FromUtf8(error) + L")", old_path);
+        if (patch.size() >= current.size) continue;
+        cng::Sha256Digest patch_digest;
+        if (!cng::Sha256Of(patch, patch_digest)) return Fail(L"makelist", L"cannot hash a patch", old_path);
+        const std::wstring patch_path = path + L"." + old_digest.sha256.substr(0, kVersionDigits) + kPatchSuffix;
+        if (!files::WriteAll(release + L"\\" + patch_path, patch))
+            return Fail(L"makelist", L"cannot write the patch", release + L"\\" + patch_path);
+        elements += "    <patch from=\"" + XmlAttribute(old_digest.sha256) + "\" path=\"" + XmlAttribute(patch_path) +
+                    "\" size=\"" + std::to_string(patch.size()) + "\" sha256=\"" + XmlAttribute(HexOf(patch_digest)) +
+                    "\"/>\r\n";
+    }
+    return 0;
+}
+
+std::wstring WithoutTrailingSlashes(std::wstring folder) {
+    while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return folder;
+}
+
 }  // namespace
 
 int Makelist(const Arguments& args) {
-    std::vector<std::wstring> words;
+    std::vector<std::wstring> words, previous_releases;
     std::wstring serial = std::to_wstring(static_cast<unsigned long long>(std::time(nullptr)));
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == L"--serial" && i + 1 < args.size()) {
             serial = args[++i];
             if (serial.empty() || serial.size() > 19 || !std::all_of(serial.begin(), serial.end(), iswdigit))
                 return Refuse(L"makelist", L"the serial must be a whole number of at most 19 digits", serial);
+        } else if (args[i] == L"--previous" && i + 1 < args.size()) {
+            previous_releases.push_back(WithoutTrailingSlashes(args[++i]));
         } else {
             words.push_back(args[i]);
         }
     }
     if (words.size() != 2) {
-        std::fwprintf(stderr, L"usage: novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N]\n");
+        std::fwprintf(
+            stderr,
+            L"usage: novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N] [--previous EARLIER_RELEASE_DIR]...\n");
         return 2;
     }
-    std::wstring release = words[0];
-    while (release.size() > 1 && (release.back() == L'\\' || release.back() == L'/')) release.pop_back();
+    const std::wstring release = WithoutTrailingSlashes(words[0]);
     const std::wstring& out_list = words[1];
 
     std::vector<std::wstring> paths;
@@ -102,20 +186,14 @@ int Makelist(const Arguments& args) {
         const std::wstring full = release + L"\\" + path;
         const std::wstring lower = text::Lower(files::FullPath(full));
         if (lower == list_full || lower == list_full + L".sig") continue;
-        // The size is of the bytes hashed, so the two always agree.
-        cng::Sha256 hash;
-        cng::Sha256Digest digest;
-        std::uint64_t size = 0;
-        const bool read = files::ReadInBlocks(full, [&](std::string_view block) {
-            size += block.size();
-            hash.Add(block);
-            return true;
-        });
-        if (!read || !hash.Finish(digest)) return Fail(L"makelist", L"cannot read the release file", full);
-        const std::wstring sha256 =
-            hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
-        xml += "  <file path=\"" + XmlAttribute(path) + "\" ver=\"" + XmlAttribute(sha256.substr(0, kVersionDigits)) +
-               "\" size=\"" + std::to_string(size) + "\" sha256=\"" + XmlAttribute(sha256) + "\"/>\r\n";
+        FileDigest digest;
+        if (!DigestOf(full, digest)) return Fail(L"makelist", L"cannot read the release file", full);
+        std::string patches;
+        if (const int failed = MakePatches(release, path, digest, previous_releases, patches)) return failed;
+        xml += "  <file path=\"" + XmlAttribute(path) + "\" ver=\"" +
+               XmlAttribute(digest.sha256.substr(0, kVersionDigits)) + "\" size=\"" + std::to_string(digest.size) +
+               "\" sha256=\"" + XmlAttribute(digest.sha256) + "\"";
+        xml += patches.empty() ? "/>\r\n" : ">\r\n" + patches + "  </file>\r\n";
         ++listed;
     }
     xml += "</update>\r\n";

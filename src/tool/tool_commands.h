@@ -16,8 +16,10 @@ int Brand(const Arguments& args);
 // keygen KEY_FILE: a new P-256 signing key into KEY_FILE (PKCS#8 PEM); prints
 // the [UPDATEINFO] ListPublicKey text.
 int Keygen(const Arguments& args);
-// makelist RELEASE_DIR OUT_LIST [--serial N]: a list of every file below
-// RELEASE_DIR with path, ver, size and sha256; the serial defaults to the time.
+// makelist RELEASE_DIR OUT_LIST [--serial N] [--previous EARLIER_DIR]...: a
+// list of every file below RELEASE_DIR with path, ver, size and sha256; the
+// serial defaults to the time. Each earlier release given adds, to a file that
+// changed since, a patch from its version there (written beside the file).
 int Makelist(const Arguments& args);
 // sign KEY_FILE LIST: writes LIST.sig.
 int Sign(const Arguments& args);

@@ -4,13 +4,16 @@ signature and an older list are refused before any file is asked for; a file
 whose bytes differ from its sha256 (plain or archive) or that has none is
 never installed, and the application stays as it was. Keys and signatures
 cross between openssl and novamend-tool in both directions."""
+import hashlib
 import io
+import random
 import re
 import shutil
 import subprocess
 import tempfile
 import unittest
 import zipfile
+import xml.etree.ElementTree as ET
 from pathlib import Path
 
 import harness
@@ -72,17 +75,19 @@ class SignedReleaseTest(unittest.TestCase):
         shutil.rmtree(cls.keys, ignore_errors=True)
         shutil.rmtree(cls.site, ignore_errors=True)
 
-    def publish(self, files, serial, key=None, edit=None):
+    def publish(self, files, serial, key=None, edit=None, previous=()):
         """The release folder becomes the site: files, a list made by
-        novamend-tool makelist (edited by `edit` before signing), and its
-        signature by openssl with `key`."""
+        novamend-tool makelist (with patches from the `previous` release
+        folders, edited by `edit` before signing), and its signature by
+        openssl with `key`."""
         shutil.rmtree(self.site, ignore_errors=True)
         self.site.mkdir(parents=True)
         for name, content in files.items():
             (self.site / name).parent.mkdir(parents=True, exist_ok=True)
             (self.site / name).write_bytes(content)
         listing = self.site / "novamend.xml"
-        tool("makelist", self.site, listing, "--serial", str(serial))
+        tool("makelist", self.site, listing, "--serial", str(serial),
+             *[word for folder in previous for word in ("--previous", folder)])
         if edit:
             listing.write_text(edit(listing.read_text(encoding="utf-8")), encoding="utf-8")
         openssl_sign(key or self.vendor_key, listing)
@@ -109,6 +114,92 @@ class SignedReleaseTest(unittest.TestCase):
                 self.assertEqual((inst.app_dir / "bin" / "b.dat").read_bytes(), b"\x00b" * 5000)
                 # The comparison copy keeps the serial for the next check.
                 self.assertIn("<serial>5</serial>", (inst.app_dir / "novamend.xml").read_text(encoding="utf-8"))
+
+    def test_patches_from_earlier_releases_are_listed_and_a_file_not_installed_is_fetched_whole(self):
+        """makelist --previous: a changed file gets one patch per distinct
+        earlier version, smaller than the file and making it byte for byte;
+        an unchanged file, a new one and one whose patch would not be smaller
+        get none. Where nothing is installed, the whole files are fetched."""
+        program = random.Random(24).randbytes(200_000)
+        versions = [program[:5000] + b"one" + program[5000:], program[:90_000] + b"two" + program[90_000:]]
+        new_program = program[:150_000] + b"three" + program[150_000:]
+        earlier = []
+        for number, version in enumerate(versions + [versions[1]]):
+            folder = harness.SCRATCH / f"earlier-{number}-{harness.new_name()[:8]}"
+            shutil.rmtree(folder, ignore_errors=True)
+            (folder / "bin").mkdir(parents=True)
+            for name, content in {"bin/app.exe": version, "same.txt": b"same", "tiny.txt": b"a"}.items():
+                (folder / name).write_bytes(content)
+            earlier.append(folder)
+            self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        release = {"bin/app.exe": new_program, "same.txt": b"same", "tiny.txt": b"b", "added.txt": b"added"}
+        listing = self.publish(release, serial=7, previous=earlier)
+
+        entries = {entry.get("path"): entry for entry in ET.parse(listing).getroot().iter("file")}
+        self.assertEqual(set(entries), {"bin\\app.exe", "same.txt", "tiny.txt", "added.txt"})
+        for path in ("same.txt", "tiny.txt", "added.txt"):
+            self.assertEqual(list(entries[path]), [], path)
+        patches = list(entries["bin\\app.exe"])
+        self.assertEqual([p.get("from") for p in patches], [hashlib.sha256(v).hexdigest() for v in versions])
+        for patch, old in zip(patches, versions):
+            patch_file = self.site / patch.get("path").replace("\\", "/")
+            data = patch_file.read_bytes()
+            self.assertEqual((len(data), hashlib.sha256(data).hexdigest()), (int(patch.get("size")), patch.get("sha256")))
+            self.assertLess(len(data), len(new_program) // 10)
+            old_file, out = self.site / "old.bin", self.site / "out.bin"
+            old_file.write_bytes(old)
+            applied = harness.wine([harness.BIN / "delta_bench.exe", "apply", harness.windows_path(old_file),
+                                    harness.windows_path(patch_file), str(len(new_program)), harness.windows_path(out)])
+            self.assertEqual(applied.returncode, 0, applied.stderr)
+            self.assertEqual(out.read_bytes(), new_program)
+            old_file.unlink()
+            out.unlink()
+
+        inst = self.installation(self.vendor_public)
+        inst.run("/silence")
+        for name, content in release.items():
+            self.assertEqual((inst.app_dir / name).read_bytes(), content, inst.log())
+
+    def test_an_installed_release_is_updated_through_patches_and_a_file_the_user_changed_is_fetched_whole(self):
+        rng = random.Random(7)
+        old = {"bin/app.exe": rng.randbytes(300_000), "lib.dll": rng.randbytes(120_000), "same.txt": b"same"}
+        new = {"bin/app.exe": old["bin/app.exe"][:1000] + b"new code" + old["bin/app.exe"][1000:],
+               "lib.dll": old["lib.dll"][:60_000] + b"fix" + old["lib.dll"][60_003:], "same.txt": b"same"}
+        earlier = harness.SCRATCH / ("earlier-" + harness.new_name()[:8])
+        self.addCleanup(shutil.rmtree, earlier, ignore_errors=True)
+        for name, content in old.items():
+            (earlier / name).parent.mkdir(parents=True, exist_ok=True)
+            (earlier / name).write_bytes(content)
+        tool("makelist", earlier, earlier / "installed.xml", "--serial", "1")
+        installed_list = (earlier / "installed.xml").read_text(encoding="utf-8")
+        self.publish(new, serial=8, previous=[earlier])
+        # A file the user changed has no patch; a patch damaged on the server
+        # is refused by its sha256: either way lib.dll comes whole.
+        for case in ("patches", "changed by the user", "damaged patch"):
+            with self.subTest(case):
+                inst = self.installation(self.vendor_public)
+                for name, content in old.items():
+                    (inst.app_dir / name).parent.mkdir(parents=True, exist_ok=True)
+                    (inst.app_dir / name).write_bytes(content)
+                if case == "changed by the user":
+                    (inst.app_dir / "lib.dll").write_bytes(b"changed by the user")
+                if case == "damaged patch":
+                    for patch in self.site.glob("lib.dll.*._.patch"):
+                        patch.write_bytes(patch.read_bytes()[::-1])
+                inst.install_list(installed_list)
+                since = len(self.nginx.access_log())
+                inst.run("/silence")
+                for name, content in new.items():
+                    self.assertEqual((inst.app_dir / name).read_bytes(), content, inst.log())
+                requested = self.requested_files(since)
+                whole = set() if case == "patches" else {"/lib.dll"}
+                self.assertEqual({p for p in requested if not p.endswith("._.patch")} - {"/lib.dll._.zip"}, whole)
+                patched = {p.split(".", 1)[0] for p in requested if p.endswith("._.patch")}
+                self.assertEqual(patched, {"/bin/app"} | ({"/lib"} if case != "changed by the user" else set()))
+                why = {"patches": None, "changed by the user": "no patch is for the installed file",
+                       "damaged patch": "the patch differs from its size or sha256"}[case]
+                if why:
+                    self.assertIn(f"patch not used[lib.dll] {why}", inst.log())
 
     def test_lists_that_fail_their_signature_or_are_older_are_refused_before_any_file(self):
         other_key = self.keys / "other.pem"

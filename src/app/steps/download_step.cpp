@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/text.h"
@@ -12,6 +13,7 @@
 #include "base/url_text.h"
 #include "download/download_progress.h"
 #include "download/fetch_file.h"
+#include "list/entry_targets.h"
 #include "list/staged_path.h"
 #include "services/process_services.h"
 #include "services/log.h"
@@ -69,9 +71,15 @@ void FileWorker(UpdateContext& context, HWND window, long index, const FetchSett
     // check refuses paths that would climb out of it.
     const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
     const std::wstring local = staged ? text::CollapseSeparators(WorkDirectory(context) + L"\\" + *staged) : L"";
+    // Only an entry that names patches has its installed file looked at.
+    std::optional<FileFetcher::InstalledFile> installed;
+    if (context.list.file_patches.count(entry.path))
+        installed = FileFetcher::InstalledFile{entry.path,
+                                               EntryTargets(entry, context.settings.ApplicationDirectory()).front()};
     std::wstring failure;
-    if (!staged || !FileFetcher(context.list, context.connection_try_count, settings, &finished, &archives)
-                        .Fetch(window, index, url, local, false, &entry.ver, &failure)) {
+    if (!staged ||
+        !FileFetcher(context.list, context.connection_try_count, settings, &finished, &archives)
+             .Fetch(window, index, url, local, false, &entry.ver, &failure, installed ? &*installed : nullptr)) {
         // What was asked for and what came back, or why it could not be kept.
         const std::wstring line =
             text::Format(TranslateMain(L"error[%s]"), {entry.path}) + (failure.empty() ? L"" : L" " + failure);
