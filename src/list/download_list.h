@@ -10,6 +10,7 @@
 
 #include "base/url_text.h"
 #include "list/list_entry.h"
+#include "list/release_control.h"
 
 struct HWND__;  // the window handle type, without pulling in <windows.h>
 
@@ -60,6 +61,8 @@ public:
     std::map<std::wstring, std::wstring> file_hashes;
     // Each file entry's size in bytes, where the list gives it; checked as its sha256 is.
     std::map<std::wstring, std::int64_t> file_sizes;
+    // The main list's pause, expiry and rollout; for this process only.
+    ReleaseControl release_control;
 };
 
 }  // namespace nm
