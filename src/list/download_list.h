@@ -10,6 +10,7 @@
 
 #include "base/url_text.h"
 #include "list/list_entry.h"
+#include "list/release_control.h"
 
 struct HWND__;  // the window handle type, without pulling in <windows.h>
 
@@ -67,6 +68,8 @@ public:
         std::int64_t size = 0;
     };
     std::map<std::wstring, std::vector<FilePatch>> file_patches;
+    // The main list's pause, expiry and rollout; for this process only.
+    ReleaseControl release_control;
 };
 
 }  // namespace nm

@@ -14,6 +14,7 @@
 #include "base/unique_handle.h"
 #include "base/xml_dom.h"
 #include "list/list_entry_rules.h"
+#include "list/release_control.h"
 #include "services/process_lock.h"
 #include "services/process_services.h"
 
@@ -81,13 +82,14 @@ bool ReadEntries(IXMLDOMNode* node, const list_entry::FileAttributes& wanted, Se
 }
 
 struct RootChildren {
-    com_ptr<IXMLDOMNode> guid, fileurl, serial;
+    com_ptr<IXMLDOMNode> guid, fileurl, serial, paused, expires, rollout;
 };
 
-// The first direct children named guid, fileurl and serial.
+// The first direct children named guid, fileurl, serial and the release
+// controls paused, expires and rollout.
 RootChildren FindListSettings(IXMLDOMNode* root) {
     RootChildren found;
-    for (com_ptr<IXMLDOMNode> child = FirstChild(root); child && !(found.guid && found.fileurl && found.serial);) {
+    for (com_ptr<IXMLDOMNode> child = FirstChild(root); child;) {
         com_ptr<IXMLDOMNode> next = NextSibling(child.get());
         if (IsElement(child.get())) {
             const std::wstring name = NodeName(child.get());
@@ -97,10 +99,29 @@ RootChildren FindListSettings(IXMLDOMNode* root) {
                 found.fileurl = std::move(child);
             else if (name == L"serial" && !found.serial)
                 found.serial = std::move(child);
+            else if (name == L"paused" && !found.paused)
+                found.paused = std::move(child);
+            else if (name == L"expires" && !found.expires)
+                found.expires = std::move(child);
+            else if (name == L"rollout" && !found.rollout)
+                found.rollout = std::move(child);
         }
         child = std::move(next);
     }
     return found;
+}
+
+ReleaseControl ReadReleaseControl(const RootChildren& children) {
+    ReleaseControl control;
+    control.paused = static_cast<bool>(children.paused);
+    if (children.expires) control.expires = text::Trim(NodeText(children.expires.get()));
+    if (children.rollout) {
+        // A share that cannot be read holds everybody back rather than nobody.
+        control.rollout_percent =
+            release_control::ParsePercent(Attribute(children.rollout.get(), L"percent")).value_or(0);
+        control.rollout_user_checks = Attribute(children.rollout.get(), L"user") == L"all";
+    }
+    return control;
 }
 
 // The first "update" child of the document, else the first "updates", else
@@ -221,6 +242,7 @@ bool ReadListFile(const std::wstring& path, DownLoadList* main_list, std::uint64
         main_list->url_template =
             settings.fileurl ? NodeText(settings.fileurl.get()) : DownLoadList::kDefaultUrlTemplate;
         main_list->serial = list_serial;
+        main_list->release_control = ReadReleaseControl(settings);
     }
 
     if (!read_root(root.get())) return fail_with_message();
@@ -241,6 +263,7 @@ bool ReadUpdateList(const std::wstring& path, std::vector<updatefileinfo>& entri
         list.file_hashes.clear();
         list.file_sizes.clear();
         list.file_patches.clear();
+        list.release_control = {};
     }
     return ReadListFile(path, main_list ? &list : nullptr, nullptr, report_error, [&](IXMLDOMNode* root) {
         SeenPaths seen;

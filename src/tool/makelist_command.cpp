@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "base/unique_handle.h"
 #include "download/delta_make.h"
+#include "list/release_control.h"
 #include "tool/tool_commands.h"
 
 namespace nm::tool {
@@ -146,7 +147,10 @@ std::wstring WithoutTrailingSlashes(std::wstring folder) {
 
 int Makelist(const Arguments& args) {
     std::vector<std::wstring> words, previous_releases;
-    std::wstring serial = std::to_wstring(static_cast<unsigned long long>(std::time(nullptr)));
+    const std::time_t now = std::time(nullptr);
+    std::wstring serial = std::to_wstring(static_cast<unsigned long long>(now));
+    // The release controls, written after the serial when asked for.
+    std::string controls;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == L"--serial" && i + 1 < args.size()) {
             serial = args[++i];
@@ -154,6 +158,21 @@ int Makelist(const Arguments& args) {
                 return Refuse(L"makelist", L"the serial must be a whole number of at most 19 digits", serial);
         } else if (args[i] == L"--previous" && i + 1 < args.size()) {
             previous_releases.push_back(WithoutTrailingSlashes(args[++i]));
+        } else if (args[i] == L"--paused") {
+            controls += "  <paused/>\r\n";
+        } else if (args[i] == L"--rollout" && i + 1 < args.size()) {
+            const auto percent = release_control::ParsePercent(args[++i]);
+            if (!percent)
+                return Refuse(L"makelist", L"the rollout share must be a whole percent from 0 to 100", args[i]);
+            controls += "  <rollout percent=\"" + std::to_string(*percent) + "\"/>\r\n";
+        } else if (args[i] == L"--expires" && i + 1 < args.size()) {
+            const std::wstring days = args[++i];
+            if (days.empty() || days.size() > 5 || !std::all_of(days.begin(), days.end(), iswdigit) ||
+                std::stol(days) == 0)
+                return Refuse(L"makelist", L"the days until the list expires must be a whole number from 1 to 99999",
+                              days);
+            const std::int64_t expires = static_cast<std::int64_t>(now) + std::stol(days) * 86400LL;
+            controls += "  <expires>" + text::ToUtf8(release_control::FormatUtcTime(expires)) + "</expires>\r\n";
         } else {
             words.push_back(args[i]);
         }
@@ -161,7 +180,8 @@ int Makelist(const Arguments& args) {
     if (words.size() != 2) {
         std::fwprintf(
             stderr,
-            L"usage: novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N] [--previous EARLIER_RELEASE_DIR]...\n");
+            L"usage: novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N] [--previous EARLIER_RELEASE_DIR]... "
+            L"[--paused] [--rollout PERCENT] [--expires DAYS]\n");
         return 2;
     }
     const std::wstring release = WithoutTrailingSlashes(words[0]);
@@ -179,8 +199,8 @@ int Makelist(const Arguments& args) {
     std::sort(paths.begin(), paths.end());
     // The list and its signature may be written into the release folder itself.
     const std::wstring list_full = text::Lower(files::FullPath(out_list));
-    std::string xml =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <serial>" + text::ToUtf8(serial) + "</serial>\r\n";
+    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <serial>" + text::ToUtf8(serial) +
+                      "</serial>\r\n" + controls;
     size_t listed = 0;
     for (const std::wstring& path : paths) {
         const std::wstring full = release + L"\\" + path;

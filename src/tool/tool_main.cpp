@@ -3,7 +3,8 @@
 //   novamend-tool brand UPDATER SETTINGS [OUT]
 //   novamend-tool pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]
 //   novamend-tool keygen KEY_FILE
-//   novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N]
+//   novamend-tool makelist RELEASE_DIR OUT_LIST [--serial N] [--previous DIR]... [--paused] [--rollout PERCENT]
+//                          [--expires DAYS]
 //   novamend-tool sign KEY_FILE LIST
 //   novamend-tool verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]
 #include <windows.h>
@@ -68,7 +69,11 @@ constexpr Command kCommands[] = {
      L"      (with --against, only the entries that differ from that copy)",
      Pack},
     {L"keygen", L"keygen KEY_FILE   a new release signing key; prints the ListPublicKey text", Keygen},
-    {L"makelist", L"makelist RELEASE_DIR OUT_LIST [--serial N]   a list of every file, with ver, size and sha256",
+    {L"makelist",
+     L"makelist RELEASE_DIR OUT_LIST [--serial N] [--previous EARLIER_RELEASE_DIR]... [--paused]\n"
+     L"         [--rollout PERCENT] [--expires DAYS]\n"
+     L"      a list of every file, with ver, size and sha256, and patches against each earlier release;\n"
+     L"      paused, released to PERCENT of machines, or refused by a keyed updater DAYS from now, when asked",
      Makelist},
     {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
     {L"verify",

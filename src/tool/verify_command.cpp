@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@
 #include "list/list_compare.h"
 #include "list/list_entry_rules.h"
 #include "list/list_signature.h"
+#include "list/release_control.h"
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/embedded_settings.h"
@@ -207,6 +209,26 @@ void CheckSerial(Report& report, const DownLoadList& list, const std::wstring& i
     const size_t changed = MarkChangedEntries(list.entries, versions, false, {}).size();
     report.Note(std::to_wstring(changed) + L" entries differ from the installed list");
 }
+// What the list says of its own release, as the updater will take it.
+void ReportReleaseControl(Report& report, const ReleaseControl& control, bool key_in_force) {
+    if (!control.expires.empty()) {
+        const auto expires = release_control::ParseUtcTime(control.expires);
+        if (!key_in_force)
+            report.Note(L"the list expires at " + control.expires +
+                        L"; an updater without a ListPublicKey does not hold it to that");
+        else if (!expires)
+            report.Fault(L"the list's expiry time " + control.expires +
+                         L" cannot be read (YYYY-MM-DDTHH:MM:SSZ): the updater refuses the list");
+        else if (*expires <= static_cast<std::int64_t>(std::time(nullptr)))
+            report.Fault(L"the list expired at " + control.expires + L": the updater refuses it");
+        else
+            report.Ok(L"the list expires at " + control.expires);
+    }
+    if (control.paused) report.Note(L"the list pauses updates: no updater installs anything from it");
+    if (control.rollout_percent)
+        report.Note(L"the list goes to " + std::to_wstring(*control.rollout_percent) + L" percent of machines" +
+                    (control.rollout_user_checks ? L"; a check the user asks for takes it at once" : L""));
+}
 }  // namespace
 
 int Verify(const Arguments& args) {
@@ -295,6 +317,7 @@ int Verify(const Arguments& args) {
     report.Ok((release.OnServer() ? release.list_url : fetched) + L": an update list of " +
               std::to_wstring(list.FileCount()) + L" entries");
     CheckSerial(report, list, installed, release);
+    ReportReleaseControl(report, list.release_control, key_in_force);
     CheckEntries(report, release, list, key_in_force);
     return report.Finish();
 }

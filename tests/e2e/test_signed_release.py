@@ -75,7 +75,7 @@ class SignedReleaseTest(unittest.TestCase):
         shutil.rmtree(cls.keys, ignore_errors=True)
         shutil.rmtree(cls.site, ignore_errors=True)
 
-    def publish(self, files, serial, key=None, edit=None, previous=()):
+    def publish(self, files, serial, key=None, edit=None, previous=(), options=()):
         """The release folder becomes the site: files, a list made by
         novamend-tool makelist (with patches from the `previous` release
         folders, edited by `edit` before signing), and its signature by
@@ -87,7 +87,7 @@ class SignedReleaseTest(unittest.TestCase):
             (self.site / name).write_bytes(content)
         listing = self.site / "novamend.xml"
         tool("makelist", self.site, listing, "--serial", str(serial),
-             *[word for folder in previous for word in ("--previous", folder)])
+             *[word for folder in previous for word in ("--previous", folder)], *options)
         if edit:
             listing.write_text(edit(listing.read_text(encoding="utf-8")), encoding="utf-8")
         openssl_sign(key or self.vendor_key, listing)
@@ -238,6 +238,48 @@ class SignedReleaseTest(unittest.TestCase):
         broken.run("/silence")
         self.assertIn("ListPublicKey is not a valid key", broken.log())
         self.assertFalse((broken.app_dir / "a.txt").exists())
+
+    def test_release_controls_pause_expire_and_stage_a_release(self):
+        release = {"a.txt": b"new a"}
+        inst = self.installation(self.vendor_public)
+        copy = harness.list_xml([], extra="<serial>4</serial>")
+
+        def check(serial, *options, edit=None, mode="/silence"):
+            self.publish(release, serial, edit=edit, options=options)
+            inst.install_list(copy)
+            (inst.app_dir / "a.txt").unlink(missing_ok=True)
+            (inst.app_dir / "novamend.log").unlink(missing_ok=True)
+            return inst.exit_code(mode)
+
+        self.assertEqual(check(5, "--paused"), 0)
+        self.assertIn("The vendor has paused updates.", inst.log())
+        self.assertIn("Find nothing to update.", inst.log())
+        self.assertFalse((inst.app_dir / "a.txt").exists())
+        # Expired: refused as a failed check, the installed list kept.
+        expired = lambda xml: xml.replace("</serial>", "</serial><expires>2020-01-01T00:00:00Z</expires>")
+        self.assertEqual(check(5, edit=expired), harness.EXIT_FAILED)
+        self.assertIn("The list file has expired (2020-01-01T00:00:00Z).", inst.log())
+        self.assertEqual((inst.app_dir / "novamend.xml").read_text(encoding="utf-8"), copy)
+        self.assertEqual(check(5, "--expires", "30"), 1)
+        self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"new a", inst.log())
+        # Rollout: the updater makes the machine's identifier once; its bucket
+        # follows the documented rule and holds across checks.
+        identifier_file = inst.app_dir / "__rollout.id"
+        identifier_file.unlink(missing_ok=True)
+        self.assertEqual(check(7, "--rollout", "0"), 0)
+        identifier = identifier_file.read_text()
+        bucket = int.from_bytes(hashlib.sha256((identifier + "7").encode()).digest()[:4], "big") % 100
+        self.assertIn(f"(bucket {bucket}) is not among them yet", inst.log())
+        self.assertEqual(check(7, "--rollout", str(bucket)), 0)
+        self.assertEqual(identifier_file.read_text(), identifier)
+        self.assertFalse((inst.app_dir / "a.txt").exists())
+        self.assertEqual(check(7, "--rollout", str(bucket + 1)), 1)
+        self.assertIn(f"(bucket {bucket}) is among them", inst.log())
+        self.assertTrue((inst.app_dir / "a.txt").exists())
+        # The vendor may let a check the user asks for through at once.
+        let_through = lambda xml: xml.replace('percent="0"', 'percent="0" user="all"')
+        self.assertEqual(check(7, "--rollout", "0", edit=let_through), 0)
+        self.assertEqual(check(7, "--rollout", "0", edit=let_through, mode="/checkforupdates"), 1)
 
     def test_files_whose_bytes_differ_or_that_have_no_sha256_never_finish(self):
         good = {"a.txt": b"good a", "b.dat": b"good b", "c.bin": b"good c", "d.txt": b"good d"}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "list/list_compare.h"
+#include "list/release_control.h"
 #include "list/version_page.h"
 
 namespace nm {
@@ -86,4 +87,41 @@ TEST(VersionPage, LinesAreCutAt1023BytesAndLineEndsDropped) {
 }
 
 }  // namespace
+TEST(ReleaseControl, BucketsSpreadOverAHundredMachinesStayPutAndChangeWithTheRelease) {
+    using namespace release_control;
+    // The documented rule, as any sha256 gives it (the publishing guide's example).
+    EXPECT_EQ(RolloutBucket(L"0123456789abcdef0123456789abcdef", L"{6F9619FF-8B86-D011-B42D-00C04FC964FF}"), 86);
+    EXPECT_EQ(RolloutBucket(L"0123456789abcdef0123456789abcdef", L"17"), 93);
+    int in_ten = 0, in_half = 0, moved = 0;
+    for (int i = 0; i < 100; ++i) {
+        const std::wstring id = L"machine-" + std::to_wstring(i);
+        const int bucket = RolloutBucket(id, L"17");
+        ASSERT_TRUE(bucket >= 0 && bucket < 100);
+        EXPECT_EQ(bucket, RolloutBucket(id, L"17"));
+        in_ten += InRollout(bucket, 10);
+        in_half += InRollout(bucket, 50);
+        // A raised share keeps every machine it had.
+        if (InRollout(bucket, 10)) {
+            EXPECT_TRUE(InRollout(bucket, 50));
+        }
+        moved += bucket != RolloutBucket(id, L"18");
+    }
+    EXPECT_TRUE(in_ten >= 4 && in_ten <= 18) << in_ten;
+    EXPECT_TRUE(in_half >= 38 && in_half <= 62) << in_half;
+    EXPECT_GT(moved, 80);
+}
+
+TEST(ReleaseControl, ExpiryTimesReadOnlyInTheirOneForm) {
+    using namespace release_control;
+    EXPECT_EQ(ParseUtcTime(L" 2026-12-31T00:00:00Z "), 1798675200);
+    EXPECT_EQ(ParseUtcTime(L"2000-02-29T23:59:59Z"), 951868799);
+    EXPECT_EQ(FormatUtcTime(951868799), L"2000-02-29T23:59:59Z");
+    for (const wchar_t* bad : {L"2026-02-29T00:00:00Z", L"2026-12-31 00:00:00Z", L"2026-12-31T00:00:00+01:00",
+                               L"2026-13-01T00:00:00Z", L"2026-12-31T24:00:00Z", L""})
+        EXPECT_FALSE(ParseUtcTime(bad)) << bad;
+    EXPECT_EQ(ParsePercent(L" 10 "), 10);
+    EXPECT_FALSE(ParsePercent(L"101"));
+    EXPECT_FALSE(ParsePercent(L"-1"));
+}
+
 }  // namespace nm

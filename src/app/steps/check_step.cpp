@@ -6,6 +6,7 @@
 
 #include "app/steps/download_step.h"
 #include "app/steps/poll_budget.h"
+#include "app/steps/release_gate.h"
 #include "base/file_ops.h"
 #include "base/path_macros_rules.h"
 #include "base/text.h"
@@ -250,6 +251,15 @@ bool CheckStep(UpdateContext& context, HWND window) {
     // the application back.
     if (!key_text.empty() && list.serial < installed_serial)
         return Refuse(context, window, OlderListText() + L"\r\n" + address);
+    std::wstring refusal;
+    switch (JudgeRelease(context, !key_text.empty(), refusal)) {
+    case ReleaseVerdict::refuse:
+        return Refuse(context, window, refusal + L"\r\n" + address);
+    case ReleaseVerdict::hold:
+        return true;  // read and compared with nothing due: nothing to update
+    case ReleaseVerdict::proceed:
+        break;
+    }
     const bool check_lost_files = settings.ReadSwitch(L"Novamend", L"CheckLostFile", L"0");
     const std::wstring application_directory = settings.ApplicationDirectory();
     const auto any_target_missing = [&application_directory](const updatefileinfo& entry) {
