@@ -48,6 +48,9 @@ struct UpdateContext {
     HWND host_window = nullptr;
     bool elevation_marker = false;
     long connection_try_count = 3;
+    // The cycle runs without the user waiting on it (silence, the tray's
+    // automatic update): its downloads keep to the background rate cap.
+    bool in_background = false;
     std::wstring executable_base_name;
 
     // Files found to need raised rights; the restart with them finishes the update.

@@ -135,9 +135,10 @@ void RunDialogCycle(UpdateContext& context, HWND owner) {
 void RunTrayMode(UpdateContext& context) {
     TrayWindowActions actions;
     actions.check = [&context] { RunCheckWithoutWindow(context); };
-    actions.update = [&context] {
+    actions.update = [&context](bool automatic) {
         // One process runs many cycles: nothing of an earlier one may steer this one.
         context.needing_rights.Clear();
+        context.in_background = automatic;
         context.variables.Set(L"updatetm", L"");
         RunDialogCycle(context, nullptr);
     };
@@ -165,6 +166,7 @@ DWORD WINAPI CheckOnlyWorker(void* dialog_window) {
 
 bool RunUnattendedCycle(UpdateContext& context) {
     context.variables.Set(L"updatetm", L"1");
+    context.in_background = true;
     const HWND host = context.host_window;
     CycleCallbacks callbacks;
     callbacks.after_step = [&context, host](CycleStep step) {

@@ -53,6 +53,7 @@ bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, c
     downloader.on_first_answer = std::move(on_first_answer);
     downloader.connections = settings_.connections_per_file;
     downloader.connect_tries = connect_tries_;
+    downloader.rate_cap = settings_.rate_cap.get();
     downloader.on_file_bytes = [](std::int64_t size, std::int64_t received) {
         Services().hosts.NotifyFileBytes(size, received);
     };

@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "download/finished_file.h"
+#include "download/rate_cap.h"
 #include "list/download_list.h"
 
 namespace nm {
@@ -24,6 +26,8 @@ long FilesAtOnce();
 struct FetchSettings {
     long connections_per_file = 8;   // "filethread", 1..100, default 8
     bool list_key_in_force = false;  // "ListPublicKey": files must match their signed hashes
+    // The pace all the step's connections share; none when uncapped.
+    std::shared_ptr<DownloadRateCap> rate_cap;
     static FetchSettings Read();
 };
 

@@ -13,6 +13,7 @@
 #include "download/connection.h"
 #include "services/process_services.h"
 #include "download/first_request.h"
+#include "download/rate_cap.h"
 #include "download/segment_plan.h"
 #include "download/thread_values.h"
 #include "download/transfer_rules.h"
@@ -63,6 +64,7 @@ struct FileTransfer {
     bool single = false;  // one connection straight into the target
     bool no_retry = false;
     long connect_tries = 3;
+    DownloadRateCap* rate_cap = nullptr;
     std::function<void(std::int64_t, std::int64_t)> on_file_bytes;
 
     std::mutex plan_lock;
@@ -236,8 +238,13 @@ public:
                     continue;
                 }
             }
-            const DWORD want = static_cast<DWORD>(std::min<std::int64_t>(buffer_.size(), range.end - position));
-            const DWORD got = connection_.Read(buffer_.data(), want);
+            std::int64_t want = std::min<std::int64_t>(buffer_.size(), range.end - position);
+            if (file_.rate_cap) {
+                want = std::min(want, file_.rate_cap->LargestRead());
+                file_.rate_cap->Book(want);
+            }
+            const DWORD got = connection_.Read(buffer_.data(), static_cast<DWORD>(want));
+            if (file_.rate_cap) file_.rate_cap->GiveBack(want - got);
             if (got == 0) {
                 // The connection ended early: what arrived is kept, and a new
                 // one goes on from the byte after it.
@@ -369,6 +376,7 @@ std::shared_ptr<FileTransfer> NewTransfer(const CSegmentedDownloader& downloader
     file->row = row;
     file->window = window;
     file->connect_tries = downloader.connect_tries;
+    file->rate_cap = downloader.rate_cap;
     file->on_file_bytes = downloader.on_file_bytes;
     return file;
 }

@@ -14,6 +14,7 @@
 
 namespace nm {
 
+class DownloadRateCap;
 class FirstRequestAhead;
 
 class CSegmentedDownloader {
@@ -49,6 +50,8 @@ public:
     // part files keep the target's name. A caller that would rename the file
     // at once spares the file system one new name this way.
     std::wstring complete_path;
+    // The pace the download's connections read at; none when uncapped.
+    DownloadRateCap* rate_cap = nullptr;
     // A first request already on its way for this download's address.
     FirstRequestAhead* ahead = nullptr;
     // Told, before any transfer, whether the server has the file (true) or

@@ -19,5 +19,9 @@ inline constexpr Key kShowWhenCheck{L"Novamend", L"ShowWhenCheck", L"1"};
 inline constexpr Key kUnZip{L"Novamend", L"UnZip", L"1"};
 inline constexpr Key kTimeOut{L"Novamend", L"TimeOut", L"60"};
 inline constexpr Key kLog{L"Novamend", L"Log", L""};
+// Download rate caps in KiB per second, 0 for none: one for the cycles that
+// run without the user waiting, one for those the user watches.
+inline constexpr Key kBackgroundDownloadRate{L"Novamend", L"BackgroundDownloadRate", L"0"};
+inline constexpr Key kVisibleDownloadRate{L"Novamend", L"VisibleDownloadRate", L"0"};
 
 }  // namespace nm::setting_keys

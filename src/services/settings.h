@@ -39,6 +39,9 @@ public:
     bool ShowsWhenChecking() { return ReadSwitch(setting_keys::kShowWhenCheck); }
     bool Unzips() { return ReadSwitch(setting_keys::kUnZip); }
     long CheckTimeOut() { return ReadInteger(setting_keys::kTimeOut); }
+    long DownloadRateCap(bool in_background) {
+        return ReadInteger(in_background ? setting_keys::kBackgroundDownloadRate : setting_keys::kVisibleDownloadRate);
+    }
 
     // Writes one key and updates the cache (also when the file write fails).
     // On access denied, offers the restart with raised rights. True when written.

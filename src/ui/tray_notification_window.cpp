@@ -228,7 +228,7 @@ INT_PTR CDlgUpdaterIcon::OnTimer() {
             VariableTable& variables = Services().variables;
             const std::wstring skin = variables.Get(L"NovamendSkin");
             variables.Set(L"NovamendSkin", L"MostSimple");
-            RunUpdate();
+            RunUpdate(true);
             variables.Set(L"NovamendSkin", skin);
         }
     }
@@ -240,7 +240,7 @@ INT_PTR CDlgUpdaterIcon::OnTimer() {
     return Handled(0);
 }
 
-void CDlgUpdaterIcon::RunUpdate() {
+void CDlgUpdaterIcon::RunUpdate(bool automatic) {
     // A check still running writes the same list: the update waits for a later click.
     if (updating_ || check_running_) return;
     HideNotification();
@@ -250,7 +250,7 @@ void CDlgUpdaterIcon::RunUpdate() {
     list_.RemoveAll();
     list_.description.clear();
     SetUpdateState(UpdateNone, nullptr);
-    if (actions_.update) actions_.update();
+    if (actions_.update) actions_.update(automatic);
     const std::wstring outcome = tray::OutcomeOfUpdate(CurrentUpdateState(), list_.FileCount() > 0);
     if (!outcome.empty()) outcome_ = Translate(L"MAIN", outcome);
     last_check_time_ = Now();
@@ -340,7 +340,7 @@ INT_PTR CDlgUpdaterIcon::OnLeftButtonDown(LPARAM client_point) {
         if (check_state_ != UpdateCheckRemote) StartCheck();
     } else if (!updating_ && area == L"update") {
         countdown_ = -1;
-        RunUpdate();
+        RunUpdate(false);
     }
     return Handled(0);
 }

@@ -42,7 +42,7 @@ private:
     INT_PTR OnDestroy();
 
     void StartCheck();
-    void RunUpdate();
+    void RunUpdate(bool automatic);
     void ShowNotification();
     void HideNotification();
     void RefreshTip();

@@ -13,8 +13,9 @@ struct TrayWindowActions {
     // states it sets reach the window while it is a host window.
     std::function<void()> check;
     // The whole cycle in the progress dialog without an owner; returns when
-    // that dialog has closed.
-    std::function<void()> update;
+    // that dialog has closed. `automatic` when the countdown started it,
+    // not the user.
+    std::function<void(bool automatic)> update;
 };
 
 // Shows the tray window modally; false when it could not be shown.

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 #include <vector>
 
+#include "download/rate_cap.h"
 #include "download/segment_plan.h"
 
 namespace nm::transfer {
@@ -236,3 +239,33 @@ TEST(ProxyText, NoColonIsAnError) {
 
 }  // namespace
 }  // namespace nm::transfer
+
+// Readers that each wait as told, on several connections and after idle
+// spans, never take more than the rate plus its small credit over 5 seconds.
+TEST(RatePacerTest, HoldsEveryFiveSecondWindowWithinTheCap) {
+    constexpr std::int64_t kRate = 200 * 1024, kSecond = 1'000'000;
+    nm::RatePacer pacer(kRate);
+    std::vector<std::pair<std::int64_t, std::int64_t>> reads;  // (time, bytes)
+    std::int64_t ready[3] = {0, 0, 0};                         // when each connection reads next
+    std::int64_t now = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::int64_t& connection = *std::min_element(std::begin(ready), std::end(ready));
+        now = std::max(now, connection);
+        if (i == 1500) now += 7 * kSecond;  // the server stalled
+        const std::int64_t asked = pacer.LargestRead();
+        const std::int64_t read_at = now + pacer.DelayBefore(asked, now);
+        const std::int64_t bytes = asked - (i % 7) * 100;  // now and then less than asked
+        pacer.GiveBack(asked - bytes);
+        reads.emplace_back(read_at, bytes);
+        connection = read_at + 300;  // the read itself takes a moment
+    }
+    std::sort(reads.begin(), reads.end());
+    ASSERT_GT(reads.back().first, 20 * kSecond);
+    for (size_t first = 0; first < reads.size(); ++first) {
+        std::int64_t window_bytes = 0;
+        for (size_t i = first; i < reads.size() && reads[i].first < reads[first].first + 5 * kSecond; ++i)
+            window_bytes += reads[i].second;
+        EXPECT_LE(window_bytes, kRate * 5 * 11 / 10) << "window from " << reads[first].first;
+    }
+    EXPECT_EQ(nm::RatePacer(100).LargestRead(), 1024);
+}

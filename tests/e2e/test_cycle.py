@@ -3,15 +3,21 @@ host of examples/host: states, log lines, counters, the description and the
 bytes of each file arrive in the documented order; a paused host holds the
 cycle between steps; a host that asked to end the cycle with its window ends
 it by closing, and one that did not leaves it running; the programs of
-[UpdateEvent] and [UpdateEventWaitClose] start at their states."""
+[UpdateEvent] and [UpdateEventWaitClose] start at their states; the
+background rate cap holds over all files and connections of an unattended
+update, and a visible update ignores it."""
 import os
 import shutil
+import sys
 import tempfile
 import time
 import unittest
 from pathlib import Path
 
 import harness
+
+sys.path.insert(0, str(harness.ROOT / "tests" / "tools"))
+import fault_server  # noqa: E402
 
 
 class HostFollowsTheCycleTest(unittest.TestCase):
@@ -168,6 +174,41 @@ class CycleWithFilesTest(unittest.TestCase):
         self.assertIn("--sleep=1500 end", starts)
         # The waiting kind had ended before the updater did.
         self.assertEqual(lines[-1][0], "end")
+
+
+class DownloadRateCapTest(unittest.TestCase):
+    CAP_KIB = 1024
+    FILES = {f"part{i}.bin": os.urandom(2_500_000) for i in range(3)}
+
+    def test_background_update_keeps_to_the_cap_and_a_visible_one_does_not(self):
+        site = Path(tempfile.mkdtemp(prefix="rate-cap-"))
+        for path, data in self.FILES.items():
+            (site / path).write_bytes(data)
+        (site / "novamend.xml").write_text(harness.list_xml([{"path": path, "ver": "2"} for path in self.FILES]))
+        server = fault_server.FaultServer(str(site)).start()
+        try:
+            for mode, capped in (("/silence", True), ("visible", False)):
+                server.reset()
+                # A small send buffer: what the server counts is what the updater read.
+                server.set_faults({f"/{path}": {"send_buffer": 16384} for path in self.FILES})
+                inst = harness.Installation(server.url("novamend.xml"),
+                                            novamend={"BackgroundDownloadRate": str(self.CAP_KIB)},
+                                            application={"Application": "demoapp.exe"})
+                shutil.copyfile(harness.BIN / "demoapp.exe", inst.app_dir / "demoapp.exe")
+                inst.run(*([mode] if mode.startswith("/") else []), timeout=180)
+                busiest, seconds = server.busiest_window(5)
+                total = sum(len(data) for data in self.FILES.values())
+                for path, data in self.FILES.items():
+                    self.assertEqual((inst.app_dir / path).read_bytes(), data, (mode, path))
+                cap_window = self.CAP_KIB * 1024 * 5
+                if capped:
+                    self.assertLessEqual(busiest, cap_window * 1.1, (mode, busiest, seconds))
+                    self.assertGreater(seconds, total / (self.CAP_KIB * 1024) * 0.85, mode)
+                else:
+                    self.assertGreater(busiest, min(total, cap_window * 1.1), (mode, busiest, seconds))
+        finally:
+            server.stop()
+            shutil.rmtree(site, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -50,6 +50,8 @@ Fault options (all optional; a path without faults is served normally):
     stall           {"after": bytes, "seconds": s}: pause once, mid-body
     latency         seconds to wait before answering
     rate            bytes per second, per connection
+    send_buffer     the socket's send buffer in bytes, so that what the server
+                    counts as sent is close to what the client has read
     proxy_auth      "user:password": act as a proxy that wants Basic credentials
                     (407 with Proxy-Authenticate until they are sent)
     raw_target      apply only to requests whose target is exactly this text
@@ -60,7 +62,8 @@ Fault options (all optional; a path without faults is served normally):
                     "none" (no Range header), "ranged", or a number (the
                     first byte asked for)
 
-Counters: "body_bytes" is every body byte sent, a request is "in flight" from its arrival until its answer is sent
+Counters: "body_bytes" is every body byte sent (`busiest_window(s)` gives the
+most of them sent within any s seconds), a request is "in flight" from its arrival until its answer is sent
 or its connection is found closed (a client that stops reading is noticed at
 once: rate-limited and stalled answers watch the socket while they wait).
 """
@@ -97,6 +100,7 @@ class _State:
         self.max_connections = self.connections
         self.requests = {}
         self.body_bytes = 0
+        self.body_log = []  # (time, bytes) of every body write
 
     def stats(self):
         with self.lock:
@@ -323,6 +327,8 @@ class _Handler(BaseHTTPRequestHandler):
         stall = fault.get("stall")
         stalled = False
         rate = fault.get("rate")
+        if fault.get("send_buffer"):
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, int(fault["send_buffer"]))
         sent = 0
         started = time.monotonic()
         with open(file_path, "rb") as f:
@@ -351,6 +357,7 @@ class _Handler(BaseHTTPRequestHandler):
                 sent += len(data)
                 with self.server.state.lock:
                     self.server.state.body_bytes += len(data)
+                    self.server.state.body_log.append((time.monotonic(), len(data)))
         if self.drop_budget is not None:
             self.drop_budget -= sent
         if drop_after is not None and sent >= int(drop_after) and sent < length:
@@ -408,6 +415,21 @@ class FaultServer(ThreadingHTTPServer):
 
     def requests(self, path):
         return self.stats()["requests"].get(path, [])
+
+    def busiest_window(self, seconds):
+        """The most body bytes sent within any `seconds`, and the seconds
+        from the first body byte to the last."""
+        with self.state.lock:
+            log = list(self.state.body_log)
+        most = in_window = 0
+        first = 0
+        for time_sent, count in log:
+            in_window += count
+            while log[first][0] <= time_sent - seconds:
+                in_window -= log[first][1]
+                first += 1
+            most = max(most, in_window)
+        return most, (log[-1][0] - log[0][0]) if log else 0.0
 
     @staticmethod
     def max_overlap(records, until=None):

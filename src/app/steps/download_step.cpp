@@ -128,8 +128,13 @@ void DownloadStep(UpdateContext& context, HWND window) {
         window, TranslateMain(retrying ? L"Downloading error files..." : L"Downloading to temporary directory..."));
 
     const long start_count = tally.finished;
-    const long files_at_once = FilesAtOnce();
-    const FetchSettings settings = FetchSettings::Read();
+    FetchSettings settings = FetchSettings::Read();
+    settings.rate_cap = DownloadRateCap::KibPerSecond(context.settings.DownloadRateCap(context.in_background));
+    // Under a cap the cap sets the pace, not the link: one file over one
+    // connection keeps up with it, where every further connection would only
+    // have the server fill its socket buffers ahead of the cap.
+    if (settings.rate_cap) settings.connections_per_file = 1;
+    const long files_at_once = settings.rate_cap ? 1 : FilesAtOnce();
     // Shared by the file threads, and kept alive by each until it ends.
     const auto finished = std::make_shared<const FinishedFileIndex>(WorkDirectory(context));
     const auto archives = std::make_shared<ArchiveOutlook>();
