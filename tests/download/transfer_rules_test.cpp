@@ -149,14 +149,6 @@ TEST(JudgeRangeAnswer, ExactRangesWholeBodiesAndChangedFiles) {
     EXPECT_EQ(JudgeRangeAnswer(Whole(503, 1000), 100, 200, 1000), RangeAnswerKind::Failed);
 }
 
-TEST(JudgeAnnouncedSize, TheLimitFirstThenTheFreeSpaceEachOnlyWhenKnown) {
-    EXPECT_EQ(JudgeAnnouncedSize(1000, 1000, 1000), AnnouncedSize::Accepted);
-    EXPECT_EQ(JudgeAnnouncedSize(1001, 1000, 0), AnnouncedSize::OverLimit);
-    EXPECT_EQ(JudgeAnnouncedSize(1LL << 40, -1, 1LL << 36), AnnouncedSize::OverFreeSpace);
-    EXPECT_EQ(JudgeAnnouncedSize(1LL << 40, -1, -1), AnnouncedSize::Accepted);
-    EXPECT_EQ(JudgeAnnouncedSize(0, 0, 0), AnnouncedSize::Accepted);  // an empty file fits anywhere
-}
-
 TEST(NextRequestLength, HalfASecondAtTheLastRate) {
     EXPECT_EQ(NextRequestLength(0, 0), kFirstRequestLength);
     EXPECT_EQ(NextRequestLength(1 << 20, 1.0), 512 * 1024);  // 1 MiB/s
