@@ -21,6 +21,12 @@ bool Retry(Done done) {
     }
     return done();
 }
+
+// The folder part of a file path; empty when it has none.
+std::wstring ParentOf(const std::wstring& file_path) {
+    const size_t slash = file_path.find_last_of(L"\\/");
+    return slash != std::wstring::npos && slash > 0 ? file_path.substr(0, slash) : std::wstring();
+}
 }  // namespace
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -108,8 +114,15 @@ void CreateDirectoryLevels(const std::wstring& directory) {
 }
 
 void CreateParentDirectories(const std::wstring& file_path) {
-    const size_t slash = file_path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos && slash > 0) CreateDirectoryLevels(file_path.substr(0, slash));
+    if (const std::wstring parent = ParentOf(file_path); !parent.empty()) CreateDirectoryLevels(parent);
+}
+
+std::optional<std::uint64_t> FreeBytesFor(const std::wstring& file_path) {
+    // The folder itself: the root alone would miss a volume mounted on a folder.
+    const std::wstring parent = ParentOf(file_path) + L"\\";
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(parent.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
 }
 
 bool ForEachEntry(const std::wstring& directory, const std::function<void(const FolderEntry&)>& visit) {

@@ -42,6 +42,9 @@ bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string
 void CreateDirectoryLevels(const std::wstring& directory);
 // Creates every missing folder above a file path.
 void CreateParentDirectories(const std::wstring& file_path);
+// The bytes this process may still write on the volume of a file path's
+// folder; none when the system cannot say.
+std::optional<std::uint64_t> FreeBytesFor(const std::wstring& file_path);
 // What a folder listing tells of one entry.
 struct FolderEntry {
     std::wstring name;

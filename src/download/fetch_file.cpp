@@ -11,6 +11,7 @@
 #include "download/first_request.h"
 #include "download/patched_file.h"
 #include "download/segmented_download.h"
+#include "download/transfer_rules.h"
 #include "install/zip_package.h"
 #include "list/list_signature.h"
 #include "services/log.h"
@@ -45,8 +46,9 @@ FetchSettings FetchSettings::Read() {
 
 // One download attempt through the segmented downloader.
 bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target,
-                               bool no_retry, const std::wstring& complete_path, FirstRequestAhead* ahead,
-                               std::function<void(bool found)> on_first_answer, std::wstring& failure) const {
+                               bool no_retry, const std::wstring& complete_path, std::int64_t size_limit,
+                               FirstRequestAhead* ahead, std::function<void(bool found)> on_first_answer,
+                               std::wstring& failure) const {
     CSegmentedDownloader downloader;
     downloader.complete_path = complete_path;
     downloader.ahead = ahead;
@@ -54,6 +56,7 @@ bool FileFetcher::DownloadOnce(HWND window, long row, const std::wstring& url, c
     downloader.connections = settings_.connections_per_file;
     downloader.connect_tries = connect_tries_;
     downloader.rate_cap = settings_.rate_cap.get();
+    downloader.size_limit = size_limit;
     downloader.on_file_bytes = [](std::int64_t size, std::int64_t received) {
         Services().hosts.NotifyFileBytes(size, received);
     };
@@ -119,6 +122,9 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
                           connect_tries_, window))
         return true;
 
+    // No server may send more than the list gives a file, nor endless bytes
+    // for the list itself.
+    const std::int64_t size_limit = row < 0 ? transfer::kListSizeLimit : expected.size.value_or(-1);
     bool archive = row >= 0 || settings.ReadSwitch(L"Novamend", L"ListFileZip", L"0");
     const std::wstring archive_path = local + L"._.zip";
     // The archive's answer still decides; the plain file's merely need not
@@ -139,6 +145,7 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
         const bool straight_to_finished = !archive && row >= 0;
         const std::wstring fetched = straight_to_finished ? FinishedPath(local) : destination;
         if (!DownloadOnce(window, row, source, destination, no_retry, straight_to_finished ? fetched : L"",
+                          archive ? transfer::ArchiveSizeLimit(size_limit) : size_limit,
                           archive || !plain_ahead ? nullptr : &*plain_ahead,
                           archive ? std::function<void(bool)>(archive_answered) : nullptr, why)) {
             AppendEntryMessage(list_, row, Note(L"error[%s]", source));
@@ -161,7 +168,7 @@ bool FileFetcher::Fetch(HWND window, long row, const std::wstring& url, const st
         }
         // The archive has served once it is unpacked or found wrong; one that
         // cannot be deleted is cleared with the work directory.
-        if (ExtractArchive(archive_path, local)) {
+        if (ExtractArchive(archive_path, local, size_limit)) {
             files::Delete(archive_path);
             if (content_refused(local, source)) continue;
             AppendEntryMessage(list_, row, Note(L"unzip ok[%s]", archive_path));

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -72,9 +73,10 @@ private:
     // The version the entry of a row is fetched for ("" for the list itself).
     std::wstring EntryVersion(long row) const;
     // complete_path: where the finished download goes, when not the target;
-    // ahead: its first request, when already asked.
+    // ahead: its first request, when already asked; size_limit: the most
+    // bytes the server may announce (below 0: no limit).
     bool DownloadOnce(HWND window, long row, const std::wstring& url, const std::wstring& target, bool no_retry,
-                      const std::wstring& complete_path, FirstRequestAhead* ahead,
+                      const std::wstring& complete_path, std::int64_t size_limit, FirstRequestAhead* ahead,
                       std::function<void(bool found)> on_first_answer, std::wstring& failure) const;
 
     DownLoadList& list_;

@@ -55,6 +55,7 @@ bool FetchThroughPatch(DownLoadList& list, long row, const std::wstring& entry_p
     CSegmentedDownloader downloader;
     downloader.connections = settings.connections_per_file;
     downloader.connect_tries = connect_tries;
+    downloader.size_limit = patch->size;
     if (!downloader.DownloadFile(url, patch_local, false, row, window))
         return NotUsed(entry_path, url + downloader.failure());
     std::wstring patch_sha256;

@@ -1,14 +1,16 @@
 #include "download/segmented_download.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/file_ops.h"
-#include "base/system_error.h"
 #include "base/scope_guard.h"
+#include "base/system_error.h"
+#include "base/text.h"
 #include "base/unique_handle.h"
 #include "download/connection.h"
 #include "services/process_services.h"
@@ -390,6 +392,25 @@ bool CSegmentedDownloader::Fail(std::wstring reason) {
     return false;
 }
 
+bool CSegmentedDownloader::RefusesAnnouncedSize(std::int64_t announced) {
+    const std::optional<std::uint64_t> free = files::FreeBytesFor(target_);
+    const std::int64_t free_bytes = free ? static_cast<std::int64_t>(std::min<std::uint64_t>(*free, INT64_MAX)) : -1;
+    switch (transfer::JudgeAnnouncedSize(announced, size_limit, free_bytes)) {
+    case transfer::AnnouncedSize::Accepted:
+        return false;
+    case transfer::AnnouncedSize::OverLimit:
+        failure_ = L" (" +
+                   text::Format(TranslateMain(L"announced %s bytes, more than the %s expected"),
+                                {std::to_wstring(announced), std::to_wstring(size_limit)}) +
+                   L")";
+        return true;
+    case transfer::AnnouncedSize::OverFreeSpace:
+        failure_ = SystemReason(ERROR_DISK_FULL);
+        return true;
+    }
+    return false;
+}
+
 void CSegmentedDownloader::Abort() { tv::Set(tv::kAbortMark, id_, tv::kAbortValue); }
 
 bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
@@ -416,6 +437,11 @@ bool CSegmentedDownloader::DownloadSingle(bool no_retry, int row, HWND window) {
     // connection: no size, no file.
     if (!answer.has_length || answer.length < 0)
         return Fail(L" (" + TranslateMain(L"the server sent no length") + L")");
+    // The body is not read: its socket goes with the refusal.
+    if (RefusesAnnouncedSize(answer.length)) {
+        connection.Drop();
+        return false;
+    }
     size_ = file->size = file->segment_size = answer.length;
     Send(window, UM_FILESIZE, RowParameter(row), static_cast<LPARAM>(size_));
     Send(window, UM_SEGSIZE, RowParameter(row), static_cast<LPARAM>(size_));
@@ -452,6 +478,10 @@ bool CSegmentedDownloader::DownloadFile(const std::wstring& url, const std::wstr
     // for a name that does not exist reads the whole folder.)
     if (!answer.Found())
         return Fail(answer.status ? transfer::HttpStatusReason(answer.status) : SystemReason(answer.error));
+    if (RefusesAnnouncedSize(answer.size)) {
+        first.Drop();
+        return false;
+    }
     remove_unless_kept written(CompletePath());
     size_ = answer.size;
     if (answer.kind == transfer::FirstAnswerKind::Empty) {

@@ -52,6 +52,11 @@ public:
     std::wstring complete_path;
     // The pace the download's connections read at; none when uncapped.
     DownloadRateCap* rate_cap = nullptr;
+    // The most bytes the file may have (its size in the list, a patch's
+    // size, a bound for the list itself); below 0 none. A server that
+    // announces more fails the file before anything is written, as does a
+    // file larger than its volume's free space.
+    std::int64_t size_limit = -1;
     // A first request already on its way for this download's address.
     FirstRequestAhead* ahead = nullptr;
     // Told, before any transfer, whether the server has the file (true) or
@@ -66,6 +71,8 @@ private:
     bool DownloadSingle(bool no_retry, int row, HWND window);
 
     bool Fail(std::wstring reason);
+    // True, with the failure said, when the announced size is refused.
+    bool RefusesAnnouncedSize(std::int64_t announced);
 
     int id_;
     std::wstring failure_;

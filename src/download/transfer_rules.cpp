@@ -119,6 +119,17 @@ RangeAnswerKind JudgeRangeAnswer(const Answer& answer, std::int64_t first, std::
     return RangeAnswerKind::Failed;
 }
 
+AnnouncedSize JudgeAnnouncedSize(std::int64_t announced, std::int64_t limit, std::int64_t free_bytes) {
+    if (limit >= 0 && announced > limit) return AnnouncedSize::OverLimit;
+    if (free_bytes >= 0 && announced > free_bytes) return AnnouncedSize::OverFreeSpace;
+    return AnnouncedSize::Accepted;
+}
+
+std::int64_t ArchiveSizeLimit(std::int64_t file_limit) {
+    // Stored blocks cost 5 bytes in 64 KiB; each name, at most 64 KiB, is written twice.
+    return file_limit < 0 ? file_limit : file_limit + file_limit / 128 + 256 * 1024;
+}
+
 std::int64_t NextRequestLength(std::int64_t last_bytes, double last_seconds) {
     if (last_bytes <= 0) return kFirstRequestLength;
     // A request that took no measurable time: as much as the piece holds.

@@ -92,6 +92,23 @@ enum class RangeAnswerKind {
 };
 RangeAnswerKind JudgeRangeAnswer(const Answer& answer, std::int64_t first, std::int64_t end, std::int64_t file_size);
 
+// What a transfer makes of the size a server announces for a file, before
+// it writes anything: more than the bytes allowed for it (`limit`, below 0
+// when none applies), or more than its volume has free (`free_bytes`, below
+// 0 when unknown), fails the file at once.
+enum class AnnouncedSize { Accepted, OverLimit, OverFreeSpace };
+AnnouncedSize JudgeAnnouncedSize(std::int64_t announced, std::int64_t limit, std::int64_t free_bytes);
+
+// The most an update list and its signature may have, far above any real
+// one (a list of 100,000 files with their sha256 and sizes is about 15 MB,
+// a signature under 200 bytes): a server that sends without end is cut off.
+constexpr std::int64_t kListSizeLimit = 64 * 1024 * 1024;
+constexpr std::int64_t kListSignatureSizeLimit = 64 * 1024;
+// The most an archive variant of a file of at most `file_limit` bytes may
+// have: the file itself, what deflate adds to data it cannot shrink, and the
+// archive's headers with its names. No limit (below 0) stays none.
+std::int64_t ArchiveSizeLimit(std::int64_t file_limit);
+
 // How many bytes a connection asks for next: about half a second's worth
 // at the rate its last request ran (`last_bytes` in `last_seconds`), whole
 // blocks, at least kMinimumRequest; kFirstRequestLength when nothing was

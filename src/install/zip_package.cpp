@@ -25,6 +25,7 @@ namespace {
 constexpr LONGLONG kEmptyArchiveSize = 158;
 constexpr int kCreateError = -1001;
 constexpr int kWriteError = -1002;
+constexpr int kTooLarge = -1003;
 // General-purpose flag bit 11: the entry's name is UTF-8.
 constexpr uLong kUtf8NameFlag = 0x800;
 // Names without that flag are in the DOS code page of the first zip tools.
@@ -139,15 +140,19 @@ std::wstring EntryName(const zip::EntryInfo& info) {
 class FileWriter : public zip::EntrySink {
 public:
     std::wstring destination;
-    ZipEntryBytes watcher;  // may be empty
+    ZipEntryBytes watcher;    // may be empty
+    std::int64_t limit = -1;  // the most bytes to write, when 0 or more
 
     int Begin(const zip::EntryInfo& info) override {
+        written_ = 0;
         CreateMissingFolders(destination);
         out_.reset(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  EntryAttributes(info.external_attributes), nullptr));
         return out_ ? 0 : kCreateError;
     }
     int Take(std::string_view block) override {
+        written_ += static_cast<std::int64_t>(block.size());
+        if (limit >= 0 && written_ > limit) return kTooLarge;
         DWORD written = 0;
         if (!::WriteFile(out_.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) ||
             written != block.size())
@@ -166,6 +171,7 @@ public:
 
 private:
     unique_hfile out_;
+    std::int64_t written_ = 0;
 };
 
 // Hands each block to a function of the caller's.
@@ -179,9 +185,10 @@ private:
 };
 }  // namespace
 
-int ExtractEntry(void* archive_handle, int index, const std::wstring& destination) {
+int ExtractEntry(void* archive_handle, int index, const std::wstring& destination, std::int64_t max_bytes) {
     FileWriter writer;
     writer.destination = destination;
+    writer.limit = max_bytes;
     return static_cast<OpenArchive*>(archive_handle)->reader.ReadEntry(index, writer);
 }
 
@@ -251,7 +258,7 @@ void* OpenZipArchive(const std::wstring& path) {
 
 void CloseZipArchive(void* archive) { delete static_cast<OpenArchive*>(archive); }
 
-bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destination) {
+bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destination, std::int64_t max_bytes) {
     // An existing destination that cannot be cleared stays as it is, and
     // nothing was extracted: that is no success.
     if (files::Exists(destination) && !files::Delete(destination)) return false;
@@ -259,7 +266,7 @@ bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destin
     remove_unless_kept extracted(destination);
     void* archive = OpenZipArchive(archive_path);
     if (!archive) return false;
-    const int result = ExtractEntry(archive, 0, destination);
+    const int result = ExtractEntry(archive, 0, destination, max_bytes);
     CloseZipArchive(archive);
     files::ClearAttributes(destination);  // whatever the archive said of them
     if (result != 0 && FileLength(archive_path) != kEmptyArchiveSize) return false;

@@ -13,12 +13,15 @@ namespace nm {
 // archive is of the 158-byte empty kind). False when the archive cannot be
 // read or extracted, with no destination left behind, and false when an
 // existing destination cannot be deleted (it is then left as it was).
-bool ExtractArchive(const std::wstring& archive, const std::wstring& destination);
+// An entry that inflates to more than `max_bytes` (when 0 or more) is not
+// extracted: an archive of a few kilobytes could otherwise fill the disk.
+bool ExtractArchive(const std::wstring& archive, const std::wstring& destination, std::int64_t max_bytes = -1);
 
 // The entry with the given index of an open archive (an unzFile) into the
 // destination, in blocks of 16384 bytes, with the entry's attributes and
-// time. 0 on success, a non-zero error code otherwise.
-int ExtractEntry(void* archive, int index, const std::wstring& destination);
+// time, and at most `max_bytes` of it (when 0 or more). 0 on success, a
+// non-zero error code otherwise.
+int ExtractEntry(void* archive, int index, const std::wstring& destination, std::int64_t max_bytes = -1);
 
 // An archive opened for ExtractEntry (nullptr when it cannot be read), and
 // its release.

@@ -64,6 +64,41 @@ class CheckAgainstFaultsTest(unittest.TestCase):
         self.assertIn("error when download the list file.", log)
         self.assertLess(elapsed, 45)
 
+    def test_servers_that_announce_or_send_more_than_a_file_or_list_may_have_fail_at_once(self):
+        tb = 2 ** 40
+        self.server.reset()
+        site = Path(tempfile.mkdtemp(prefix="bounds-"))
+        self.addCleanup(shutil.rmtree, site, True)
+        for name in ("big.bin", "huge.bin", "vast.bin"):
+            (site / name).write_bytes(b"x" * 5000)
+        (site / "novamend.xml").write_text(harness.list_xml([
+            {"path": "big.bin", "ver": "2", "size": "1000"}, {"path": "huge.bin", "ver": "2", "size": "1000"},
+            {"path": "vast.bin", "ver": "2"}]))
+        self.server.root = str(site)
+        self.addCleanup(setattr, self.server, "root", str(self.site))
+        # 1 TB streamed without end. Wine's WinINet, unlike Windows, reads the
+        # rest of a body when its request is closed, for as long as bytes keep
+        # coming at once: a server that paces them lets it stop.
+        endless = {"announce": tb, "ignore_range": True, "rate": 8 << 20}
+        for name in ("/huge.bin", "/vast.bin"):
+            self.server.set_fault(name, **endless)
+        inst = harness.Installation(self.server.url("novamend.xml"))
+        self.assertEqual(inst.run("/silence").returncode, harness.STATUS_FAILED)
+        log, url = inst.log(), self.server.url("")
+        self.assertIn(f"error[big.bin] {url}big.bin (announced 5000 bytes, more than the 1000 expected)", log)
+        self.assertIn(f"error[huge.bin] {url}huge.bin (announced {tb} bytes, more than the 1000 expected)", log)
+        # The system's own text follows: "Disk full." under Wine, "There is not enough space ..." on Windows.
+        self.assertIn(f"error[vast.bin] {url}vast.bin (error 112: ", log)
+        # The list endless too, fetched over one connection.
+        self.server.set_fault("/novamend.xml", **endless)
+        lister = harness.Installation(self.server.url("novamend.xml"), novamend={"filethread": "1"})
+        self.assertEqual(lister.run("/checkforupdates").returncode, harness.STATUS_FAILED)
+        self.assertIn(f"novamend.xml (announced {tb} bytes, more than the 67108864 expected)", lister.log())
+        self.assertLess(self.server.stats()["body_bytes"], 64 << 20)
+        for folder in (inst.app_dir, lister.app_dir):
+            self.assertEqual([p.name for p in folder.rglob("*") if p.is_file() and p.stat().st_size > 1 << 20], [])
+            self.assertEqual(list(folder.rglob("*.part*")), [])
+
     def version_check(self, time_out, wait_ms, page="version.htm", novamend=None):
         """The probe's check by version number; what the list and the state
         held at its end and wait_ms later."""

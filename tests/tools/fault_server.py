@@ -45,6 +45,9 @@ Fault options (all optional; a path without faults is served normally):
                     range this many bytes further on
     size_delta      announce the file as this many bytes longer than it is
                     (Content-Range total), as when it changed on the server
+    announce        serve the file as this many bytes long (its lengths, ranges
+                    and Content-Range total), zeros after its real bytes: a
+                    huge value streams without end until the client goes
     close_at_once   close the connection without answering
     location        with status: the Location header (a redirect)
     stall           {"after": bytes, "seconds": s}: pause once, mid-body
@@ -276,7 +279,7 @@ class _Handler(BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(body)
             return
-        size = os.path.getsize(file_path)
+        size = int(fault.get("announce", os.path.getsize(file_path)))
         first, last = 0, size - 1
         status = 200
         if range_start is not None and not fault.get("ignore_range"):
@@ -346,6 +349,8 @@ class _Handler(BaseHTTPRequestHandler):
                 if limit <= 0:
                     break
                 data = f.read(min(CHUNK, limit))
+                if not data and "announce" in fault:
+                    data = bytes(min(CHUNK, limit))
                 if not data:
                     break
                 if rate:

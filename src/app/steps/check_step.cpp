@@ -13,6 +13,7 @@
 #include "base/threads.h"
 #include "base/url_text.h"
 #include "download/segmented_download.h"
+#include "download/transfer_rules.h"
 #include "list/entry_targets.h"
 #include "list/list_compare.h"
 #include "list/list_signature.h"
@@ -61,6 +62,7 @@ ListSignature AcceptFetchedList(const UpdateContext& context, const std::wstring
     CSegmentedDownloader downloader;
     downloader.connections = 1;
     downloader.connect_tries = context.connection_try_count;
+    downloader.size_limit = transfer::kListSignatureSizeLimit;
     const bool fetched = downloader.DownloadFile(address + L".sig", signature_file, no_retry, -1, nullptr);
     if (!fetched) failure = address + L".sig" + downloader.failure();
     const ListSignature result =
