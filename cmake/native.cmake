@@ -25,6 +25,15 @@ if(portable_tests)
   gtest_add_tests(TARGET portable_tests TEST_PREFIX "native." SOURCES ${portable_tests})
 endif()
 
+# The vendor tool's commands that need no Windows interface, for release
+# pipelines without Wine: its portable files, with POSIX stand-ins for the
+# few Win32 ones (first line "// posix:"), and Debian's mbedTLS.
+file(GLOB tool_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/tool/*.cpp)
+novamend_select_portable(native_tool_sources ${tool_sources})
+file(GLOB posix_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*_posix.cpp)
+add_executable(novamend-tool ${native_tool_sources} ${posix_sources})
+target_link_libraries(novamend-tool PRIVATE novamend_portable mbedcrypto)
+
 # Benchmark programs that need no Win32 (first line "// portable:").
 file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
 novamend_select_portable(portable_benches ${bench_sources})

@@ -24,6 +24,14 @@ foreach(codec_library IN ITEMS lzma divsufsort)
     IMPORTED_LOCATION ${codec_prefix}/lib/lib${codec_library}.a
     INTERFACE_INCLUDE_DIRECTORIES ${codec_prefix}/include)
 endforeach()
+# The vendor tool's signing library, built for Windows the same way.
+if(NOT EXISTS ${codec_prefix}/lib/libmbedcrypto.a)
+  message(FATAL_ERROR "libmbedcrypto for Windows missing: run scripts/setup")
+endif()
+add_library(mbedcrypto STATIC IMPORTED)
+set_target_properties(mbedcrypto PROPERTIES
+  IMPORTED_LOCATION ${codec_prefix}/lib/libmbedcrypto.a
+  INTERFACE_INCLUDE_DIRECTORIES ${codec_prefix}/include)
 # Linked into the program, not imported from a DLL.
 set_property(TARGET lzma PROPERTY INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC)
 
@@ -104,8 +112,9 @@ target_include_directories(novamend PRIVATE ${picture_dir})
 
 # The vendor tool: brands the program and prepares what a vendor publishes.
 file(GLOB tool_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/tool/*.cpp)
+list(FILTER tool_sources EXCLUDE REGEX "_posix\\.cpp$")
 add_executable(novamend-tool ${tool_sources})
-target_link_libraries(novamend-tool PRIVATE novamend_core)
+target_link_libraries(novamend-tool PRIVATE novamend_core mbedcrypto)
 target_link_options(novamend-tool PRIVATE -municode)
 
 # The example host: a vendor's view of the protocol, built from the public

@@ -10,6 +10,8 @@
 namespace nm::files {
 
 bool Exists(const std::wstring& path);
+// True for a folder (or a link to one).
+bool IsDirectory(const std::wstring& path);
 // The path made absolute against the current folder; as given when it
 // cannot be.
 std::wstring FullPath(const std::wstring& path);

@@ -1,7 +1,8 @@
 // portable: builds without Win32
 #include "base/sha256.h"
 
-#include <vector>
+#include <algorithm>
+#include <cstring>
 
 namespace nm::sha256 {
 
@@ -57,18 +58,49 @@ void Compress(std::uint32_t state[8], const std::uint8_t* block) {
 }  // namespace
 
 Digest Of(std::string_view bytes) {
-    std::uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    Hasher hasher;
+    hasher.Add(bytes);
+    return hasher.Finish();
+}
+
+void Hasher::Add(std::string_view bytes) {
+    length_ += bytes.size();
+    const auto* at = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        // Whole blocks straight from the input; the rest waits in block_.
+        if (filled_ == 0 && left >= sizeof block_) {
+            Compress(state_, at);
+            at += sizeof block_;
+            left -= sizeof block_;
+            continue;
+        }
+        const std::size_t taken = std::min(left, sizeof block_ - filled_);
+        std::memcpy(block_ + filled_, at, taken);
+        filled_ += taken;
+        at += taken;
+        left -= taken;
+        if (filled_ == sizeof block_) {
+            Compress(state_, block_);
+            filled_ = 0;
+        }
+    }
+}
+
+Digest Hasher::Finish() {
     // The message, a 1 bit, zeros, and its length in bits: whole blocks.
-    std::vector<std::uint8_t> message(bytes.begin(), bytes.end());
-    const std::uint64_t bits = std::uint64_t(bytes.size()) * 8;
-    message.push_back(0x80);
-    while (message.size() % 64 != 56) message.push_back(0);
-    for (int shift = 56; shift >= 0; shift -= 8) message.push_back(std::uint8_t(bits >> shift));
-    for (size_t at = 0; at < message.size(); at += 64) Compress(state, message.data() + at);
+    const std::uint64_t bits = length_ * 8;
+    const std::uint8_t one = 0x80;
+    Add(std::string_view(reinterpret_cast<const char*>(&one), 1));
+    const std::uint8_t zero = 0;
+    while (filled_ != 56) Add(std::string_view(reinterpret_cast<const char*>(&zero), 1));
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        const std::uint8_t byte = std::uint8_t(bits >> shift);
+        Add(std::string_view(reinterpret_cast<const char*>(&byte), 1));
+    }
     Digest digest;
     for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 4; ++j) digest[4 * i + j] = std::uint8_t(state[i] >> (24 - 8 * j));
+        for (int j = 0; j < 4; ++j) digest[4 * i + j] = std::uint8_t(state_[i] >> (24 - 8 * j));
     return digest;
 }
 

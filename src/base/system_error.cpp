@@ -1,5 +1,6 @@
 #include "base/system_error.h"
 
+#include "base/last_error.h"
 #include "base/text.h"
 
 namespace nm {
@@ -19,5 +20,7 @@ std::wstring SystemReason(DWORD error) {
     if (message) ::LocalFree(message);
     return L" (error " + std::to_wstring(error) + (text.empty() ? L")" : L": " + text + L")");
 }
+
+std::wstring LastSystemReason() { return SystemReason(::GetLastError()); }
 
 }  // namespace nm

@@ -138,6 +138,21 @@ std::string ToUtf8(std::wstring_view s) {
     return out;
 }
 
+bool Utf16Less(std::wstring_view a, std::wstring_view b) {
+    // A code point past the first plane sorts as its high surrogate would,
+    // between U+D7FF and U+E000; those with one high surrogate by the rest.
+    const auto unit = [](wchar_t c) {
+        const unsigned long cp = static_cast<unsigned long>(c);
+        return cp >= 0x10000 ? 0xD800 + ((cp - 0x10000) >> 10) : cp;
+    };
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        const unsigned long ua = unit(a[i]), ub = unit(b[i]);
+        if (ua != ub) return ua < ub;
+        if (a[i] != b[i]) return static_cast<unsigned long>(a[i]) < static_cast<unsigned long>(b[i]);
+    }
+    return a.size() < b.size();
+}
+
 std::wstring FromUtf8(std::string_view s) {
     std::wstring out;
     out.reserve(s.size());

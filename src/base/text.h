@@ -35,6 +35,9 @@ std::wstring Format(std::wstring_view format, std::initializer_list<std::wstring
 // UTF-16 (or UTF-32 where wchar_t is 32 bits) to UTF-8 and back.
 std::string ToUtf8(std::wstring_view s);
 std::wstring FromUtf8(std::string_view s);
+// Orders texts by their UTF-16 code units, as Windows compares wide texts,
+// also where wchar_t holds whole code points.
+bool Utf16Less(std::wstring_view a, std::wstring_view b);
 
 // UTF-8 with '%', control characters and DEL written as %XX, so that a text
 // of any content fits a field between tabs on one line; and back (a '%'

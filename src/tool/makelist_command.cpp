@@ -1,10 +1,10 @@
+// portable: builds without Win32
 // makelist: an update list naming every file below a release folder, with a
 // version derived from each file's content (an unchanged file keeps it) and
 // the size and sha256 against which the updater checks what it downloads.
 // With earlier releases given, a file that changed also gets a patch from each
-// earlier version of it, written beside it and named in its entry.
-#include <windows.h>
-
+// earlier version of it, written beside it and named in its entry. The same
+// release folder gives the same list natively and on Windows.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -14,13 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "base/cng_crypto.h"
 #include "base/file_ops.h"
 #include "base/hex.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
 #include "download/delta_make.h"
 #include "list/release_control.h"
+#include "tool/file_digest.h"
 #include "tool/tool_commands.h"
 
 namespace nm::tool {
@@ -70,7 +69,7 @@ std::string XmlAttribute(const std::wstring& value) {
     return escaped;
 }
 
-std::wstring HexOf(const cng::Sha256Digest& digest) {
+std::wstring HexOf(const sha256::Digest& digest) {
     return hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
 }
 
@@ -79,25 +78,14 @@ struct FileDigest {
     std::uint64_t size = 0;
 };
 
-// The size is of the bytes hashed, so the two always agree.
 bool DigestOf(const std::wstring& path, FileDigest& digest) {
-    cng::Sha256 hash;
-    cng::Sha256Digest bytes;
-    digest.size = 0;
-    const bool read = files::ReadInBlocks(path, [&](std::string_view block) {
-        digest.size += block.size();
-        hash.Add(block);
-        return true;
-    });
-    if (!read || !hash.Finish(bytes)) return false;
+    sha256::Digest bytes;
+    if (!DigestOfFile(path, bytes, digest.size)) return false;
     digest.sha256 = HexOf(bytes);
     return true;
 }
 
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFile(const std::wstring& path) { return files::Exists(path) && !files::IsDirectory(path); }
 
 // The <patch/> elements of one release file: a patch from each earlier
 // version of it that differs, written beside it, unless it is not smaller
@@ -126,8 +114,7 @@ int MakePatches(const std::wstring& release, const std::wstring& path, const Fil
         if (!delta::MakePatch(std::move(old_file), std::move(new_file), patch, error))
             return Refuse(L"makelist", L"cannot make a patch (" + text::FromUtf8(error) + L")", old_path);
         if (patch.size() >= current.size) continue;
-        cng::Sha256Digest patch_digest;
-        if (!cng::Sha256Of(patch, patch_digest)) return Fail(L"makelist", L"cannot hash a patch", old_path);
+        const sha256::Digest patch_digest = sha256::Of(patch);
         const std::wstring patch_path = path + L"." + old_digest.sha256.substr(0, kVersionDigits) + kPatchSuffix;
         if (!files::WriteAll(release + L"\\" + patch_path, patch))
             return Fail(L"makelist", L"cannot write the patch", release + L"\\" + patch_path);
@@ -189,14 +176,13 @@ int Makelist(const Arguments& args) {
 
     std::vector<std::wstring> paths;
     if (!CollectFiles(release, L"", paths)) {
-        const DWORD attributes = ::GetFileAttributesW(release.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES)
+        if (!files::Exists(release))
             return Refuse(L"makelist", L"no such folder (the release folder was expected)", release);
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return Refuse(L"makelist", L"a file, not the release folder", release);
+        if (!files::IsDirectory(release)) return Refuse(L"makelist", L"a file, not the release folder", release);
         return Fail(L"makelist", L"cannot read the release folder, or a folder below it", release);
     }
-    std::sort(paths.begin(), paths.end());
+    // In the order of the paths' UTF-16 units, as Windows compares its wide texts.
+    std::sort(paths.begin(), paths.end(), text::Utf16Less);
     // The list and its signature may be written into the release folder itself.
     const std::wstring list_full = text::Lower(files::FullPath(out_list));
     std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <serial>" + text::ToUtf8(serial) +

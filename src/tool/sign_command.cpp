@@ -1,13 +1,14 @@
+// portable: builds without Win32
 // sign: the signature of a list as the updater checks it, written beside the
 // list as LIST.sig: base64 of the DER signature over SHA-256 of its bytes.
-#include <windows.h>
-
+// The same key and list give the same signature in every build.
 #include <cstdio>
 
 #include "base/base64.h"
-#include "base/cng_crypto.h"
 #include "base/file_ops.h"
 #include "base/p256_keys.h"
+#include "tool/file_digest.h"
+#include "tool/p256_signing.h"
 #include "tool/tool_commands.h"
 
 namespace nm::tool {
@@ -20,7 +21,7 @@ bool ReadPrivateKey(const std::string& text, p256::PrivateKey& key) {
     std::string der;
     const bool parsed = (p256::PemBlock(text, "PRIVATE KEY", der) || p256::PemBlock(text, "EC PRIVATE KEY", der)) &&
                         p256::ParsePrivateKey(der, key);
-    ::SecureZeroMemory(der.data(), der.size());
+    signing::Wipe(der.data(), der.size());
     return parsed;
 }
 }  // namespace
@@ -36,18 +37,19 @@ int Sign(const Arguments& args) {
         return CannotRead(L"sign", L"a private key file", key_file, kLargestKeyFile);
     p256::PrivateKey key;
     const bool parsed = ReadPrivateKey(key_text, key);
-    ::SecureZeroMemory(key_text.data(), key_text.size());
+    signing::Wipe(key_text.data(), key_text.size());
     if (!parsed)
         return Refuse(L"sign", L"not an unencrypted P-256 private key (PKCS#8 or EC PRIVATE KEY PEM)", key_file);
-    cng::Sha256Digest digest;
-    if (!cng::Sha256OfFile(list, digest)) return CannotRead(L"sign", L"an update list", list);
+    sha256::Digest digest;
+    std::uint64_t list_size = 0;
+    if (!DigestOfFile(list, digest, list_size)) return CannotRead(L"sign", L"an update list", list);
     p256::Signature signature;
-    const bool signed_ok = cng::SignP256(key, digest, signature);
-    ::SecureZeroMemory(key.d.data(), key.d.size());
+    const bool signed_ok = signing::SignP256(key, digest, signature);
+    signing::Wipe(key.d.data(), key.d.size());
     if (!signed_ok) return Refuse(L"sign", L"the key cannot sign", key_file);
     // A key file whose public part does not belong to its secret signs
     // nothing any updater accepts: say so now, not at the clients.
-    if (!cng::VerifyP256(key.public_key, digest, signature))
+    if (!signing::VerifyP256(key.public_key, digest, signature))
         return Refuse(L"sign", L"the key's public part does not match its secret", key_file);
     const std::wstring signature_file = list + L".sig";
     if (!files::WriteAll(signature_file, base64::Encode(p256::SignatureDer(signature)) + "\n"))

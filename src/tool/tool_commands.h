@@ -38,6 +38,9 @@ int Verify(const Arguments& args);
 // first; an existing file is never replaced.
 int Init(const Arguments& args);
 
+// The words after the program's name: runs the command they name.
+int RunTool(const Arguments& words);
+
 // Says what failed, with the system's reason, on the error output; returns 1.
 int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path);
 // Says what is wrong, without a system reason; returns 1.

@@ -1,3 +1,4 @@
+// portable: builds without Win32
 // novamend-tool: what a vendor does to ship the updater, without a compiler.
 //   novamend-tool init SETTINGS_FILE
 //   novamend-tool brand UPDATER SETTINGS [OUT]
@@ -7,48 +8,13 @@
 //                          [--expires DAYS]
 //   novamend-tool sign KEY_FILE LIST
 //   novamend-tool verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]
-#include <windows.h>
-
+// The native build offers the commands that need no Windows interface.
 #include <cstdio>
-#include <optional>
 #include <string>
 
-#include "base/file_ops.h"
-
-#include "base/system_error.h"
 #include "tool/tool_commands.h"
 
 namespace nm::tool {
-
-int Fail(const std::wstring& command, const std::wstring& what, const std::wstring& path) {
-    const std::wstring reason = SystemReason(::GetLastError());
-    std::fwprintf(stderr, L"novamend-tool %ls: %ls: %ls%ls\n", command.c_str(), what.c_str(), path.c_str(),
-                  reason.c_str());
-    return 1;
-}
-
-int Refuse(const std::wstring& command, const std::wstring& what, const std::wstring& path) {
-    std::fwprintf(stderr, L"novamend-tool %ls: %ls%ls%ls\n", command.c_str(), what.c_str(), path.empty() ? L"" : L": ",
-                  path.c_str());
-    return 1;
-}
-
-int CannotRead(const std::wstring& command, const std::wstring& expected, const std::wstring& path,
-               std::int64_t largest) {
-    // The reason of the read that failed, kept across the looks below.
-    const DWORD error = ::GetLastError();
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES && !files::Exists(path))
-        return Refuse(command, path + L": no such file (" + expected + L" was expected)", L"");
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Refuse(command, path + L": a folder, not " + expected, L"");
-    if (const std::optional<std::int64_t> size = files::Size(path); largest >= 0 && size && *size > largest)
-        return Refuse(
-            command, path + L": not " + expected + L" (" + std::to_wstring(*size) + L" bytes, far more than one holds)",
-            L"");
-    ::SetLastError(error);
-    return Fail(command, L"cannot read " + expected, path);
-}
 
 namespace {
 struct Command {
@@ -58,6 +24,7 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
+#ifdef _WIN32
     {L"init", L"init SETTINGS_FILE   a commented sample of the settings a vendor sets first, to edit and brand", Init},
     {L"brand",
      L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]\n"
@@ -68,6 +35,7 @@ constexpr Command kCommands[] = {
      L"      an offline update package: UPDATER carrying the files of LIST from RELEASE_DIR\n"
      L"      (with --against, only the entries that differ from that copy)",
      Pack},
+#endif
     {L"keygen", L"keygen KEY_FILE   a new release signing key; prints the ListPublicKey text", Keygen},
     {L"makelist",
      L"makelist RELEASE_DIR OUT_LIST [--serial N] [--previous EARLIER_RELEASE_DIR]... [--paused]\n"
@@ -76,11 +44,13 @@ constexpr Command kCommands[] = {
      L"      paused, released to PERCENT of machines, or refused by a keyed updater DAYS from now, when asked",
      Makelist},
     {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
+#ifdef _WIN32
     {L"verify",
      L"verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]\n"
      L"      checks a release as UPDATER will see it: the list, its signature, every file's size and sha256,\n"
      L"      the serial against INSTALLED_LIST, every address asked for",
      Verify},
+#endif
 };
 
 void PrintUsage(std::FILE* to) {
@@ -91,22 +61,19 @@ void PrintUsage(std::FILE* to) {
 bool AsksForHelp(const std::wstring& word) { return word == L"--help" || word == L"-h" || word == L"/?"; }
 }  // namespace
 
-}  // namespace nm::tool
-
-int wmain(int argc, wchar_t** argv) {
-    using namespace nm::tool;
-    if (argc < 2) {
+int RunTool(const Arguments& words) {
+    if (words.empty()) {
         PrintUsage(stderr);
         return 2;
     }
-    const std::wstring name = argv[1];
+    const std::wstring& name = words[0];
     if (AsksForHelp(name) || name == L"help") {
         PrintUsage(stdout);
         return 0;
     }
     for (const Command& command : kCommands) {
         if (name != command.name) continue;
-        const Arguments args(argv + 2, argv + argc);
+        const Arguments args(words.begin() + 1, words.end());
         if (args.size() == 1 && AsksForHelp(args[0])) {
             std::fwprintf(stdout, L"usage: novamend-tool %ls\n", command.usage);
             return 0;
@@ -117,3 +84,5 @@ int wmain(int argc, wchar_t** argv) {
     PrintUsage(stderr);
     return 2;
 }
+
+}  // namespace nm::tool

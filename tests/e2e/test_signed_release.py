@@ -20,6 +20,8 @@ import harness
 from test_offline_package import join_package, split_package
 
 TOOL = harness.BIN / "novamend-tool.exe"
+# The same tool built natively (scripts/build makes both lanes).
+NATIVE_TOOL = harness.BUILD / "native" / "novamend-tool"
 
 
 def openssl(*args):
@@ -479,6 +481,60 @@ class SignedReleaseTest(unittest.TestCase):
                          (2, b'novamend-tool: unknown command "signn"'))
         wrong = harness.wine([TOOL, "sign", harness.windows_path(inst.exe), harness.windows_path(listing)])
         self.assertIn(b"novamend.exe: not a private key file", wrong.stderr)
+
+    def test_the_native_tool_writes_the_windows_tools_lists_patches_and_signatures(self):
+        """makelist, keygen and sign built for Linux: the same release
+        folders give the same list and patches byte for byte, the same key and
+        list the same signature (deterministic), which openssl and the
+        updater accept."""
+        def native(*args):
+            result = subprocess.run([NATIVE_TOOL] + [str(a) for a in args], capture_output=True)
+            self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
+            return result.stdout.decode().strip()
+
+        work = harness.SCRATCH / ("native-tool-" + harness.new_name()[:8])
+        try:
+            program = random.Random(7).randbytes(150_000)
+            files = {"app.exe": program + b"v2", "Daten/Übersicht €.txt": "grüße".encode(), "b/z.bin": b"z",
+                     "b/A.bin": b"A" * 70, "b/\U0001F600.txt": b"emoji", "b/\uFF21.txt": b"wide A"}
+            for side in ("win", "native"):
+                for folder, contents in (("release", files), ("earlier", {"app.exe": program + b"v1"})):
+                    for name, content in contents.items():
+                        (work / side / folder / name).parent.mkdir(parents=True, exist_ok=True)
+                        (work / side / folder / name).write_bytes(content)
+            options = ["--serial", "42", "--paused", "--rollout", "25"]
+            tool("makelist", work / "win" / "release", work / "win" / "list.xml", "--previous",
+                 work / "win" / "earlier", *options)
+            native("makelist", work / "native" / "release", work / "native" / "list.xml", "--previous",
+                   work / "native" / "earlier", *options)
+            listing = (work / "native" / "list.xml").read_bytes()
+            self.assertEqual(listing, (work / "win" / "list.xml").read_bytes())
+            self.assertIn(f'sha256="{hashlib.sha256(program + b"v2").hexdigest()}"'.encode(), listing)
+            self.assertIn(b"._.patch", listing)
+            for patch in (work / "native" / "release").glob("*._.patch"):
+                self.assertEqual(patch.read_bytes(), (work / "win" / "release" / patch.name).read_bytes())
+
+            key = work / "native.pem"
+            public = native("keygen", key)
+            self.assertEqual(public, public_key_text(key))
+            native("sign", key, work / "native" / "list.xml")
+            tool("sign", key, work / "win" / "list.xml")
+            signature = (work / "native" / "list.xml.sig").read_bytes()
+            self.assertEqual(signature, (work / "win" / "list.xml.sig").read_bytes())
+            native("sign", key, work / "native" / "list.xml")
+            self.assertEqual((work / "native" / "list.xml.sig").read_bytes(), signature)
+
+            # The native tool's release, published, installs with its key.
+            shutil.rmtree(self.site, ignore_errors=True)
+            self.site.mkdir(parents=True)
+            (self.site / "a.txt").write_bytes(b"native a")
+            native("makelist", self.site, self.site / "novamend.xml", "--serial", "11")
+            native("sign", key, self.site / "novamend.xml")
+            inst = self.installation(public)
+            inst.run("/silence")
+            self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"native a", inst.log())
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,152 @@
+// posix: the file operations the native vendor tool uses, over POSIX calls.
+// Paths arrive as the Windows code writes them: "\" separates folders here
+// too, since a release's paths never hold one as a character.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "base/file_ops.h"
+#include "base/text.h"
+
+namespace nm::files {
+
+namespace {
+std::string Native(const std::wstring& path) {
+    std::string native = text::ToUtf8(path);
+    for (char& c : native)
+        if (c == '\\') c = '/';
+    return native;
+}
+
+// Closes the descriptor on every way out, keeping the errno of the failure.
+struct Descriptor {
+    int fd;
+    explicit Descriptor(int opened) : fd(opened) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd < 0) return;
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+    }
+};
+
+struct DirectoryCloser {
+    void operator()(DIR* directory) const { ::closedir(directory); }
+};
+}  // namespace
+
+bool Exists(const std::wstring& path) {
+    struct stat status;
+    return ::stat(Native(path).c_str(), &status) == 0;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    struct stat status;
+    return ::stat(Native(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    std::string native = Native(path);
+    if (native.empty() || native[0] != '/') {
+        char current[PATH_MAX];
+        if (!::getcwd(current, sizeof current)) return path;
+        native = std::string(current) + "/" + native;
+    }
+    // "." and ".." resolved by name, as GetFullPathNameW does, and no link followed.
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= native.size();) {
+        const size_t end = std::min(native.find('/', start), native.size());
+        const std::string part = native.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string full;
+    for (const std::string& part : parts) full += "/" + part;
+    return text::FromUtf8(full.empty() ? "/" : full);
+}
+
+std::optional<std::int64_t> Size(const std::wstring& path) {
+    struct stat status;
+    if (::stat(Native(path).c_str(), &status) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(status.st_size);
+}
+
+bool ReadAll(const std::wstring& path, std::string& bytes, std::int64_t max_bytes) {
+    std::string read;
+    const bool complete = ReadInBlocks(path, [&](std::string_view block) {
+        if (static_cast<std::int64_t>(read.size() + block.size()) > max_bytes) {
+            errno = EFBIG;
+            return false;
+        }
+        read.append(block);
+        return true;
+    });
+    if (complete) bytes = std::move(read);
+    return complete;
+}
+
+bool WriteAll(const std::wstring& path, std::string_view bytes) {
+    Descriptor file(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (file.fd < 0) return false;
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return ::fsync(file.fd) == 0 || errno == EINVAL;
+}
+
+bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string_view block)>& sink) {
+    Descriptor file(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd < 0) return false;
+    struct stat status;
+    if (::fstat(file.fd, &status) != 0) return false;
+    if (S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+        const ssize_t read = ::read(file.fd, block.data(), block.size());
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) return false;
+        if (read == 0) return true;
+        if (!sink(std::string_view(block.data(), static_cast<size_t>(read)))) return false;
+    }
+}
+
+bool ForEachEntry(const std::wstring& directory, const std::function<void(const FolderEntry&)>& visit) {
+    const std::string native = Native(directory);
+    std::unique_ptr<DIR, DirectoryCloser> listing(::opendir(native.c_str()));
+    if (!listing) return false;
+    for (errno = 0; const dirent* entry = ::readdir(listing.get()); errno = 0) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        // As a Windows listing tells it: a link is marked, and is a folder
+        // when what it points to is one.
+        struct stat own, target;
+        const std::string path = native + "/" + name;
+        if (::lstat(path.c_str(), &own) != 0) return false;
+        const bool is_link = S_ISLNK(own.st_mode);
+        const bool is_directory =
+            is_link ? ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode) : S_ISDIR(own.st_mode);
+        visit({text::FromUtf8(name), is_directory, is_link});
+    }
+    return errno == 0;
+}
+
+}  // namespace nm::files
