@@ -15,9 +15,12 @@ namespace nm {
 // bytes that did not come are given back. A little credit (a tenth of a
 // second of bytes) lets a read that waited on the server catch up, never
 // more, so that any span of time sees at most the rate plus that credit.
+// The pace may start `opening_bytes` behind: bytes that arrive whatever the
+// reader does, such as what a new connection's socket buffers take from the
+// server at once.
 class RatePacer {
 public:
-    explicit RatePacer(std::int64_t bytes_per_second);
+    explicit RatePacer(std::int64_t bytes_per_second, std::int64_t opening_bytes = 0);
 
     // How long a reader that wants `bytes` at `now` waits before reading.
     std::int64_t DelayBefore(std::int64_t bytes, std::int64_t now_us);
@@ -29,6 +32,7 @@ public:
 private:
     std::int64_t bytes_per_second_;
     std::int64_t credit_us_;
+    std::int64_t opening_us_;
     std::int64_t paced_until_us_ = -1;  // -1 before the first read: no credit to start with
 };
 
@@ -38,7 +42,16 @@ public:
     // No cap (nullptr) for 0 or less.
     static std::shared_ptr<DownloadRateCap> KibPerSecond(long kib_per_second);
 
-    explicit DownloadRateCap(std::int64_t bytes_per_second) : pacer_(bytes_per_second) {}
+    // The step's first connection has its socket buffers filled before
+    // anything is read (a few hundred KiB on a fast link): the cap counts
+    // them as read, so that the first seconds keep to it too.
+    static constexpr std::int64_t kOpeningBurst = 256 * 1024;
+    // A receiver opens its window in batches of up to this much, and the
+    // server sends each batch at once, so any five seconds on the server's
+    // side may hold one batch more than was read: the pace leaves room for it.
+    static constexpr std::int64_t kReceiveBatch = 128 * 1024;
+
+    explicit DownloadRateCap(std::int64_t bytes_per_second);
     // Waits on the calling thread until `bytes` more are within the cap.
     void Book(std::int64_t bytes);
     void GiveBack(std::int64_t bytes);

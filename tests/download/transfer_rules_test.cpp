@@ -268,4 +268,6 @@ TEST(RatePacerTest, HoldsEveryFiveSecondWindowWithinTheCap) {
         EXPECT_LE(window_bytes, kRate * 5 * 11 / 10) << "window from " << reads[first].first;
     }
     EXPECT_EQ(nm::RatePacer(100).LargestRead(), 1024);
+    nm::RatePacer opening(kRate, kRate / 2);  // half a second behind at the start
+    EXPECT_EQ(opening.DelayBefore(kRate / 10, 0), kSecond * 6 / 10);
 }
