@@ -174,20 +174,47 @@ class SignedReleaseTest(unittest.TestCase):
             (earlier / name).write_bytes(content)
         tool("makelist", earlier, earlier / "installed.xml", "--serial", "1")
         installed_list = (earlier / "installed.xml").read_text(encoding="utf-8")
-        self.publish(new, serial=8, previous=[earlier])
-        # A file the user changed has no patch; a patch damaged on the server
-        # is refused by its sha256: either way lib.dll comes whole.
-        for case in ("patches", "changed by the user", "damaged patch"):
+        # A patch from the same installed file to a lib.dll of the right size
+        # but other bytes: it applies, and its result must still be refused.
+        wrong = earlier.with_name(earlier.name + "-wrong")
+        self.addCleanup(shutil.rmtree, wrong, ignore_errors=True)
+        wrong.mkdir()
+        (wrong / "lib.dll").write_bytes(old["lib.dll"][:60_000] + b"bug" + old["lib.dll"][60_003:])
+        tool("makelist", wrong, wrong / "list.xml", "--serial", "1", "--previous", earlier)
+        wrong_patch = next(wrong.glob("lib.dll.*._.patch")).read_bytes()
+
+        def signed_for_wrong_patch(listing):
+            entry = re.search(r'<file [^>]*path="lib\.dll".*?</file>', listing, re.S).group(0)
+            patch = re.search(r"<patch [^>]*/>", entry).group(0)
+            wrong_element = re.sub(r'size="\d+"', f'size="{len(wrong_patch)}"', patch)
+            wrong_element = re.sub(r'sha256="\w+"', f'sha256="{hashlib.sha256(wrong_patch).hexdigest()}"',
+                                   wrong_element)
+            return listing.replace(patch, wrong_element)
+
+        # A file the user changed has no patch; a patch damaged or missing on
+        # the server, or one whose result differs, is refused: either way
+        # lib.dll comes whole and nothing else is installed.
+        whys = {"patches": None, "changed by the user": "no patch is for the installed file",
+                "damaged patch": "the patch differs from its size or sha256",
+                "missing patch": self.nginx.url("lib.dll."),
+                "result does not match": "the patched file differs from the entry's sha256"}
+        for case, why in whys.items():
             with self.subTest(case):
+                self.publish(new, serial=8, previous=[earlier],
+                             edit=signed_for_wrong_patch if case == "result does not match" else None)
                 inst = self.installation(self.vendor_public)
                 for name, content in old.items():
                     (inst.app_dir / name).parent.mkdir(parents=True, exist_ok=True)
                     (inst.app_dir / name).write_bytes(content)
                 if case == "changed by the user":
                     (inst.app_dir / "lib.dll").write_bytes(b"changed by the user")
-                if case == "damaged patch":
-                    for patch in self.site.glob("lib.dll.*._.patch"):
+                for patch in self.site.glob("lib.dll.*._.patch"):
+                    if case == "damaged patch":
                         patch.write_bytes(patch.read_bytes()[::-1])
+                    elif case == "missing patch":
+                        patch.unlink()
+                    elif case == "result does not match":
+                        patch.write_bytes(wrong_patch)
                 inst.install_list(installed_list)
                 since = len(self.nginx.access_log())
                 inst.run("/silence")
@@ -198,8 +225,6 @@ class SignedReleaseTest(unittest.TestCase):
                 self.assertEqual({p for p in requested if not p.endswith("._.patch")} - {"/lib.dll._.zip"}, whole)
                 patched = {p.split(".", 1)[0] for p in requested if p.endswith("._.patch")}
                 self.assertEqual(patched, {"/bin/app"} | ({"/lib"} if case != "changed by the user" else set()))
-                why = {"patches": None, "changed by the user": "no patch is for the installed file",
-                       "damaged patch": "the patch differs from its size or sha256"}[case]
                 if why:
                     self.assertIn(f"patch not used[lib.dll] {why}", inst.log())
 
