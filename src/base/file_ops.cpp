@@ -96,6 +96,21 @@ bool WriteAll(const std::wstring& path, std::string_view bytes) {
            written == bytes.size();
 }
 
+NewFile WriteNew(const std::wstring& path, std::string_view bytes) {
+    unique_hfile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError() == ERROR_FILE_EXISTS ? NewFile::kExists : NewFile::kFailed;
+    DWORD written = 0;
+    if (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size())
+        return NewFile::kWritten;
+    const DWORD error = ::GetLastError();
+    file.reset();
+    Delete(path);
+    ::SetLastError(error);
+    return NewFile::kFailed;
+}
+
 bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string_view block)>& sink) {
     unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));

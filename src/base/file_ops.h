@@ -37,6 +37,11 @@ std::optional<std::int64_t> Size(const std::wstring& path);
 bool ReadAll(const std::wstring& path, std::string& bytes, std::int64_t max_bytes);
 // Creates or replaces the file with exactly these bytes; false on any failure.
 bool WriteAll(const std::wstring& path, std::string_view bytes);
+// Writes a file that must not exist yet, so that nothing is ever replaced;
+// a file that could not be written whole is removed again, keeping the
+// system's reason of the failure.
+enum class NewFile { kWritten, kExists, kFailed };
+NewFile WriteNew(const std::wstring& path, std::string_view bytes);
 // Hands the whole file to sink in blocks, in order, so that files of any size
 // can be copied; false when the file cannot be read or sink refused a block.
 bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string_view block)>& sink);

@@ -49,6 +49,8 @@ bool Exists(const std::wstring& path) {
     return ::stat(Native(path).c_str(), &status) == 0;
 }
 
+bool Delete(const std::wstring& path) { return ::unlink(Native(path).c_str()) == 0; }
+
 bool IsDirectory(const std::wstring& path) {
     struct stat status;
     return ::stat(Native(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
@@ -98,16 +100,35 @@ bool ReadAll(const std::wstring& path, std::string& bytes, std::int64_t max_byte
     return complete;
 }
 
-bool WriteAll(const std::wstring& path, std::string_view bytes) {
-    Descriptor file(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (file.fd < 0) return false;
+namespace {
+bool WriteEvery(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
         bytes.remove_prefix(static_cast<size_t>(written));
     }
-    return ::fsync(file.fd) == 0 || errno == EINVAL;
+    return ::fsync(fd) == 0 || errno == EINVAL;
+}
+}  // namespace
+
+bool WriteAll(const std::wstring& path, std::string_view bytes) {
+    Descriptor file(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    return file.fd >= 0 && WriteEvery(file.fd, bytes);
+}
+
+NewFile WriteNew(const std::wstring& path, std::string_view bytes) {
+    bool written = false;
+    {
+        Descriptor file(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (file.fd < 0) return errno == EEXIST ? NewFile::kExists : NewFile::kFailed;
+        written = WriteEvery(file.fd, bytes);
+    }  // closed (keeping errno) before a part written is removed
+    if (written) return NewFile::kWritten;
+    const int error = errno;
+    Delete(path);
+    errno = error;
+    return NewFile::kFailed;
 }
 
 bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string_view block)>& sink) {

@@ -1,12 +1,10 @@
+// portable: builds without Win32
 // init: a commented settings file with the keys a vendor sets first, chosen
 // for a first deployment, to edit and then brand into the updater.
-#include <windows.h>
-
 #include <cstdio>
 #include <string_view>
 
 #include "base/file_ops.h"
-#include "base/unique_handle.h"
 #include "tool/tool_commands.h"
 
 namespace nm::tool {
@@ -69,19 +67,13 @@ int Init(const Arguments& args) {
     }
     const std::wstring& path = args[0];
     // A vendor's settings are never replaced: the file must be new.
-    unique_hfile file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file && ::GetLastError() == ERROR_FILE_EXISTS)
+    switch (files::WriteNew(path, kSample)) {
+    case files::NewFile::kExists:
         return Refuse(L"init", L"the settings file exists already (it is never replaced)", path);
-    if (!file) return Fail(L"init", L"cannot create", path);
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), kSample.data(), static_cast<DWORD>(kSample.size()), &written, nullptr) ||
-        written != kSample.size()) {
-        const DWORD error = ::GetLastError();
-        file.reset();
-        files::Delete(path);
-        ::SetLastError(error);
+    case files::NewFile::kFailed:
         return Fail(L"init", L"cannot write", path);
+    case files::NewFile::kWritten:
+        break;
     }
     std::fwprintf(stdout, L"%ls: edit ListURL, Application and Name, then brand the updater with it\n", path.c_str());
     return 0;

@@ -24,8 +24,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-#ifdef _WIN32
     {L"init", L"init SETTINGS_FILE   a commented sample of the settings a vendor sets first, to edit and brand", Init},
+#ifdef _WIN32
     {L"brand",
      L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]\n"
      L"      embed SETTINGS as the default of a copy of UPDATER, with the progress window's caption and pictures",

@@ -508,7 +508,7 @@ class SignedReleaseTest(unittest.TestCase):
         self.assertIn(b"novamend.exe: not a private key file", wrong.stderr)
 
     def test_the_native_tool_writes_the_windows_tools_lists_patches_and_signatures(self):
-        """makelist, keygen and sign built for Linux: the same release
+        """makelist, keygen, sign and init built for Linux: the same release
         folders give the same list and patches byte for byte, the same key and
         list the same signature (deterministic), which openssl and the
         updater accept."""
@@ -548,6 +548,10 @@ class SignedReleaseTest(unittest.TestCase):
             self.assertEqual(signature, (work / "win" / "list.xml.sig").read_bytes())
             native("sign", key, work / "native" / "list.xml")
             self.assertEqual((work / "native" / "list.xml.sig").read_bytes(), signature)
+            for side, run in (("win", tool), ("native", native)):
+                run("init", work / side / "novamend.ini")
+            self.assertEqual((work / "native" / "novamend.ini").read_bytes(),
+                             (work / "win" / "novamend.ini").read_bytes())
 
             # The native tool's release, published, installs with its key.
             shutil.rmtree(self.site, ignore_errors=True)
