@@ -53,6 +53,8 @@ Fault options (all optional; a path without faults is served normally):
     stall           {"after": bytes, "seconds": s}: pause once, mid-body
     latency         seconds to wait before answering
     rate            bytes per second, per connection
+    link_rate       bytes per second shared by every answer with this fault,
+                    as one slow link carries all of a client's connections
     send_buffer     the socket's send buffer in bytes, so that what the server
                     counts as sent is close to what the client has read
     proxy_auth      "user:password": act as a proxy that wants Basic credentials
@@ -104,6 +106,7 @@ class _State:
         self.requests = {}
         self.body_bytes = 0
         self.body_log = []  # (time, bytes) of every body write
+        self.link_due = 0.0  # when the shared link has sent what it was given
 
     def stats(self):
         with self.lock:
@@ -356,7 +359,13 @@ class _Handler(BaseHTTPRequestHandler):
                 if rate:
                     # Keep to the rate by waiting until this chunk is due.
                     self._sleep(started + (sent + len(data)) / float(rate) - time.monotonic())
-                elif self._client_closed(0):
+                if fault.get("link_rate"):
+                    with self.server.state.lock:
+                        state = self.server.state
+                        state.link_due = max(state.link_due, time.monotonic()) + len(data) / float(fault["link_rate"])
+                        due = state.link_due
+                    self._sleep(due - time.monotonic())
+                elif not rate and self._client_closed(0):
                     raise _ClientGone()
                 self.wfile.write(data)
                 sent += len(data)
