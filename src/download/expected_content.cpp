@@ -18,6 +18,11 @@ ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in
         path = list.entries[row].path;
     }
     // The hashes are written by the check step alone, before any download.
+    return ExpectedContentOfPath(list, path, list_key_in_force);
+}
+
+ExpectedContent ExpectedContentOfPath(const DownLoadList& list, const std::wstring& path, bool list_key_in_force) {
+    ExpectedContent expected;
     expected.known = SignedDigestOf(list, path, expected.digest);
     if (const auto size = list.file_sizes.find(path); size != list.file_sizes.end()) expected.size = size->second;
     // Whenever the list says what to expect, the bytes are held to it, signed or not.

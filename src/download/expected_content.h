@@ -22,6 +22,8 @@ struct ExpectedContent {
 // list says nothing of its bytes while no list key is in force
 // ("ListPublicKey").
 ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in_force);
+// The same for the entry with this path, for a caller that holds the list alone.
+ExpectedContent ExpectedContentOfPath(const DownLoadList& list, const std::wstring& path, bool list_key_in_force);
 // The digest the signed list names for an entry path; false when it names
 // none or one that is not 64 hex digits.
 bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha256Digest& digest);

@@ -14,7 +14,9 @@
 #include "download/expected_content.h"
 #include "download/finished_file.h"
 #include "download/offline_package_rules.h"
+#include "download/patch_application.h"
 #include "install/zip_package.h"
+#include "list/entry_targets.h"
 #include "list/list_compare.h"
 #include "list/list_signature.h"
 #include "list/pending_list.h"
@@ -108,9 +110,11 @@ public:
           key_text_(ListPublicKeySetting()),
           pending_file_(TemporaryFile(kPendingListMember)),
           signed_list_file_(TemporaryFile(kSignedListMember)),
-          signature_file_(TemporaryFile(kSignatureMember)) {}
+          signature_file_(TemporaryFile(kSignatureMember)),
+          update_list_file_(TemporaryFile(kUpdateListMember)) {}
     ~PackageReader() {
-        for (const std::wstring* file : {&pending_file_, &signed_list_file_, &signature_file_}) files::Delete(*file);
+        for (const std::wstring* file : {&pending_file_, &signed_list_file_, &signature_file_, &update_list_file_})
+            files::Delete(*file);
     }
 
     // All or nothing: true when every file of the pending entries is staged
@@ -135,10 +139,12 @@ private:
     // The lists the package carries, into the temporary directory, and every
     // name checked, in one walk.
     bool ReadControlMembers() {
-        const std::map<std::wstring, std::wstring> control = {
+        std::map<std::wstring, std::wstring> control = {
             {text::Lower(std::wstring(kPendingListMember)), pending_file_},
             {text::Lower(std::wstring(kSignedListMember)), signed_list_file_},
             {text::Lower(std::wstring(kSignatureMember)), signature_file_}};
+        // Without a key, the patches a package may carry are named by its update list.
+        if (key_text_.empty()) control[text::Lower(std::wstring(kUpdateListMember))] = update_list_file_;
         for (const auto& [name, file] : control) files::Delete(file);
         bool names_safe = true;
         const int walked = ForEachZipEntry(copy_, [&](const std::wstring& name) -> std::wstring {
@@ -191,7 +197,29 @@ private:
         pending.entries = MarkChangedEntries(entries, installed, false, {});
         pending.KeepFileHashesOfEntries();
         list_from_ = signed_list_file_;
+        patch_list_ = &pending;
         return true;
+    }
+
+    // The list that names each entry's patches, size and sha256: the signed
+    // one, or else the package's update list, read once a patch is needed.
+    const DownLoadList* PatchList() {
+        if (patch_list_) return patch_list_;
+        std::vector<updatefileinfo> ignored;
+        const auto log_error = [](const std::wstring& text) { WriteLog(text); };
+        if (!ReadUpdateList(update_list_file_, ignored, true, update_list_, log_error)) return nullptr;
+        return patch_list_ = &update_list_;
+    }
+
+    // The patch the package carries for an entry in place of its file, if any.
+    const DownLoadList::FilePatch* CarriedPatch(const updatefileinfo& entry) {
+        const DownLoadList* list = PatchList();
+        if (!list) return nullptr;
+        const auto named = list->file_patches.find(entry.path);
+        if (named == list->file_patches.end()) return nullptr;
+        for (const DownLoadList::FilePatch& patch : named->second)
+            if (!IsReservedMember(MemberName(patch.path)) && Has(MemberName(patch.path))) return &patch;
+        return nullptr;
     }
 
     // Where each file of the pending entries is staged, by archive name:
@@ -202,11 +230,19 @@ private:
             const std::optional<std::wstring> staged = StagedRelativePath(entry.path);
             if (!staged || EntryClimbsOut(entry)) return Damage(L"a list path leaves its folder: " + entry.path);
             const std::wstring name = text::Lower(MemberName(*staged));
-            if (!names_.count(name)) return Damage(L"a file of the list is missing: " + entry.path);
             const std::wstring local = text::CollapseSeparators(places_.list_work_directory + L"\\" + *staged);
-            unpack_to_[name] = local;
             finished_[local] = entry.ver;
-            entry_of_[name] = entry.path;
+            if (names_.count(name)) {
+                unpack_to_[name] = local;
+                entry_of_[name] = entry.path;
+                continue;
+            }
+            const DownLoadList::FilePatch* patch = CarriedPatch(entry);
+            if (!patch) return Damage(L"a file of the list is missing: " + entry.path);
+            // The patch is checked and applied once everything is unpacked.
+            const std::wstring patch_file = local + L"._.patch";
+            unpack_to_[text::Lower(MemberName(patch->path))] = patch_file;
+            patched_.push_back({entry, *patch, local, patch_file});
         }
         return true;
     }
@@ -246,11 +282,35 @@ private:
         };
         const int walked = ForEachZipEntry(copy_, destination_for, hash_for);
         if (walked != 0) return Damage(L"an entry cannot be unpacked (" + std::to_wstring(walked) + L")");
-        if (!UnpackedFilesMatch()) return false;
+        if (!UnpackedFilesMatch() || !ApplyPatches()) return false;
         for (const auto& [local, version] : finished_)
             if (!MarkFinished(local, version)) return Damage(L"cannot mark as finished: " + local);
         if (!list_from_.empty() && !files::ReplaceWithRetries(list_from_, places_.local_list_file))
             return Damage(L"cannot keep its list as " + places_.local_list_file);
+        return true;
+    }
+
+    // Each carried patch turns the installed file into the entry's, held to
+    // the same checks as a fetched patch. An installed file that is not the
+    // version the patch is for (the user changed it) fails the package: the
+    // file cannot be had without the server.
+    bool ApplyPatches() {
+        const DownLoadList* list = PatchList();
+        if (!list) return patched_.empty();
+        for (const PatchedFile& patched : patched_) {
+            const std::wstring installed = EntryTargets(patched.entry, places_.application_directory).front();
+            const auto fail = [&](const std::wstring& why) {
+                return Damage(L"cannot patch " + patched.entry.path + L": " + why);
+            };
+            std::wstring installed_sha256;
+            if (!Sha256TextOfFile(installed, installed_sha256)) return fail(L"cannot read " + installed);
+            if (installed_sha256 != patched.patch.from)
+                return fail(L"the installed file is not the version its patch is for: " + installed);
+            const ExpectedContent expected = ExpectedContentOfPath(*list, patched.entry.path, !key_text_.empty());
+            const std::wstring why =
+                ApplyPatchFile(patched.patch, patched.patch_file, installed, expected, patched.local);
+            if (!why.empty()) return fail(why);
+        }
         return true;
     }
 
@@ -261,12 +321,21 @@ private:
             files::Delete(local);
             DiscardFinished(local);
         }
+        for (const PatchedFile& patched : patched_) files::Delete(patched.patch_file);
     }
 
     const OfflinePackagePlaces& places_;
     const std::wstring copy_;
     const std::wstring key_text_;
-    const std::wstring pending_file_, signed_list_file_, signature_file_;
+    const std::wstring pending_file_, signed_list_file_, signature_file_, update_list_file_;
+    const DownLoadList* patch_list_ = nullptr;
+    DownLoadList update_list_;  // read from update_list_file_ when a package without a key carries patches
+    struct PatchedFile {
+        updatefileinfo entry;
+        DownLoadList::FilePatch patch;
+        std::wstring local, patch_file;
+    };
+    std::vector<PatchedFile> patched_;
     std::wstring list_from_;  // a list that becomes the local list file once all is staged
     std::set<std::wstring> names_;
     std::map<std::wstring, std::wstring> unpack_to_;  // archive name, destination

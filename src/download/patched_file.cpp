@@ -1,17 +1,13 @@
 #include "download/patched_file.h"
 
 #include <string_view>
-#include <vector>
 
-#include "base/cng_crypto.h"
 #include "base/file_ops.h"
-#include "base/hex.h"
 #include "base/text.h"
-#include "download/delta_apply.h"
-#include "download/delta_make.h"
 #include "download/expected_content.h"
 #include "download/fetch_file.h"
 #include "download/finished_file.h"
+#include "download/patch_application.h"
 #include "download/segmented_download.h"
 #include "services/log.h"
 #include "services/process_services.h"
@@ -19,13 +15,6 @@
 namespace nm {
 
 namespace {
-bool Sha256Text(const std::wstring& path, std::wstring& sha256) {
-    cng::Sha256Digest digest;
-    if (!cng::Sha256OfFile(path, digest)) return false;
-    sha256 = hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
-    return true;
-}
-
 bool NotUsed(const std::wstring& entry_path, const std::wstring& why) {
     WriteLog(text::Format(TranslateMain(L"patch not used[%s]"), {entry_path}) + L" " + why);
     return false;
@@ -42,7 +31,7 @@ bool FetchThroughPatch(DownLoadList& list, long row, const std::wstring& entry_p
     const ExpectedContent expected = ExpectedContentOf(list, row, settings.list_key_in_force);
     if (!expected.known || !expected.size) return NotUsed(entry_path, L"the entry names no sha256 and size");
     std::wstring installed_sha256;
-    if (!Sha256Text(installed, installed_sha256)) return NotUsed(entry_path, L"cannot read " + installed);
+    if (!Sha256TextOfFile(installed, installed_sha256)) return NotUsed(entry_path, L"cannot read " + installed);
     const DownLoadList::FilePatch* patch = nullptr;
     for (const DownLoadList::FilePatch& candidate : named->second)
         if (candidate.from == installed_sha256) patch = &candidate;
@@ -58,22 +47,9 @@ bool FetchThroughPatch(DownLoadList& list, long row, const std::wstring& entry_p
     downloader.size_limit = patch->size;
     if (!downloader.DownloadFile(url, patch_local, false, row, window))
         return NotUsed(entry_path, url + downloader.failure());
-    std::wstring patch_sha256;
-    std::string old_file, patch_bytes, new_file, error;
-    const bool patch_intact = files::Size(patch_local) == patch->size && Sha256Text(patch_local, patch_sha256) &&
-                              patch_sha256 == patch->sha256 && files::ReadAll(patch_local, patch_bytes, patch->size);
-    files::Delete(patch_local);
-    if (!patch_intact) return NotUsed(entry_path, L"the patch differs from its size or sha256: " + url);
-    if (!files::ReadAll(installed, old_file, static_cast<std::int64_t>(delta::kMaximumOldSize)))
-        return NotUsed(entry_path, L"cannot read " + installed);
-    if (!delta::ApplyPatch(old_file, patch_bytes, static_cast<std::uint64_t>(*expected.size), new_file, error))
-        return NotUsed(entry_path, text::FromUtf8(error) + L": " + url);
     const std::wstring finished = FinishedPath(local);
-    if (!files::WriteAll(finished, new_file)) return NotUsed(entry_path, L"cannot write " + finished);
-    if (!HasExpectedContent(expected, finished)) {
-        files::Delete(finished);
-        return NotUsed(entry_path, L"the patched file differs from the entry's sha256");
-    }
+    if (const std::wstring why = ApplyPatchFile(*patch, patch_local, installed, expected, finished); !why.empty())
+        return NotUsed(entry_path, why + L": " + url);
     if (!NoteFinishedVersion(local, version)) {
         files::Delete(finished);
         return NotUsed(entry_path, L"cannot note the version of " + finished);

@@ -2,6 +2,7 @@
 // release, for machines that cannot reach the update server.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <set>
@@ -13,6 +14,7 @@
 #include "base/unique_handle.h"
 #include "download/expected_content.h"
 #include "download/offline_package_rules.h"
+#include "download/patch_application.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
 #include "list/list_signature.h"
@@ -63,6 +65,8 @@ struct PackedFile {
     std::wstring name;        // in the archive
     std::wstring file;        // in the release
     std::wstring entry_path;  // in the list
+    // A patch carried in place of the file: what its bytes must hash to.
+    std::wstring patch_sha256;
 };
 
 // What goes into the package: the entries to install and, for each file of
@@ -77,6 +81,30 @@ struct Contents {
     bool check_files = false;
 };
 
+// Where the comparison copy gives the sha256 of the installed version and
+// the release holds a patch from it that is smaller than the file, the
+// package carries the patch instead. A patch that is not in the release as
+// the list names it is passed over: the whole file goes.
+void CarryPatch(const std::wstring& release, const DownLoadList& installed_list, const DownLoadList& list,
+                std::set<std::wstring>& names, PackedFile& packed) {
+    const auto installed = installed_list.file_hashes.find(packed.entry_path);
+    const auto named = list.file_patches.find(packed.entry_path);
+    if (installed == installed_list.file_hashes.end() || named == list.file_patches.end()) return;
+    for (const DownLoadList::FilePatch& patch : named->second) {
+        if (patch.from != text::Lower(installed->second)) continue;
+        const std::wstring name = MemberName(patch.path);
+        const std::wstring file = text::CollapseSeparators(release + L"\\" + patch.path);
+        std::wstring sha256;
+        if (!MemberNameStaysInside(name) || IsReservedMember(name) || names.count(text::Lower(name)) ||
+            files::Size(file) != patch.size || patch.size >= files::Size(packed.file).value_or(0) ||
+            !Sha256TextOfFile(file, sha256) || sha256 != patch.sha256)
+            continue;
+        names.insert(text::Lower(name));
+        packed = {name, file, packed.entry_path, patch.sha256};
+        return;
+    }
+}
+
 // Reads the list (and the comparison copy) from scratch copies: reading
 // drops a list's guid and saves the file, as the updater does with what it
 // fetches, and the vendor's files stay as they are.
@@ -89,10 +117,15 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
     // The entries the check would mark on a machine that has this copy, or
     // no copy at all.
     ListVersions installed;
+    DownLoadList installed_list;  // the sha256 of each installed file, where the copy gives it
     if (!against.empty()) {
         const std::wstring scratch_copy = scratch_list + L".against";
         remove_unless_kept remove_copy(scratch_copy);
-        if (!files::CopyReplacing(against, scratch_copy) || !ReadListVersions(scratch_copy, installed, PrintListError))
+        std::vector<updatefileinfo> ignored;
+        if (!files::CopyReplacing(against, scratch_copy) ||
+            !ReadListVersions(scratch_copy, installed, PrintListError) ||
+            (!contents.pending.file_patches.empty() &&
+             !ReadUpdateList(scratch_copy, ignored, true, installed_list, PrintListError)))
             return Refuse(L"not an update list: " + against);
     }
     entries = MarkChangedEntries(entries, installed, false, {});
@@ -115,8 +148,9 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
         const DWORD attributes = ::GetFileAttributesW(file.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Refuse(L"missing in the release: " + entry.path + L" (" + file + L")");
-        if (names.insert(text::Lower(name)).second) contents.files.push_back({name, file, entry.path});
+        if (names.insert(text::Lower(name)).second) contents.files.push_back({name, file, entry.path, L""});
     }
+    for (PackedFile& packed : contents.files) CarryPatch(release, installed_list, contents.pending, names, packed);
     return 0;
 }
 
@@ -167,6 +201,8 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
             });
         };
         if (!zip.Add(packed.name, hashed, DosTime(packed.file))) return Fail(L"pack", L"cannot pack", packed.file);
+        // A patch was checked against its sha256 when it was chosen.
+        if (!packed.patch_sha256.empty()) continue;
         cng::Sha256Digest expected, actual;
         if (contents.check_files && !SignedDigestOf(contents.pending, packed.entry_path, expected))
             return Refuse(L"the list gives no sha256 for " + packed.entry_path);
@@ -223,8 +259,11 @@ int Pack(const Arguments& args) {
     if (int failed = WriteArchive(contents, scratch_list, archive)) return failed;
     if (int failed = Assemble(updater, archive, !against.empty(), out)) return failed;
     remove_out.keep();
-    std::fwprintf(stdout, L"novamend-tool pack: %ls: %zu entries, %zu files%ls\n", out.c_str(),
+    const size_t patches = std::count_if(contents.files.begin(), contents.files.end(),
+                                         [](const PackedFile& packed) { return !packed.patch_sha256.empty(); });
+    std::fwprintf(stdout, L"novamend-tool pack: %ls: %zu entries, %zu files%ls%ls\n", out.c_str(),
                   contents.pending.entries.size(), contents.files.size(),
+                  patches ? (L" (" + std::to_wstring(patches) + L" as patches)").c_str() : L"",
                   contents.signature.empty() ? L"" : L", with the list's signature");
     return 0;
 }

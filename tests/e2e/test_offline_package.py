@@ -1,11 +1,14 @@
 """Offline update packages made by novamend-tool pack: a difference package
-brings an installation from version 1 to 2 without any request, and every
-kind of damage installs nothing."""
+brings an installation from version 1 to 2 without any request, carrying a
+patch in place of a file whose installed version it knows, and every kind of
+damage (or an installed file its patch is not for) installs nothing."""
 import io
+import random
 import shutil
 import struct
 import unittest
 import zipfile
+from pathlib import Path
 
 import harness
 
@@ -122,6 +125,50 @@ class OfflinePackageTest(unittest.TestCase):
                 self.assertFalse(self.inst.work_dir.with_suffix(".xml").exists())
                 for escaped in (self.inst.app_dir.parent / "escaped.txt", harness.DRIVE_C / "escaped.txt"):
                     self.assertFalse(escaped.exists())
+
+    def test_a_package_against_an_installed_release_carries_a_patch_and_refuses_a_file_the_user_changed(self):
+        old = {"bin/app.exe": random.Random(24).randbytes(200_000), "same.txt": b"same"}
+        new = {"bin/app.exe": old["bin/app.exe"][:9000] + b"new code" + old["bin/app.exe"][9000:],
+               "same.txt": b"same", "added.txt": b"added"}
+        earlier, release = self.folder / "earlier", self.folder / "release-3"
+        for folder, files in ((earlier, old), (release, new), (self.inst.app_dir, old)):
+            for path, data in files.items():
+                (folder / path).parent.mkdir(parents=True, exist_ok=True)
+                (folder / path).write_bytes(data)
+        tool = [harness.BIN / "novamend-tool.exe"]
+        for args in (["makelist", earlier, earlier / "installed.xml"],
+                     ["makelist", release, release / "novamend.xml", "--previous", earlier],
+                     ["pack", self.inst.exe, release / "novamend.xml", release, self.package, "--against",
+                      earlier / "installed.xml"]):
+            result = harness.wine(tool + [harness.windows_path(a) if isinstance(a, Path) else a
+                                          for a in args])
+            self.assertEqual(result.returncode, 0, result.stderr)
+        self.inst.install_list((earlier / "installed.xml").read_text(encoding="utf-8"))
+        patch = next(release.glob("bin/app.exe.*._.patch"))
+        with zipfile.ZipFile(io.BytesIO(split_package(self.package.read_bytes())[1])) as archive:
+            self.assertEqual(sorted(n for n in archive.namelist() if not n.startswith("__")),
+                             ["added.txt", f"bin/{patch.name}"])
+            self.assertEqual(archive.read(f"bin/{patch.name}"), patch.read_bytes())
+
+        def installed():
+            # The work directory keeps only its journal of what it forgot.
+            return {p: p.read_bytes() for p in self.inst.app_dir.rglob("*") if p.is_file() and
+                    p.suffix not in (".log", ".ini") and p.name != "journal"}
+
+        (self.inst.app_dir / "bin" / "app.exe").write_bytes(b"changed by the user")
+        before = installed()
+        process = harness.start([self.package])
+        self.assertEqual(harness.answer_box(self.inst.name, "ok"), "Find some wrong in this update package!")
+        process.communicate(timeout=60)
+        self.assertIn("cannot patch bin\\app.exe: the installed file is not the version its patch is for",
+                      self.inst.log())
+        self.assertEqual(installed(), before)
+
+        (self.inst.app_dir / "bin" / "app.exe").write_bytes(old["bin/app.exe"])
+        self.assertEqual(harness.wine([self.package]).returncode, 2, self.inst.log())
+        for path, data in new.items():
+            self.assertEqual((self.inst.app_dir / path).read_bytes(), data, path)
+        self.assertEqual((self.inst.app_dir / "novamend.xml").read_bytes(), (release / "novamend.xml").read_bytes())
 
 
 if __name__ == "__main__":

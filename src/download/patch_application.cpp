@@ -1,0 +1,42 @@
+#include "download/patch_application.h"
+
+#include <string_view>
+
+#include "base/cng_crypto.h"
+#include "base/file_ops.h"
+#include "base/hex.h"
+#include "base/text.h"
+#include "download/delta_apply.h"
+#include "download/delta_make.h"
+
+namespace nm {
+
+bool Sha256TextOfFile(const std::wstring& path, std::wstring& sha256) {
+    cng::Sha256Digest digest;
+    if (!cng::Sha256OfFile(path, digest)) return false;
+    sha256 = hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+    return true;
+}
+
+std::wstring ApplyPatchFile(const DownLoadList::FilePatch& patch, const std::wstring& patch_file,
+                            const std::wstring& installed, const ExpectedContent& expected,
+                            const std::wstring& result) {
+    std::wstring patch_sha256;
+    std::string old_file, patch_bytes, new_file, error;
+    const bool patch_intact = files::Size(patch_file) == patch.size && Sha256TextOfFile(patch_file, patch_sha256) &&
+                              patch_sha256 == patch.sha256 && files::ReadAll(patch_file, patch_bytes, patch.size);
+    files::Delete(patch_file);
+    // The result is held to the entry's bytes, so an entry that names none takes no patch.
+    if (!expected.known || !expected.size) return L"the entry names no sha256 and size";
+    if (!patch_intact) return L"the patch differs from its size or sha256";
+    if (!files::ReadAll(installed, old_file, static_cast<std::int64_t>(delta::kMaximumOldSize)))
+        return L"cannot read " + installed;
+    if (!delta::ApplyPatch(old_file, patch_bytes, static_cast<std::uint64_t>(*expected.size), new_file, error))
+        return text::FromUtf8(error);
+    const bool written = files::WriteAll(result, new_file);
+    if (written && HasExpectedContent(expected, result)) return L"";
+    files::Delete(result);
+    return written ? L"the patched file differs from the entry's sha256" : L"cannot write " + result;
+}
+
+}  // namespace nm
