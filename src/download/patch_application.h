@@ -19,7 +19,6 @@ bool Sha256TextOfFile(const std::wstring& path, std::wstring& sha256);
 // The patch file is removed either way. "" when the result stands;
 // otherwise why not, with no result left behind.
 std::wstring ApplyPatchFile(const DownLoadList::FilePatch& patch, const std::wstring& patch_file,
-                            const std::wstring& installed, const ExpectedContent& expected,
-                            const std::wstring& result);
+                            const std::wstring& installed, const ExpectedContent& expected, const std::wstring& result);
 
 }  // namespace nm

@@ -84,7 +84,7 @@ struct Contents {
 // Where the comparison copy gives the sha256 of the installed version and
 // the release holds a patch from it that is smaller than the file, the
 // package carries the patch instead. A patch that is not in the release as
-// the list names it is passed over: the whole file goes.
+// the list names it is passed over, saying why: the whole file goes.
 void CarryPatch(const std::wstring& release, const DownLoadList& installed_list, const DownLoadList& list,
                 std::set<std::wstring>& names, PackedFile& packed) {
     const auto installed = installed_list.file_hashes.find(packed.entry_path);
@@ -95,10 +95,18 @@ void CarryPatch(const std::wstring& release, const DownLoadList& installed_list,
         const std::wstring name = MemberName(patch.path);
         const std::wstring file = text::CollapseSeparators(release + L"\\" + patch.path);
         std::wstring sha256;
-        if (!MemberNameStaysInside(name) || IsReservedMember(name) || names.count(text::Lower(name)) ||
-            files::Size(file) != patch.size || patch.size >= files::Size(packed.file).value_or(0) ||
-            !Sha256TextOfFile(file, sha256) || sha256 != patch.sha256)
+        const wchar_t* passed_over = nullptr;
+        if (!MemberNameStaysInside(name) || IsReservedMember(name) || names.count(text::Lower(name)))
+            passed_over = L"its name cannot go into the package";
+        else if (files::Size(file) != patch.size || !Sha256TextOfFile(file, sha256) || sha256 != patch.sha256)
+            passed_over = L"it is not in the release with the size and sha256 the list gives";
+        else if (patch.size >= files::Size(packed.file).value_or(0))
+            passed_over = L"it is no smaller than the file";
+        if (passed_over) {
+            std::fwprintf(stdout, L"novamend-tool pack: %ls goes whole, its patch %ls is passed over: %ls\n",
+                          packed.entry_path.c_str(), file.c_str(), passed_over);
             continue;
+        }
         names.insert(text::Lower(name));
         packed = {name, file, packed.entry_path, patch.sha256};
         return;
