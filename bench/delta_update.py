@@ -21,12 +21,12 @@ import argparse
 import re
 import shutil
 import statistics
-import subprocess
 import sys
-import tempfile
 import time
 import zipfile
 from pathlib import Path
+
+import results_doc
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "bench"))
@@ -54,16 +54,13 @@ def copy_release(source, target):
 def apply_under_wine(old, patch, new, scratch):
     """Milliseconds, output MiB/s and peak MiB of the Wine process."""
     result = scratch / "applied"
-    with tempfile.NamedTemporaryFile("r") as report:
-        done = subprocess.run(
-            ["/usr/bin/time", "-f", "%M", "-o", report.name, str(harness.WINE_RUN), harness.BIN / "delta_bench.exe",
-             "apply", harness.windows_path(old), harness.windows_path(patch), str(new.stat().st_size),
-             harness.windows_path(result)], capture_output=True, text=True, check=True)
-        peak_mib = int(report.read().split()[-1]) / 1024
+    _, peak_mib, out = deltas.timed(
+        [str(harness.WINE_RUN), str(harness.BIN / "delta_bench.exe"), "apply", harness.windows_path(old),
+         harness.windows_path(patch), str(new.stat().st_size), harness.windows_path(result)])
     if result.read_bytes() != new.read_bytes():
         sys.exit(f"delta_update: the patch {patch.name} did not make {new.name} under Wine")
     result.unlink()
-    ms = float(re.search(r"ms ([0-9.]+)", done.stdout).group(1))
+    ms = float(re.search(r"ms ([0-9.]+)", out).group(1))
     return ms, new.stat().st_size / MiB / (ms / 1000) if ms else None, peak_mib
 
 
@@ -182,16 +179,8 @@ def main():
     print(text)
     if args.no_document:
         return
-    doc = ROOT / "docs" / "benchmarks.md"
-    block = ("<!-- delta-update:begin -->\nMeasured by `python3 bench/delta_update.py` on this machine (2 shared "
-             "cores), in one run.\n\n" + text + "<!-- delta-update:end -->")
-    current = doc.read_text()
-    if "<!-- delta-update:begin -->" in current:
-        current = re.sub(r"<!-- delta-update:begin -->.*<!-- delta-update:end -->", lambda _: block, current,
-                         flags=re.S)
-    else:
-        current = current.replace("<!-- deltas:end -->", "<!-- deltas:end -->\n\n" + block, 1)
-    doc.write_text(current)
+    results_doc.write_block("delta-update", "Measured by `python3 bench/delta_update.py` on this machine "
+                            "(2 shared cores), in one run.\n\n" + text)
 
 
 if __name__ == "__main__":

@@ -32,6 +32,8 @@ import sys
 import tempfile
 from pathlib import Path
 
+import results_doc
+
 ROOT = Path(__file__).resolve().parents[1]
 WORK = ROOT / "build" / "deltas"
 NATIVE = ROOT / "build" / "bench-native"
@@ -222,17 +224,9 @@ def main():
     print(text)
     if args.no_document:
         return
-    doc = ROOT / "docs" / "benchmarks.md"
-    block = ("<!-- deltas:begin -->\nMeasured by `python3 bench/deltas.py"
-             f"{f' --large {args.large}' if args.large else ''}` on this machine (2 shared cores), every tool in "
-             "one run, once each.\n\n" + text + "<!-- deltas:end -->")
-    content = doc.read_text()
-    if "<!-- deltas:begin -->" in content:
-        content = re.sub(r"<!-- deltas:begin -->.*<!-- deltas:end -->", lambda _: block, content, flags=re.S)
-    else:
-        content = content.rstrip() + "\n\n## Delta format\n\n" + block + "\n"
-    doc.write_text(content)
-    print(f"written to {doc}")
+    results_doc.write_block("deltas", "Measured by `python3 bench/deltas.py"
+                            f"{f' --large {args.large}' if args.large else ''}` on this machine (2 shared cores), "
+                            "every tool in one run, once each.\n\n" + text, heading="## Delta format\n\n")
 
 
 if __name__ == "__main__":

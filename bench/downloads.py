@@ -30,13 +30,14 @@ reason `retire` gives.
 import argparse
 import hashlib
 import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
+
+import results_doc
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
@@ -277,18 +278,10 @@ def main():
         # Only a full run of every case stands in the document.
         print(table(results))
         return
-    doc = ROOT / "docs" / "benchmarks.md"
-    text = doc.read_text() if doc.exists() else "# Benchmarks\n"
     runs = f", the fastest of {args.runs} runs of each tool" if args.runs > 1 else ""
-    block = ("<!-- downloads:begin -->\n## Downloads\n\nMeasured by `python3 bench/downloads.py` on this machine "
-             f"(2 cores), all tools in one run{runs}. Our downloader runs under Wine.\n\n" + table(results) +
-             "\n<!-- downloads:end -->")
-    if "<!-- downloads:begin -->" in text:
-        text = re.sub(r"<!-- downloads:begin -->.*<!-- downloads:end -->", lambda _: block, text, flags=re.S)
-    else:
-        text = text.rstrip() + "\n\n" + block + "\n"
-    doc.write_text(text)
-    print(f"written to {doc}")
+    results_doc.write_block("downloads", "## Downloads\n\nMeasured by `python3 bench/downloads.py` on this machine "
+                            f"(2 cores), all tools in one run{runs}. Our downloader runs under Wine.\n\n" +
+                            table(results) + "\n")
 
 
 if __name__ == "__main__":

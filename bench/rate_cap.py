@@ -16,13 +16,14 @@ rate-cap markers unless --quick.
 """
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
+
+import results_doc
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
@@ -138,20 +139,14 @@ def main():
     print(table(rows))
     if args.quick or args.caps != parser.get_default("caps"):
         return
-    doc = ROOT / "docs" / "benchmarks.md"
-    text = doc.read_text()
-    block = ("<!-- rate-cap:begin -->\n## Download rate cap\n\nMeasured by `python3 bench/rate_cap.py` on this "
-             f"machine (2 cores), all tools in one run: a release of four files that takes {SECONDS_OF_DATA} s at "
-             "the cap, fetched through the fault server, which counts body bytes as it sends them (16 KiB send "
-             "buffer). The updater runs under Wine in `/silence` with `BackgroundDownloadRate`; aria2c with "
-             "`--max-overall-download-limit` and 8 connections per file, 8 files at once; curl with "
-             "`--limit-rate`, one file after another. A ratio of 1.000 is exactly the cap; the target is at most "
-             "1.10 over any 5 seconds.\n\n" + table(rows) + "\n" + EXPLANATION + "\n" + "<!-- rate-cap:end -->")
-    if "<!-- rate-cap:begin -->" in text:
-        text = re.sub(r"<!-- rate-cap:begin -->.*<!-- rate-cap:end -->", lambda _: block, text, flags=re.S)
-    else:
-        text = text.rstrip() + "\n\n" + block + "\n"
-    doc.write_text(text)
+    results_doc.write_block(
+        "rate-cap", "## Download rate cap\n\nMeasured by `python3 bench/rate_cap.py` on this "
+        f"machine (2 cores), all tools in one run: a release of four files that takes {SECONDS_OF_DATA} s at "
+        "the cap, fetched through the fault server, which counts body bytes as it sends them (16 KiB send "
+        "buffer). The updater runs under Wine in `/silence` with `BackgroundDownloadRate`; aria2c with "
+        "`--max-overall-download-limit` and 8 connections per file, 8 files at once; curl with "
+        "`--limit-rate`, one file after another. A ratio of 1.000 is exactly the cap; the target is at most "
+        "1.10 over any 5 seconds.\n\n" + table(rows) + "\n" + EXPLANATION + "\n")
 
 
 if __name__ == "__main__":
