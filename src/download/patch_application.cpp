@@ -14,7 +14,7 @@ namespace nm {
 bool Sha256TextOfFile(const std::wstring& path, std::wstring& sha256) {
     cng::Sha256Digest digest;
     if (!cng::Sha256OfFile(path, digest)) return false;
-    sha256 = hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+    sha256 = hex::EncodeDigest(digest);
     return true;
 }
 

@@ -69,10 +69,6 @@ std::string XmlAttribute(const std::wstring& value) {
     return escaped;
 }
 
-std::wstring HexOf(const sha256::Digest& digest) {
-    return hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
-}
-
 struct FileDigest {
     std::wstring sha256;
     std::uint64_t size = 0;
@@ -81,7 +77,7 @@ struct FileDigest {
 bool DigestOf(const std::wstring& path, FileDigest& digest) {
     sha256::Digest bytes;
     if (!DigestOfFile(path, bytes, digest.size)) return false;
-    digest.sha256 = HexOf(bytes);
+    digest.sha256 = hex::EncodeDigest(bytes);
     return true;
 }
 
@@ -119,8 +115,8 @@ int MakePatches(const std::wstring& release, const std::wstring& path, const Fil
         if (!files::WriteAll(release + L"\\" + patch_path, patch))
             return Fail(L"makelist", L"cannot write the patch", release + L"\\" + patch_path);
         elements += "    <patch from=\"" + XmlAttribute(old_digest.sha256) + "\" path=\"" + XmlAttribute(patch_path) +
-                    "\" size=\"" + std::to_string(patch.size()) + "\" sha256=\"" + XmlAttribute(HexOf(patch_digest)) +
-                    "\"/>\r\n";
+                    "\" size=\"" + std::to_string(patch.size()) + "\" sha256=\"" +
+                    XmlAttribute(hex::EncodeDigest(patch_digest)) + "\"/>\r\n";
     }
     return 0;
 }

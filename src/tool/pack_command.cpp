@@ -65,7 +65,8 @@ struct PackedFile {
     std::wstring name;        // in the archive
     std::wstring file;        // in the release
     std::wstring entry_path;  // in the list
-    // A patch carried in place of the file: what its bytes must hash to.
+    // A patch carried in place of the file: its sha256 in the list, checked
+    // when the patch was chosen; empty for a whole file.
     std::wstring patch_sha256;
 };
 

@@ -118,9 +118,7 @@ void CheckContent(Report& report, const std::wstring& what, const ExpectedConten
         return report.Fault(what + L": " + std::to_wstring(size) + L" bytes, the list says " +
                             std::to_wstring(*expected.size));
     if (expected.known && digest != expected.digest)
-        return report.Fault(what + L": its sha256 is " +
-                            hex::Encode(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size())) +
-                            L", not the list's");
+        return report.Fault(what + L": its sha256 is " + hex::EncodeDigest(digest) + L", not the list's");
     if (!expected.required)
         return report.Ok(what + L": there (" + std::to_wstring(size) +
                          L" bytes; the list gives no size or sha256 to check it against)");
