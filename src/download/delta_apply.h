@@ -6,7 +6,8 @@
 // caller expects, the old and new versions must have the header's CRC-64,
 // and memory beyond the two versions and the patch stays within the
 // dictionaries the header may ask for (at most 2 x 32 MiB at a time) and, for
-// a patch that predicts references, the map of its steps (at most 12 MiB).
+// a patch that predicts references, the map of its steps (at most 12 MiB and
+// 4 bytes per 4 KiB of the old version).
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -11,6 +11,7 @@ namespace {
 // Runs shorter than this are left out of the map.
 constexpr std::uint64_t kMinimumMatch = 8;
 // At most this many runs (24 bytes each) go into the map.
+constexpr int kPageBits = 12;
 constexpr size_t kMaximumMatches = size_t{1} << 19;
 
 std::uint32_t Little32(const std::uint8_t* at) {
@@ -31,44 +32,54 @@ void AddChange(std::uint64_t old_value, std::uint64_t predicted, int width, int 
     }
 }
 
-// What an instruction's first byte says about where a relative 32-bit field
-// may follow it.
-enum Opening : std::uint8_t {
-    kNothing,
-    kRelative,      // E8 call, E9 jmp: the field follows at once
-    kTwoByte,       // 0F: a conditional jump (0F 8x) or an operation with a ModRM byte
-    kWithOperand,   // a one-byte operation with a ModRM byte, RIP-relative when it says so
-};
-
-constexpr std::array<Opening, 256> MakeOpenings() {
-    std::array<Opening, 256> openings{};
-    openings[0xe8] = openings[0xe9] = kRelative;
-    openings[0x0f] = kTwoByte;
-    for (int row = 0x00; row <= 0x38; row += 8)
-        for (int column = 0; column < 4; ++column) openings[row + column] = kWithOperand;  // add ... cmp
-    for (int op : {0x63, 0x69, 0x6b, 0x80, 0x81, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x8b, 0x8d, 0xc6,
-                   0xc7, 0xd0, 0xd1, 0xd2, 0xd3, 0xd8, 0xd9, 0xda, 0xdb, 0xdc, 0xdd, 0xde, 0xdf, 0xf6, 0xf7, 0xfe, 0xff})
-        openings[op] = kWithOperand;
-    return openings;
-}
-constexpr std::array<Opening, 256> kOpenings = MakeOpenings();
-
-// Second bytes after 0F that take a ModRM byte (the conditional jumps are
-// told apart before).
-constexpr std::array<bool, 256> MakeTwoByteOperands() {
-    std::array<bool, 256> operands{};
-    for (int op = 0x10; op <= 0x1f; ++op) operands[op] = true;
-    for (int op = 0x28; op <= 0x2f; ++op) operands[op] = true;
-    for (int op = 0x40; op <= 0x7f; ++op) operands[op] = true;
-    for (int op : {0xa3, 0xab, 0xaf, 0xb0, 0xb1, 0xb3, 0xb6, 0xb7, 0xba, 0xbb, 0xbc, 0xbd, 0xbe, 0xbf, 0xc0, 0xc1, 0xc2,
-                   0xc6})
-        operands[op] = true;
-    for (int op = 0xd0; op <= 0xfe; ++op) operands[op] = true;
-    return operands;
-}
-constexpr std::array<bool, 256> kTwoByteOperands = MakeTwoByteOperands();
+// Where a relative 32-bit field may follow an instruction's first two bytes,
+// counted from the first: after E8 call and E9 jmp at once (1); after a
+// conditional jump 0F 8x, or after a one-byte operation whose ModRM byte says
+// RIP-relative (2); after 0F and an operation whose ModRM byte comes third,
+// when it says so (kModrmThird). 0 where none may follow.
+constexpr std::uint8_t kModrmThird = 3;
 
 bool IsRipRelative(std::uint8_t modrm) { return (modrm & 0xc7) == 0x05; }
+
+bool TakesModrm(int op) {
+    if (op <= 0x3b) return (op & 7) < 4;  // add, or, adc, sbb, and, sub, xor, cmp
+    for (int listed :
+         {0x63, 0x69, 0x6b, 0x80, 0x81, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x8b, 0x8d, 0xc6, 0xc7,
+          0xd0, 0xd1, 0xd2, 0xd3, 0xd8, 0xd9, 0xda, 0xdb, 0xdc, 0xdd, 0xde, 0xdf, 0xf6, 0xf7, 0xfe, 0xff})
+        if (op == listed) return true;
+    return false;
+}
+
+// Second bytes after 0F that take a ModRM byte.
+bool TwoByteTakesModrm(int op) {
+    if ((op >= 0x10 && op <= 0x1f) || (op >= 0x28 && op <= 0x2f) || (op >= 0x40 && op <= 0x7f) ||
+        (op >= 0xd0 && op <= 0xfe))
+        return true;
+    for (int listed :
+         {0xa3, 0xab, 0xaf, 0xb0, 0xb1, 0xb3, 0xb6, 0xb7, 0xba, 0xbb, 0xbc, 0xbd, 0xbe, 0xbf, 0xc0, 0xc1, 0xc2, 0xc6})
+        if (op == listed) return true;
+    return false;
+}
+
+// Indexed by the first byte and the second one shifted by 8: one look-up a
+// byte keeps the scan fast, and most bytes find 0.
+const std::array<std::uint8_t, 65536>& FieldStarts() {
+    static const std::array<std::uint8_t, 65536> starts = [] {
+        std::array<std::uint8_t, 65536> table{};
+        for (int first = 0; first < 256; ++first)
+            for (int second = 0; second < 256; ++second) {
+                std::uint8_t& start = table[first | second << 8];
+                if (first == 0xe8 || first == 0xe9)
+                    start = 1;
+                else if (first == 0x0f)
+                    start = (second & 0xf0) == 0x80 ? 2 : TwoByteTakesModrm(second) ? kModrmThird : 0;
+                else if (TakesModrm(first) && IsRipRelative(static_cast<std::uint8_t>(second)))
+                    start = 2;
+            }
+        return table;
+    }();
+    return starts;
+}
 
 }  // namespace
 
@@ -111,6 +122,12 @@ void ReferencePredictor::FinishMatches() {
         covered = end;
     }
     matches_.resize(kept);
+    runs_before_page_.assign(static_cast<size_t>((old_size_ >> kPageBits) + 2), 0);
+    size_t next = 0;
+    for (size_t page = 0; page < runs_before_page_.size(); ++page) {
+        while (next < matches_.size() && matches_[next].old_from <= (std::uint64_t{page} << kPageBits)) ++next;
+        runs_before_page_[page] = static_cast<std::uint32_t>(next);
+    }
 }
 
 bool ReferencePredictor::AdjustStep(std::uint64_t old_from, std::uint64_t new_from, std::uint64_t length,
@@ -127,7 +144,10 @@ bool ReferencePredictor::AdjustStep(std::uint64_t old_from, std::uint64_t new_fr
 }
 
 bool ReferencePredictor::NewPositionOf(std::uint64_t old_position, std::uint64_t& new_position) const {
-    auto after = std::upper_bound(matches_.begin(), matches_.end(), old_position,
+    // Callers look up places within the old file only.
+    const auto page = static_cast<size_t>(old_position >> kPageBits);
+    auto after = std::upper_bound(matches_.begin() + runs_before_page_[page],
+                                  matches_.begin() + runs_before_page_[page + 1], old_position,
                                   [](std::uint64_t position, const Match& match) { return position < match.old_from; });
     if (after == matches_.begin()) return false;
     // A place no run covers (new code in between, or a short run left out)
@@ -146,27 +166,12 @@ bool ReferencePredictor::NewAddressOf(std::uint64_t old_address, std::uint64_t& 
     return new_layout_.SameSpotAs(old_layout_, old_address, new_address);
 }
 
-bool ReferencePredictor::PredictRelative(std::uint64_t field_old, std::uint64_t field_new, std::uint32_t& value) const {
-    // Relative targets count from the field's end in memory addresses; the
-    // few instructions with an immediate after the field are off by the same
-    // amount before and after, which cancels.
-    std::uint64_t source, target_address, new_source;
-    if (!old_layout_.InCode(field_old) || !old_layout_.AddressOf(field_old, source)) return false;
-    const auto relative = static_cast<std::int32_t>(Little32(old_ + field_old));
-    if (!NewAddressOf(source + 4 + static_cast<std::uint64_t>(std::int64_t{relative}), target_address) ||
-        !new_layout_.AddressOf(field_new, new_source))
-        return false;
-    value = static_cast<std::uint32_t>(target_address - (new_source + 4));
-    return true;
-}
-
 bool ReferencePredictor::PredictPointer(std::uint64_t field_old, std::uint64_t& value) const {
     // A pointer in an image's data holds the target's address where the
     // image is meant to load; the loader fixes it up when it loads elsewhere.
     const std::uint64_t address = Little64(old_ + field_old) - old_layout_.image_base();
     std::uint64_t target_address;
-    if (address >= old_layout_.image_size() || new_layout_.image_size() == 0 || old_layout_.InCode(field_old) ||
-        !NewAddressOf(address, target_address))
+    if (address >= old_layout_.image_size() || new_layout_.image_size() == 0 || !NewAddressOf(address, target_address))
         return false;
     value = new_layout_.image_base() + target_address;
     return true;
@@ -174,8 +179,23 @@ bool ReferencePredictor::PredictPointer(std::uint64_t field_old, std::uint64_t& 
 
 bool ReferencePredictor::Adjust(std::uint64_t old_from, std::uint64_t new_from, std::uint64_t length,
                                 std::uint8_t* bytes, int sign) const {
-    const bool code = AdjustCode(old_from, new_from, length, bytes, sign);
-    return AdjustPointers(old_from, length, bytes, sign) || code;
+    if (old_layout_.IsImage() != new_layout_.IsImage()) return false;
+    // Piece by piece, each within one section of both versions: code holds
+    // relative references, data pointers.
+    bool changed = false;
+    for (std::uint64_t done = 0; done < length;) {
+        const SectionLayout::Run old_run = old_layout_.RunAt(old_from + done);
+        const SectionLayout::Run new_run = new_layout_.RunAt(new_from + done);
+        const std::uint64_t piece =
+            std::min({length - done, old_run.end - (old_from + done), new_run.end - (new_from + done)});
+        if (old_run.in_section && new_run.in_section) {
+            changed |= old_run.code ? AdjustCode(old_from + done, piece, old_from + done + old_run.shift,
+                                                 new_from + done + new_run.shift, bytes + done, sign)
+                                    : AdjustPointers(old_from + done, piece, bytes + done, sign);
+        }
+        done += piece;
+    }
+    return changed;
 }
 
 bool ReferencePredictor::AdjustPointers(std::uint64_t old_from, std::uint64_t length, std::uint8_t* bytes,
@@ -194,41 +214,33 @@ bool ReferencePredictor::AdjustPointers(std::uint64_t old_from, std::uint64_t le
     return changed;
 }
 
-bool ReferencePredictor::AdjustCode(std::uint64_t old_from, std::uint64_t new_from, std::uint64_t length,
-                                    std::uint8_t* bytes, int sign) const {
+bool ReferencePredictor::AdjustCode(std::uint64_t old_from, std::uint64_t length, std::uint64_t old_address,
+                                    std::uint64_t new_address, std::uint8_t* bytes, int sign) const {
     if (length < 5) return false;
     bool changed = false;
     const std::uint8_t* data = old_ + old_from;
+    const std::array<std::uint8_t, 65536>& starts = FieldStarts();
     const std::uint64_t last = length - 4;  // the last place a field may start
     for (std::uint64_t i = 0; i < last;) {
-        std::uint64_t field;
-        switch (kOpenings[data[i]]) {
-            case kRelative:
-                field = i + 1;
-                break;
-            case kTwoByte:
-                if ((data[i + 1] & 0xf0) == 0x80)
-                    field = i + 2;
-                else if (kTwoByteOperands[data[i + 1]] && i + 2 < last && IsRipRelative(data[i + 2]))
-                    field = i + 3;
-                else
-                    field = 0;
-                break;
-            case kWithOperand:
-                field = IsRipRelative(data[i + 1]) ? i + 2 : 0;
-                break;
-            default:
-                field = 0;
-        }
-        if (field == 0 || field > last) {
+        std::uint64_t field = starts[data[i] | data[i + 1] << 8];
+        if (field == kModrmThird) field = i + 2 < last && IsRipRelative(data[i + 2]) ? 3 : 0;
+        if (field == 0 || i + field > last) {
             ++i;
             continue;
         }
-        std::uint32_t predicted;
+        field += i;
+        // Relative targets count from the field's end in memory addresses;
+        // the few instructions with an immediate after the field are off by
+        // the same amount before and after, which cancels.
         const std::uint32_t old_value = Little32(data + field);
-        if (PredictRelative(old_from + field, new_from + field, predicted) && predicted != old_value) {
-            AddChange(old_value, predicted, 4, sign, bytes + field);
-            changed = true;
+        std::uint64_t target;
+        if (NewAddressOf(old_address + field + 4 + static_cast<std::uint64_t>(std::int64_t{std::int32_t(old_value)}),
+                         target)) {
+            const auto predicted = static_cast<std::uint32_t>(target - (new_address + field + 4));
+            if (predicted != old_value) {
+                AddChange(old_value, predicted, 4, sign, bytes + field);
+                changed = true;
+            }
         }
         i = field + 4;
     }

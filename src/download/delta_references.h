@@ -47,8 +47,8 @@ public:
     // kHeadersEnd bytes must be final once a step reaches past them: the
     // references of an image can be placed only from then on. True when any
     // byte changed.
-    bool AdjustStep(std::uint64_t old_from, std::uint64_t new_from, std::uint64_t length, std::uint8_t* bytes,
-                    int sign, std::string_view new_head);
+    bool AdjustStep(std::uint64_t old_from, std::uint64_t new_from, std::uint64_t length, std::uint8_t* bytes, int sign,
+                    std::string_view new_head);
 
 private:
     struct Match {
@@ -58,10 +58,9 @@ private:
     bool NewAddressOf(std::uint64_t old_address, std::uint64_t& new_address) const;
     bool Adjust(std::uint64_t old_from, std::uint64_t new_from, std::uint64_t length, std::uint8_t* bytes,
                 int sign) const;
-    bool PredictRelative(std::uint64_t field_old, std::uint64_t field_new, std::uint32_t& value) const;
     bool PredictPointer(std::uint64_t field_old, std::uint64_t& value) const;
-    bool AdjustCode(std::uint64_t old_from, std::uint64_t new_from, std::uint64_t length, std::uint8_t* bytes,
-                    int sign) const;
+    bool AdjustCode(std::uint64_t old_from, std::uint64_t length, std::uint64_t old_address, std::uint64_t new_address,
+                    std::uint8_t* bytes, int sign) const;
     bool AdjustPointers(std::uint64_t old_from, std::uint64_t length, std::uint8_t* bytes, int sign) const;
 
     const std::uint8_t* old_;
@@ -70,6 +69,9 @@ private:
     SectionLayout old_layout_, new_layout_;
     bool new_head_known_ = false;
     std::vector<Match> matches_;
+    // For each 4 KiB of the old file, how many runs start at or before its
+    // first byte: a lookup searches only the runs that start within.
+    std::vector<std::uint32_t> runs_before_page_;
 };
 
 }  // namespace nm::delta

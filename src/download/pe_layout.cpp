@@ -14,7 +14,7 @@ std::uint64_t Little(std::string_view data, std::uint64_t at, int bytes) {
     return value;
 }
 
-constexpr std::uint32_t kExecutable = 0x20000000;   // IMAGE_SCN_MEM_EXECUTE
+constexpr std::uint32_t kExecutable = 0x20000000;    // IMAGE_SCN_MEM_EXECUTE
 constexpr std::uint64_t kSixtyFourBitMagic = 0x20b;  // PE32+
 
 }  // namespace
@@ -35,7 +35,8 @@ SectionLayout SectionLayout::Of(std::string_view head) {
         const std::uint64_t file_size = Little(head, entry + 16, 4);
         const std::uint64_t size = memory_size ? std::min(memory_size, file_size) : file_size;
         layout.sections_.push_back({Little(head, entry + 12, 4), Little(head, entry + 20, 4), size,
-                                    std::max(memory_size, file_size), (Little(head, entry + 36, 4) & kExecutable) != 0});
+                                    std::max(memory_size, file_size),
+                                    (Little(head, entry + 36, 4) & kExecutable) != 0});
     }
     if (layout.IsImage() && optional_size >= 60 && optional + 60 <= head.size() &&
         Little(head, optional, 2) == kSixtyFourBitMagic) {
@@ -88,10 +89,14 @@ bool SectionLayout::SameSpotAs(const SectionLayout& earlier, std::uint64_t addre
     return false;
 }
 
-bool SectionLayout::InCode(std::uint64_t offset) const {
-    if (!IsImage()) return true;
-    const Section* section = SectionAt(offset);
-    return section && section->code;
+SectionLayout::Run SectionLayout::RunAt(std::uint64_t offset) const {
+    if (!IsImage()) return {UINT64_MAX, 0, true, true};
+    if (const Section* section = SectionAt(offset))
+        return {section->offset + section->size, section->address - section->offset, true, section->code};
+    Run between{UINT64_MAX, 0, false, false};
+    for (const Section& section : sections_)
+        if (section.offset > offset) between.end = std::min(between.end, section.offset);
+    return between;
 }
 
 }  // namespace nm::delta

@@ -27,9 +27,15 @@ public:
     // `earlier`, for memory the file holds no bytes for (zero-filled data):
     // the same distance into the section of the same place in the table.
     bool SameSpotAs(const SectionLayout& earlier, std::uint64_t address, std::uint64_t& same) const;
-    // Whether file offset `offset` lies in a section of code (everything
-    // does in a file that is no image).
-    bool InCode(std::uint64_t offset) const;
+    // The file offsets from `offset` on that lie alike: up to `end`, in one
+    // section (`in_section`, at memory `shift` past its file offset, holding
+    // code or not) or between sections. A file that is no image is one run
+    // of code at its own offsets.
+    struct Run {
+        std::uint64_t end, shift;
+        bool in_section, code;
+    };
+    Run RunAt(std::uint64_t offset) const;
     // Where a 64-bit image is meant to load and how much memory it spans;
     // both 0 for anything else, whose pointers are not known.
     std::uint64_t image_base() const { return image_base_; }
