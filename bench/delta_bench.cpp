@@ -1,9 +1,10 @@
 // portable: builds without Win32
 // Makes and applies patches for bench/deltas.py, timing the work alone
 // (files are read before and written after the clock runs):
-//   delta_bench make OLD NEW PATCH none|x86 [STREAMS_PREFIX]
+//   delta_bench make OLD NEW PATCH none|plain|x86 [STREAMS_PREFIX]
 //   delta_bench apply OLD PATCH NEW_SIZE OUT
-// Prints "ms N". "x86" runs the branch filter over both versions first (a
+// Prints "ms N". "plain" makes the first format only, without predicted
+// references; "x86" runs the branch filter over both versions first (a
 // candidate: its patch shows the size only, the applier does not undo it).
 // STREAMS_PREFIX also writes the unpacked control, diff and extra streams
 // (PREFIX.control ...), so other packers can be tried on them.
@@ -40,7 +41,8 @@ double Now() {
 int Make(int argc, char** argv) {
     std::string old_file, new_file, patch, error;
     if (!ReadAll(argv[2], old_file) || !ReadAll(argv[3], new_file)) return 2;
-    if (std::string(argv[5]) == "x86") {
+    const std::string mode = argv[5];
+    if (mode == "x86") {
         bench::EncodeX86Branches(reinterpret_cast<std::uint8_t*>(old_file.data()), old_file.size());
         bench::EncodeX86Branches(reinterpret_cast<std::uint8_t*>(new_file.data()), new_file.size());
     }
@@ -53,7 +55,7 @@ int Make(int argc, char** argv) {
             return 2;
     }
     const double start = Now();
-    if (!nm::delta::MakePatch(std::move(old_file), std::move(new_file), patch, error)) {
+    if (!nm::delta::MakePatch(std::move(old_file), std::move(new_file), patch, error, mode == "plain")) {
         std::fprintf(stderr, "make: %s\n", error.c_str());
         return 1;
     }
@@ -79,6 +81,6 @@ int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "make" && argc >= 6) return Make(argc, argv);
     if (command == "apply" && argc == 6) return Apply(argv);
-    std::fprintf(stderr, "usage: delta_bench make OLD NEW PATCH none|x86 [STREAMS] | apply OLD PATCH SIZE OUT\n");
+    std::fprintf(stderr, "usage: delta_bench make OLD NEW PATCH none|plain|x86 [STREAMS] | apply OLD PATCH SIZE OUT\n");
     return 2;
 }

@@ -10,7 +10,9 @@ build/deltas (never committed):
 For each file that changed between the releases (same path, other bytes):
 the whole file, gzip -9, `zstd -19 --long --patch-from`, Debian's bsdiff,
 our patch (bench/delta_bench, an optimised native build in
-build/bench-native), and candidates measured on our own diff streams: packed
+build/bench-native) and the same in the first format (no references
+predicted), with the packed sizes of each one's streams, and candidates
+measured on our own diff streams (those of the first format): packed
 with bzip2 -9 and zstd -19 --long instead of LZMA2, and with the x86 branch
 filter over both versions first. Then the time and peak memory (largest
 resident set) to make our patch and bsdiff's, and to apply ours natively,
@@ -27,6 +29,7 @@ import argparse
 import gzip
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -86,6 +89,12 @@ def packed_size(command, path):
     return len(run(command + [str(path)]).stdout)
 
 
+def stream_sizes(patch):
+    """The packed control, diff and extra sizes from our patch's header."""
+    fields = struct.unpack_from("<" + "QQI" * 3, patch.read_bytes(), 40)
+    return fields[1], fields[4], fields[7]
+
+
 def measure_file(old, new, scratch):
     new_bytes = new.read_bytes()
     row = {"whole": len(new_bytes), "gzip": len(gzip.compress(new_bytes, 9))}
@@ -97,11 +106,16 @@ def measure_file(old, new, scratch):
     row["bsdiff"] = bsdiff_patch.stat().st_size
 
     ours = scratch / "patch.nm"
+    plain = scratch / "patch.plain"
     streams = scratch / "streams"
-    _, _, _ = timed([str(TOOL), "make", str(old), str(new), str(ours), "none", str(streams)])
+    _, _, _ = timed([str(TOOL), "make", str(old), str(new), str(plain), "plain", str(streams)])
+    row["plain"] = plain.stat().st_size
+    row["plain_streams"] = stream_sizes(plain)
     # Timed again without writing the streams, which the real maker does not.
     row["make_s"], row["make_mib"], _ = timed([str(TOOL), "make", str(old), str(new), str(ours), "none"])
     row["ours"] = ours.stat().st_size
+    row["ours_streams"] = stream_sizes(ours)
+    row["predicts"] = ours.read_bytes()[:8] == b"NMDELTA2"
     result = scratch / "result"
     row["apply_s"], row["apply_mib"], out = timed(
         [str(TOOL), "apply", str(old), str(ours), str(len(new_bytes)), str(result)])
@@ -165,12 +179,14 @@ def pct(part, whole):
 
 def tables(results, large):
     size_rows = ["| pair | file | whole | gzip -9 | zstd --patch-from | bsdiff | ours | ours / bsdiff | "
-                 "ours / zstd | streams + bzip2 | streams + zstd | x86 filter + ours |",
-                 "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+                 "ours / zstd | first format | streams + bzip2 | streams + zstd | x86 filter + ours |",
+                 "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    stream_rows = ["| pair | file | format | control | diff | extra | first format: control | diff | extra |",
+                   "|---|---|---|---:|---:|---:|---:|---:|---:|"]
     cost_rows = ["| pair | file | bsdiff make | ours make | ours apply (native) | apply rate | "
                  "apply peak / budget (old + new + 64 MiB) |", "|---|---|---:|---:|---:|---:|---:|"]
     added_rows = []
-    keys = ("whole", "gzip", "zstd", "bsdiff", "ours", "bzip2", "zstd_streams", "x86")
+    keys = ("whole", "gzip", "zstd", "bsdiff", "ours", "plain", "bzip2", "zstd_streams", "x86")
     for (package, old_version, new_version), (changed, added) in results.items():
         pair = f"{package} {old_version} → {new_version}"
         total = {key: sum(row[key] for row in changed.values()) for key in keys}
@@ -179,8 +195,13 @@ def tables(results, large):
             size_rows.append(
                 f"| {pair} | {name} | {kb(row['whole'])} | {kb(row['gzip'])} | {kb(row['zstd'])} | "
                 f"{kb(row['bsdiff'])} | **{kb(row['ours'])}** | {pct(row['ours'], row['bsdiff'])} | "
-                f"{pct(row['ours'], row['zstd'])} | {kb(row['bzip2'])} | {kb(row['zstd_streams'])} | "
-                f"{kb(row['x86'])} |")
+                f"{pct(row['ours'], row['zstd'])} | {kb(row['plain'])} | {kb(row['bzip2'])} | "
+                f"{kb(row['zstd_streams'])} | {kb(row['x86'])} |")
+        for path, row in changed.items():
+            ours, plain = row["ours_streams"], row["plain_streams"]
+            stream_rows.append(
+                f"| {pair} | `{path}` | {'predicted references' if row['predicts'] else 'first'} | "
+                + " | ".join(kb(n) for n in ours + plain) + " |")
         for path, row in changed.items():
             # Below a few milliseconds the clock says nothing about a rate.
             rate = f"{row['whole'] / MiB / (row['apply_ms'] / 1000):,.0f} MiB/s" if row["apply_ms"] >= 2 else "-"
@@ -190,8 +211,9 @@ def tables(results, large):
                 f"{rate} | {row['apply_mib']:.0f} / {row['budget_mib']:.0f} MiB |")
         for path, size, packed in added:
             added_rows.append(f"| {pair} | `{path}` | {kb(size)} | {kb(packed)} |")
-    text = "\n".join(size_rows) + "\n\nCosts (wall time and peak resident memory of the process):\n\n" + \
-        "\n".join(cost_rows) + "\n"
+    text = "\n".join(size_rows) + "\n\nOur patches' streams, packed (the first format: no references " + \
+        "predicted):\n\n" + "\n".join(stream_rows) + \
+        "\n\nCosts (wall time and peak resident memory of the process):\n\n" + "\n".join(cost_rows) + "\n"
     if added_rows:
         text += ("\nFiles with no earlier version under the same path (fetched whole by every method; a "
                  "renamed file is one of them):\n\n| pair | file | whole | gzip -9 |\n|---|---|---:|---:|\n" +

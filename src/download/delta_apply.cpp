@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "download/delta_format.h"
+#include "download/delta_references.h"
 #include "download/lzma_stream.h"
 
 namespace nm::delta {
@@ -57,6 +58,66 @@ std::string_view Part(std::string_view patch, size_t& offset, std::uint64_t size
     return part;
 }
 
+struct Step {
+    std::uint64_t old_from = 0, new_from = 0, added = 0, taken = 0, extra_from = 0;
+};
+
+// The control stream's steps, each checked against both versions and the
+// diff and extra streams' sizes before it is used.
+class StepSource {
+public:
+    StepSource(lzma::StreamReader& control, const Header& header)
+        : numbers_(control, header.control.unpacked), header_(header) {}
+
+    bool Next(Step& step, std::string& error) {
+        std::uint64_t seek;
+        if (!numbers_.Next(seek) || !numbers_.Next(step.added) || !numbers_.Next(step.taken))
+            return Fail(error, "patch is damaged (control)");
+        const std::int64_t move = Unzigzag(seek);
+        if (move < 0 ? static_cast<std::uint64_t>(-(move + 1)) >= old_position_
+                     : static_cast<std::uint64_t>(move) > header_.old_size - old_position_)
+            return Fail(error, "patch is damaged (a step seeks outside the old file)");
+        old_position_ += static_cast<std::uint64_t>(move);
+        if (step.added == 0 && step.taken == 0) return Fail(error, "patch is damaged (an empty step)");
+        const std::uint64_t extra_size = header_.new_size - header_.diff.unpacked;
+        if (step.added > header_.diff.unpacked - diff_used_ || step.added > header_.old_size - old_position_ ||
+            step.taken > extra_size - extra_used_)
+            return Fail(error, "patch is damaged (a step runs past its data)");
+        step.old_from = old_position_;
+        step.new_from = made_;
+        step.extra_from = extra_used_;
+        old_position_ += step.added;
+        diff_used_ += step.added;
+        extra_used_ += step.taken;
+        made_ += step.added + step.taken;
+        return true;
+    }
+    bool Done() const { return made_ == header_.new_size; }
+    bool Exhausted() const { return numbers_.Exhausted(); }
+
+private:
+    VarintSource numbers_;
+    const Header& header_;
+    std::uint64_t made_ = 0, diff_used_ = 0, extra_used_ = 0, old_position_ = 0;
+};
+
+// The map from old places to new ones that the steps make, read in a pass of
+// its own before any diff byte is used.
+bool MapSteps(std::string_view control_bytes, const Header& header, ReferencePredictor& predictor, std::string& error) {
+    lzma::StreamReader control;
+    if (!control.Open(control_bytes, header.control.dictionary)) return Fail(error, "out of memory for the patch");
+    StepSource steps(control, header);
+    // A step takes at least three bytes of the control stream.
+    predictor.ExpectSteps(header.control.unpacked / 3);
+    Step step;
+    while (!steps.Done()) {
+        if (!steps.Next(step, error)) return false;
+        predictor.AddMatch(step.old_from, step.new_from, step.added);
+    }
+    predictor.FinishMatches();
+    return true;
+}
+
 }  // namespace
 
 bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t expected_size, std::string& new_file,
@@ -90,33 +151,22 @@ bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t
             return Fail(error, "patch is damaged (extra bytes)");
     }
     const auto* old_data = reinterpret_cast<const std::uint8_t*>(old_file.data());
-    const std::uint64_t old_size = old_file.size();
+    ReferencePredictor predictor(old_file, size);
+    if (header.predicts_references && !MapSteps(control_bytes, header, predictor, error)) return false;
 
     lzma::StreamReader control, diff;
     if (!control.Open(control_bytes, header.control.dictionary) || !diff.Open(diff_bytes, header.diff.dictionary))
         return Fail(error, "out of memory for the patch");
-    VarintSource steps(control, header.control.unpacked);
-    std::uint64_t made = 0, diff_used = 0, extra_used = 0, old_position = 0;
-    while (made < size) {
-        std::uint64_t seek, added, taken;
-        if (!steps.Next(seek) || !steps.Next(added) || !steps.Next(taken))
-            return Fail(error, "patch is damaged (control)");
-        const std::int64_t move = Unzigzag(seek);
-        if (move < 0 ? static_cast<std::uint64_t>(-(move + 1)) >= old_position
-                     : static_cast<std::uint64_t>(move) > old_size - old_position)
-            return Fail(error, "patch is damaged (a step seeks outside the old file)");
-        old_position += static_cast<std::uint64_t>(move);
-        if (added == 0 && taken == 0) return Fail(error, "patch is damaged (an empty step)");
-        if (added > diff_size - diff_used || added > old_size - old_position || taken > (size - diff_size) - extra_used)
-            return Fail(error, "patch is damaged (a step runs past its data)");
-        if (!diff.Read(out + made, static_cast<size_t>(added))) return Fail(error, "patch is damaged (diff bytes)");
-        for (std::uint64_t i = 0; i < added; ++i) out[made + i] += old_data[old_position + i];
-        made += added;
-        diff_used += added;
-        old_position += added;
-        std::memmove(out + made, out + diff_size + extra_used, static_cast<size_t>(taken));
-        made += taken;
-        extra_used += taken;
+    StepSource steps(control, header);
+    Step step;
+    while (!steps.Done()) {
+        if (!steps.Next(step, error)) return false;
+        std::uint8_t* at = out + step.new_from;
+        if (!diff.Read(at, static_cast<size_t>(step.added))) return Fail(error, "patch is damaged (diff bytes)");
+        for (std::uint64_t i = 0; i < step.added; ++i) at[i] += old_data[step.old_from + i];
+        if (header.predicts_references)
+            predictor.AdjustStep(step.old_from, step.new_from, step.added, at, +1, new_file);
+        std::memmove(at + step.added, out + diff_size + step.extra_from, static_cast<size_t>(step.taken));
     }
     if (!steps.Exhausted() || !control.AtEnd() || !diff.AtEnd())
         return Fail(error, "patch is damaged (data past the last step)");

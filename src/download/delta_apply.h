@@ -5,7 +5,9 @@
 // header against the patch's size, the result's size must be the one the
 // caller expects, the old and new versions must have the header's CRC-64,
 // and memory beyond the two versions and the patch stays within the
-// dictionaries the header may ask for (at most 2 x 32 MiB at a time).
+// dictionaries the header may ask for (at most 2 x 32 MiB at a time) and, for
+// a patch that predicts references, the map of its steps (at most 12 MiB and
+// 4 bytes per 4 KiB of the old version).
 #include <cstdint>
 #include <string>
 #include <string_view>

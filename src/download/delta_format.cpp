@@ -8,6 +8,7 @@ namespace nm::delta {
 namespace {
 
 constexpr std::string_view kMagic = "NMDELTA1";
+constexpr std::string_view kPredictingMagic = "NMDELTA2";
 
 void Put(std::uint64_t value, int bytes, std::string& out) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
@@ -28,7 +29,7 @@ bool Fail(std::string& error, const char* why) {
 }  // namespace
 
 std::string HeaderBytes(const Header& header) {
-    std::string out(kMagic);
+    std::string out(header.predicts_references ? kPredictingMagic : kMagic);
     Put(header.old_size, 8, out);
     Put(header.old_crc, 8, out);
     Put(header.new_size, 8, out);
@@ -42,8 +43,10 @@ std::string HeaderBytes(const Header& header) {
 }
 
 bool ParseHeader(std::string_view patch, Header& header, std::string& error) {
-    if (patch.size() < kHeaderSize || patch.substr(0, kMagic.size()) != kMagic)
-        return Fail(error, "not a patch (no patch header)");
+    if (patch.size() < kHeaderSize) return Fail(error, "not a patch (no patch header)");
+    const std::string_view magic = patch.substr(0, kMagic.size());
+    if (magic != kMagic && magic != kPredictingMagic) return Fail(error, "not a patch (no patch header)");
+    header.predicts_references = magic == kPredictingMagic;
     std::string_view in = patch.substr(kMagic.size(), kHeaderSize - kMagic.size());
     header.old_size = Take(in, 8);
     header.old_crc = Take(in, 8);
@@ -74,6 +77,18 @@ void AppendVarint(std::uint64_t value, std::string& out) {
         value >>= 7;
     }
     out.push_back(static_cast<char>(value));
+}
+
+bool TakeVarint(std::string_view& in, std::uint64_t& value) {
+    value = 0;
+    for (int shift = 0; shift < 64 && !in.empty(); shift += 7) {
+        const auto byte = static_cast<std::uint8_t>(in.front());
+        in.remove_prefix(1);
+        if (shift == 63 && byte > 1) return false;
+        value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+        if (!(byte & 0x80)) return true;
+    }
+    return false;
 }
 
 }  // namespace nm::delta

@@ -4,7 +4,7 @@
 //
 // A fixed header, then three raw LZMA2 streams one after the other:
 //
-//   "NMDELTA1"                      8 bytes
+//   "NMDELTA1" or "NMDELTA2"        8 bytes
 //   old size, old CRC-64            8 bytes each: the version it applies to
 //   new size, new CRC-64            8 bytes each: the version it makes
 //   per stream (control, diff, extra):
@@ -18,6 +18,12 @@
 // bytes taken as they are from the extra stream. Every step makes at least
 // one byte. The diff and extra streams together hold exactly one byte per byte
 // of the new version.
+//
+// In "NMDELTA2" the diff bytes are added not to the old bytes as they are but
+// to a prediction of them (delta_references.h): a machine-code reference
+// whose target moved by another distance than the code holding it is rewritten
+// for the new places, by the map the control stream's steps make. The layout
+// is the same.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,6 +37,8 @@ struct StreamSize {
 };
 
 struct Header {
+    // "NMDELTA2": the diff is against the old bytes with references predicted.
+    bool predicts_references = false;
     std::uint64_t old_size = 0, old_crc = 0;
     std::uint64_t new_size = 0, new_crc = 0;
     StreamSize control, diff, extra;
@@ -49,6 +57,9 @@ std::string HeaderBytes(const Header& header);
 bool ParseHeader(std::string_view patch, Header& header, std::string& error);
 
 void AppendVarint(std::uint64_t value, std::string& out);
+// The varint at the front of `in`, which it then leaves; false when there is
+// none or it does not fit 64 bits.
+bool TakeVarint(std::string_view& in, std::uint64_t& value);
 inline std::uint64_t Zigzag(std::int64_t value) {
     return (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
 }

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "download/delta_references.h"
 #include "download/lzma_stream.h"
 
 namespace nm::delta {
@@ -30,12 +31,19 @@ Index MatchLength(const std::uint8_t* a, Index a_size, const std::uint8_t* b, In
     return i;
 }
 
+// Among equally long matches, the one nearest the old place that continues
+// the current alignment is looked for this many suffixes either way: a near
+// one makes a short seek and keeps the map of moved code smooth.
+constexpr Index kNearbyCandidates = 16;
+
 // The longest match of new[from...] among the old suffixes, by binary search
-// over the suffix array; its length, with its old position in `position`.
-Index LongestMatch(const std::vector<saidx_t>& suffixes, const Texts& t, Index from, Index& position) {
+// over the suffix array; its length, with its old position in `position`,
+// the one nearest `expected` where several match as long.
+Index LongestMatch(const std::vector<saidx_t>& suffixes, const Texts& t, Index from, Index expected, Index& position) {
     const std::uint8_t* wanted = t.new_data + from;
     const Index wanted_size = t.new_size - from;
-    Index low = 0, high = static_cast<Index>(suffixes.size()) - 1;
+    const Index count = static_cast<Index>(suffixes.size());
+    Index low = 0, high = count - 1;
     while (high - low >= 2) {
         const Index middle = low + (high - low) / 2;
         const Index at = suffixes[middle];
@@ -45,15 +53,20 @@ Index LongestMatch(const std::vector<saidx_t>& suffixes, const Texts& t, Index f
         else
             high = middle;
     }
-    const Index low_length = MatchLength(t.old_data + suffixes[low], t.old_size - suffixes[low], wanted, wanted_size);
-    const Index high_length =
-        MatchLength(t.old_data + suffixes[high], t.old_size - suffixes[high], wanted, wanted_size);
-    if (low_length >= high_length) {
-        position = suffixes[low];
-        return low_length;
-    }
-    position = suffixes[high];
-    return high_length;
+    auto length_at = [&](Index rank) {
+        return MatchLength(t.old_data + suffixes[rank], t.old_size - suffixes[rank], wanted, wanted_size);
+    };
+    const Index low_length = length_at(low), high_length = length_at(high);
+    const Index rank = low_length >= high_length ? low : high;
+    const Index length = std::max(low_length, high_length);
+    position = suffixes[rank];
+    // The scan below takes no match this short.
+    if (length <= 8) return length;
+    auto distance = [expected](Index at) { return at > expected ? at - expected : expected - at; };
+    for (Index other = std::max<Index>(0, rank - kNearbyCandidates);
+         other <= std::min(count - 1, rank + kNearbyCandidates); ++other)
+        if (distance(suffixes[other]) < distance(position) && length_at(other) >= length) position = suffixes[other];
+    return length;
 }
 
 class StepWriter {
@@ -105,7 +118,7 @@ bool DiffStreams(std::string_view old_file, std::string_view new_file, Streams& 
         Index old_score = 0;
         Index counted = scan += length;
         for (; scan < t.new_size; ++scan) {
-            length = LongestMatch(suffixes, t, scan, position);
+            length = LongestMatch(suffixes, t, scan, scan + last_offset, position);
             for (; counted < scan + length; ++counted)
                 if (counted + last_offset < t.old_size && t.old_data[counted + last_offset] == t.new_data[counted])
                     ++old_score;
@@ -164,7 +177,49 @@ bool DiffStreams(std::string_view old_file, std::string_view new_file, Streams& 
 
 namespace {
 
-bool MakePatchInMemory(std::string old_file, std::string new_file, std::string& patch, std::string& error) {
+// The steps of our own control stream, each as (old from, new from, added).
+template <typename Visit>
+void ForEachAdd(std::string_view control, Visit visit) {
+    std::uint64_t old_position = 0, made = 0, seek, added, taken;
+    while (TakeVarint(control, seek) && TakeVarint(control, added) && TakeVarint(control, taken)) {
+        old_position += static_cast<std::uint64_t>(Unzigzag(seek));
+        visit(old_position, made, added);
+        old_position += added;
+        made += added + taken;
+    }
+}
+
+// Turns `diff` into the difference against the old bytes with references
+// predicted (delta_references.h); false when no byte changed, and the plain
+// patch is as small.
+bool PredictReferences(std::string_view old_file, std::string_view new_head, std::uint64_t new_size,
+                       std::string_view control, std::string& diff) {
+    ReferencePredictor predictor(old_file, new_size);
+    ForEachAdd(control, [&](std::uint64_t old_from, std::uint64_t new_from, std::uint64_t added) {
+        predictor.AddMatch(old_from, new_from, added);
+    });
+    predictor.FinishMatches();
+    bool changed = false;
+    std::uint64_t diff_used = 0;
+    ForEachAdd(control, [&](std::uint64_t old_from, std::uint64_t new_from, std::uint64_t added) {
+        changed |= predictor.AdjustStep(old_from, new_from, added,
+                                        reinterpret_cast<std::uint8_t*>(diff.data()) + diff_used, -1, new_head);
+        diff_used += added;
+    });
+    return changed;
+}
+
+bool PackStream(const std::string& stream, StreamSize& size, std::string& packed) {
+    size.unpacked = stream.size();
+    size.dictionary = lzma::DictionaryFor(stream.size(), kMaximumDictionary);
+    const size_t before = packed.size();
+    if (!lzma::Pack(stream, size.dictionary, packed)) return false;
+    size.packed = packed.size() - before;
+    return true;
+}
+
+bool MakePatchInMemory(std::string old_file, std::string new_file, std::string& patch, std::string& error,
+                       bool plain_only) {
     if (old_file.size() >= kMaximumOldSize) {
         error = "the earlier version is too large for a patch";
         return false;
@@ -179,31 +234,41 @@ bool MakePatchInMemory(std::string old_file, std::string new_file, std::string& 
         error = "out of memory while comparing the versions";
         return false;
     }
-    old_file = std::string();
+    const std::string new_head = new_file.substr(0, static_cast<size_t>(ReferencePredictor::kHeadersEnd));
     new_file = std::string();
-    std::string packed;
-    const std::pair<StreamSize*, const std::string*> parts[] = {
-        {&header.control, &streams.control}, {&header.diff, &streams.diff}, {&header.extra, &streams.extra}};
-    for (const auto& [size, stream] : parts) {
-        size->unpacked = stream->size();
-        size->dictionary = lzma::DictionaryFor(stream->size(), kMaximumDictionary);
-        const size_t before = packed.size();
-        if (!lzma::Pack(*stream, size->dictionary, packed)) {
+    std::string control, diff, extra;
+    if (!PackStream(streams.control, header.control, control) || !PackStream(streams.extra, header.extra, extra) ||
+        !PackStream(streams.diff, header.diff, diff)) {
+        error = "out of memory while packing the patch";
+        return false;
+    }
+    streams.extra = std::string();
+    // Predicting references pays on machine code only: it is kept where its
+    // diff packs smaller.
+    if (!plain_only && PredictReferences(old_file, new_head, header.new_size, streams.control, streams.diff)) {
+        old_file = std::string();
+        StreamSize predicted_size;
+        std::string predicted;
+        if (!PackStream(streams.diff, predicted_size, predicted)) {
             error = "out of memory while packing the patch";
             return false;
         }
-        size->packed = packed.size() - before;
+        if (predicted.size() < diff.size()) {
+            header.predicts_references = true;
+            header.diff = predicted_size;
+            diff.swap(predicted);
+        }
     }
-    patch = HeaderBytes(header) + packed;
+    patch = HeaderBytes(header) + control + diff + extra;
     return true;
 }
 
 }  // namespace
 
-bool MakePatch(std::string old_file, std::string new_file, std::string& patch, std::string& error) {
+bool MakePatch(std::string old_file, std::string new_file, std::string& patch, std::string& error, bool plain_only) {
     // The library reports a lack of memory by exception, which stops here.
     try {
-        return MakePatchInMemory(std::move(old_file), std::move(new_file), patch, error);
+        return MakePatchInMemory(std::move(old_file), std::move(new_file), patch, error, plain_only);
     } catch (const std::bad_alloc&) {
         error = "not enough memory to make the patch";
         return false;

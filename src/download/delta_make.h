@@ -29,8 +29,11 @@ struct Streams {
 bool DiffStreams(std::string_view old_file, std::string_view new_file, Streams& streams);
 
 // The patch from `old_file` to `new_file`, both taken over so that their
-// memory is free again before the streams are packed. False with `error` set
-// when the old version is too large or memory runs out.
-bool MakePatch(std::string old_file, std::string new_file, std::string& patch, std::string& error);
+// memory is free again before the streams are packed. It predicts references
+// (delta_format.h) where that makes it smaller, unless `plain_only` asks for
+// the first format alone (for comparisons). False with `error` set when the
+// old version is too large or memory runs out.
+bool MakePatch(std::string old_file, std::string new_file, std::string& patch, std::string& error,
+               bool plain_only = false);
 
 }  // namespace nm::delta

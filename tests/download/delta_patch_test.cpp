@@ -5,7 +5,9 @@
 #include <string>
 
 #include "download/delta_apply.h"
+#include "download/delta_format.h"
 #include "download/delta_make.h"
+#include "download/lzma_stream.h"
 
 namespace nm::delta {
 namespace {
@@ -84,6 +86,139 @@ TEST(DeltaPatch, RefusesAPatchThatIsDamagedCutOrForAnotherFile) {
             EXPECT_NE(error.find("patch"), std::string::npos) << at;
         }
     }
+}
+
+void Put(std::string& data, size_t at, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) data[at + i] = static_cast<char>(value >> 8 * i);
+}
+
+// A 64-bit DLL as a linker lays it out: code in a section at memory 0x1000,
+// data in the next section aligned to 0x1000 in memory but only to 0x200 in
+// the file. The code calls functions and loads data RIP-relative; the data
+// holds pointers to functions. `grown` bytes of new code go before the
+// function at `grown_at`, so everything after it moves, by another distance
+// in memory than in the file once the data section starts a page later.
+std::string Dll(std::mt19937& random, int functions, int grown_at, size_t grown) {
+    constexpr size_t kFunction = 512, kCodeAt = 0x400;
+    std::vector<size_t> starts;
+    size_t code_size = 0;
+    for (int f = 0; f < functions; ++f) {
+        if (f == grown_at) code_size += grown;
+        starts.push_back(code_size);
+        code_size += kFunction;
+    }
+    const size_t file_code = (code_size + 0x1ff) & ~size_t{0x1ff}, data_size = 8 * functions + 0x1000;
+    const size_t data_address = 0x1000 + ((code_size + 0xfff) & ~size_t{0xfff});
+    std::string file(kCodeAt + file_code + data_size, '\0');
+    file.replace(0, 2, "MZ");
+    Put(file, 0x3c, 0x40, 4);
+    file.replace(0x40, 4, std::string("PE\0\0", 4));
+    Put(file, 0x46, 2, 2);     // sections
+    Put(file, 0x54, 0xf0, 2);  // optional header size
+    Put(file, 0x58, 0x20b, 2);
+    Put(file, 0x58 + 24, 0x180000000, 8);
+    Put(file, 0x58 + 56, data_address + data_size, 4);
+    const size_t table = 0x58 + 0xf0;
+    for (int s = 0; s < 2; ++s) {
+        const size_t entry = table + 40 * s;
+        Put(file, entry + 8, s ? data_size : code_size, 4);
+        Put(file, entry + 12, s ? data_address : 0x1000, 4);
+        Put(file, entry + 16, s ? data_size : file_code, 4);
+        Put(file, entry + 20, s ? kCodeAt + file_code : kCodeAt, 4);
+        Put(file, entry + 36, s ? 0x40000040 : 0x60000020, 4);
+    }
+    std::mt19937 body(99);  // the same bodies in every release
+    for (int f = 0; f < functions; ++f) {
+        size_t at = kCodeAt + starts[f];
+        for (size_t end = at + kFunction - 16; at < end;) {
+            const std::uint32_t pick = body() % 3, address = 0x1000 + static_cast<std::uint32_t>(at - kCodeAt);
+            if (pick == 0) {  // call another function
+                file[at] = '\xe8';
+                Put(file, at + 1, 0x1000 + starts[body() % functions] - (address + 5), 4);
+                at += 5;
+            } else if (pick == 1) {  // lea rcx, [rip + a pointer in the data]
+                file.replace(at, 3, "\x48\x8d\x0d");
+                Put(file, at + 3, data_address + 8 * (body() % functions) - (address + 7), 4);
+                at += 7;
+            } else {
+                for (int i = 0; i < 6; ++i) file[at++] = static_cast<char>(0x40 + body() % 16);
+            }
+        }
+        Put(file, kCodeAt + file_code + 8 * f, 0x180000000 + 0x1000 + starts[f], 8);
+    }
+    for (size_t i = 0; i < grown; ++i) file[kCodeAt + starts[grown_at] - grown + i] = static_cast<char>(random());
+    return file;
+}
+
+TEST(DeltaPatch, PredictsReferencesThatMovedWithTheCode) {
+    std::mt19937 random(5);
+    const std::string old_file = Dll(random, 600, 0, 0);
+    const std::string new_file = Dll(random, 600, 300, 3000);
+    const std::string patch = Patch(old_file, new_file);
+    Header header;
+    std::string error;
+    ASSERT_TRUE(ParseHeader(patch, header, error)) << error;
+    EXPECT_TRUE(header.predicts_references);
+    EXPECT_TRUE(Applies(old_file, patch, new_file));
+    // Every call, load and pointer past the new code changed, and the patch
+    // carries about the new code alone.
+    EXPECT_LT(patch.size(), 3600u);
+    // Files that are no machine code keep the plain format, as before.
+    const std::string text(20000, 'a');
+    ASSERT_TRUE(ParseHeader(Patch(text, text + "b"), header, error));
+    EXPECT_FALSE(header.predicts_references);
+}
+
+// A patch may map any old bytes to any new place: runs that overlap, seek
+// back, cover the same old bytes several times and end in the middle of a
+// reference, over an old file full of references pointing anywhere, with
+// section tables that make no sense. It must come out as a clear refusal.
+TEST(DeltaPatch, RefusesAHostilePredictingPatchSafely) {
+    std::mt19937 random(3);
+    std::string old_file = Dll(random, 40, 0, 0);
+    for (size_t at = 0x200; at + 5 < old_file.size(); at += 5) {
+        old_file[at] = static_cast<char>(at % 2 ? 0xe8 : 0x0f);
+        Put(old_file, at + 1, random(), 4);
+    }
+    Put(old_file, 0x58 + 0xf0 + 40 + 12, 0xfffff000, 4);  // data at the top of memory
+    Put(old_file, 0x58 + 0xf0 + 40 + 16, 0xffffffff, 4);  // holding more than the file
+    // Steps to random old places (some cut a reference in two, many cover
+    // the same old bytes), every one of them inside the old file.
+    const std::uint64_t new_size = 3 * old_file.size();
+    std::string control;
+    std::uint64_t made = 0, old_position = 0;
+    while (made < new_size) {
+        const std::uint64_t at = random() % (old_file.size() - 1);
+        const std::uint64_t added =
+            std::min<std::uint64_t>({new_size - made, old_file.size() - at, 1 + random() % 300});
+        AppendVarint(Zigzag(static_cast<std::int64_t>(at) - static_cast<std::int64_t>(old_position)), control);
+        AppendVarint(added, control);
+        AppendVarint(0, control);
+        made += added;
+        old_position = at + added;
+    }
+    Header header;
+    header.predicts_references = true;
+    header.old_size = old_file.size();
+    header.old_crc = lzma::Crc64(old_file);
+    header.new_size = new_size;
+    header.new_crc = 1;
+    const std::string diff(static_cast<size_t>(new_size), '\x11');
+    std::string packed;
+    const std::pair<StreamSize*, const std::string*> streams[] = {{&header.control, &control}, {&header.diff, &diff}};
+    for (const auto& [size, stream] : streams) {
+        size->unpacked = stream->size();
+        size->dictionary = lzma::DictionaryFor(stream->size(), kMaximumDictionary);
+        const size_t before = packed.size();
+        ASSERT_TRUE(lzma::Pack(*stream, size->dictionary, packed));
+        size->packed = packed.size() - before;
+    }
+    header.extra.dictionary = lzma::kMinimumDictionary;
+    ASSERT_TRUE(lzma::Pack("", header.extra.dictionary, packed));
+    header.extra.packed = packed.size() - header.control.packed - header.diff.packed;
+    std::string made_file, error;
+    EXPECT_FALSE(ApplyPatch(old_file, HeaderBytes(header) + packed, new_size, made_file, error));
+    EXPECT_EQ(error, "patch is damaged (the result does not match)");
 }
 
 }  // namespace
