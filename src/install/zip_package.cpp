@@ -20,12 +20,9 @@ extern "C" {
 namespace nm {
 
 namespace {
-// An archive of exactly this size holds one empty file; the zip layer may
-// report a failure for it that is not one.
-constexpr LONGLONG kEmptyArchiveSize = 158;
-constexpr int kCreateError = -1001;
-constexpr int kWriteError = -1002;
-constexpr int kTooLarge = -1003;
+using zip::kCreateError;
+using zip::kTooLarge;
+using zip::kWriteError;
 // General-purpose flag bit 11: the entry's name is UTF-8.
 constexpr uLong kUtf8NameFlag = 0x800;
 // Names without that flag are in the DOS code page of the first zip tools.
@@ -269,7 +266,7 @@ bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destin
     const int result = ExtractEntry(archive, 0, destination, max_bytes);
     CloseZipArchive(archive);
     files::ClearAttributes(destination);  // whatever the archive said of them
-    if (result != 0 && FileLength(archive_path) != kEmptyArchiveSize) return false;
+    if (result != 0 && FileLength(archive_path) != static_cast<LONGLONG>(zip::kEmptyArchiveSize)) return false;
     extracted.keep();
     return true;
 }

@@ -5,7 +5,6 @@
 #include "base/code_page.h"
 #include "base/file_ops.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
 #include "services/settings.h"
 #include "services/settings_rules.h"
 #include "services/written_settings.h"
@@ -43,12 +42,6 @@ std::wstring SharedApplicationDirectory(Settings& settings, const std::wstring& 
 }  // namespace
 
 std::string EmbeddedSettingsBytes() { return EmbeddedSettingsBytesIn(nullptr); }
-
-std::optional<std::string> EmbeddedSettingsBytesOf(const std::wstring& executable) {
-    unique_hmodule module(::LoadLibraryExW(executable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    if (!module) return std::nullopt;
-    return EmbeddedSettingsBytesIn(module.get());
-}
 
 std::wstring EmbeddedSettingOf(const std::wstring& executable, const std::wstring& section, const std::wstring& key,
                                const std::wstring& scratch_file) {
