@@ -9,17 +9,42 @@
 #include "base/com_text.h"
 #include "base/unique_handle.h"
 #include "list/list_entry_rules.h"
+#include "list/portable_list_reader.h"
 #include "scratch_directory.h"
 
 namespace nm {
 namespace {
 
-class ReadUpdateListTest : public ::testing::Test {
+// Every case runs through the system's DOM, as the updater reads, and
+// through the portable reader of the native tool, which must read the same.
+class ReadUpdateListTest : public ::testing::TestWithParam<bool> {
 protected:
+    bool Portable() const { return GetParam(); }
     // Reads with a list object and error display of the test's own.
     bool Read(const std::wstring& path, bool main_list = true) {
+        if (Portable())
+            return ReadPortably(path, [&](const std::string& bytes) {
+                return portable_list::ReadUpdateList(bytes, entries, main_list, list);
+            });
         return ReadUpdateList(path, entries, main_list, list,
                               [this](const std::wstring& text) { errors.push_back(text); });
+    }
+    bool Versions(const std::wstring& path, ListVersions& versions, std::uint64_t* serial = nullptr) {
+        if (Portable())
+            return ReadPortably(path, [&](const std::string& bytes) {
+                return portable_list::ReadListVersions(bytes, versions, serial);
+            });
+        return ReadListVersions(
+            path, versions, [this](const std::wstring& text) { errors.push_back(text); }, serial);
+    }
+    // As the native tool reads a file: its bytes, and the copy on disk
+    // without its guid.
+    template <class Read>
+    static bool ReadPortably(const std::wstring& path, Read&& read) {
+        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+        const portable_list::DocumentRead result = read(ReadFileBytes(path));
+        if (result.without_guid) WriteFileBytes(path, *result.without_guid);
+        return result.read;
     }
     std::wstring List(const std::string& body, const std::string& root = "update") {
         return folder.Write(L"list.xml",
@@ -33,7 +58,7 @@ protected:
     std::vector<std::wstring> errors;
 };
 
-TEST_F(ReadUpdateListTest, EntriesInDocumentOrderAtAnyDepth) {
+TEST_P(ReadUpdateListTest, EntriesInDocumentOrderAtAnyDepth) {
     ASSERT_TRUE(Read(List(R"(
         <file path="a.dll" ver=" 1.0A " oper="reg" shortcut="A" shortcuticon="a.ico" iconindex="2" dstname="b.dll"/>
         <group><sub>
@@ -67,7 +92,7 @@ TEST_F(ReadUpdateListTest, EntriesInDocumentOrderAtAnyDepth) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(ReadUpdateListTest, AcceptedRootsOnly) {
+TEST_P(ReadUpdateListTest, AcceptedRootsOnly) {
     ASSERT_TRUE(Read(List(R"(<group><update><file path="n.dll"/></update></group>)", "updates")));
     ASSERT_EQ(entries.size(), 1u);  // an inner "update" is just a wrapper
     EXPECT_EQ(entries[0].path, L"n.dll");
@@ -84,7 +109,7 @@ TEST_F(ReadUpdateListTest, AcceptedRootsOnly) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(ReadUpdateListTest, BrokenOrEmptyFilesAreNoListAndShowNothing) {
+TEST_P(ReadUpdateListTest, BrokenOrEmptyFilesAreNoListAndShowNothing) {
     const std::string broken[] = {
         "",
         "   ",
@@ -106,7 +131,7 @@ TEST_F(ReadUpdateListTest, BrokenOrEmptyFilesAreNoListAndShowNothing) {
     EXPECT_TRUE(entries.empty());
 }
 
-TEST_F(ReadUpdateListTest, DuplicatePathsFirstWinsIgnoringCase) {
+TEST_P(ReadUpdateListTest, DuplicatePathsFirstWinsIgnoringCase) {
     ASSERT_TRUE(Read(List(R"(
         <file path="Bin\A.dll" ver="1"/>
         <file path="bin\a.DLL" ver="2"/>
@@ -122,7 +147,7 @@ TEST_F(ReadUpdateListTest, DuplicatePathsFirstWinsIgnoringCase) {
     EXPECT_TRUE(IsDescriptionEntry(entries[4]) && IsDescriptionEntry(entries[5]));
 }
 
-TEST_F(ReadUpdateListTest, AddressesInPathsAndPathsFromAddresses) {
+TEST_P(ReadUpdateListTest, AddressesInPathsAndPathsFromAddresses) {
     ASSERT_TRUE(Read(List(R"(
         <file path="http://example.com/dir/a.dll" ver="1"/>
         <file url="https://example.com/files/dir/" ver="1"/>
@@ -137,7 +162,7 @@ TEST_F(ReadUpdateListTest, AddressesInPathsAndPathsFromAddresses) {
     EXPECT_EQ(entries[3].path, L"real.dll");  // PATH in capitals is not a path
 }
 
-TEST_F(ReadUpdateListTest, SpellingPrecedenceThroughTheDocument) {
+TEST_P(ReadUpdateListTest, SpellingPrecedenceThroughTheDocument) {
     ASSERT_TRUE(Read(List(R"(<file name="n.dll" File="f.dll" Path="" ACTIVITY="del" Oper="run" MD5="m" Ver="v"
                                SHORTCUTICONINDEX="9" IconIndex="3" DstName="d1" desname="d2"/>)")));
     ASSERT_EQ(entries.size(), 1u);
@@ -148,7 +173,7 @@ TEST_F(ReadUpdateListTest, SpellingPrecedenceThroughTheDocument) {
     EXPECT_EQ(entries[0].dstname, L"d2");
 }
 
-TEST_F(ReadUpdateListTest, MainListCarriesGuidAndFileUrlAndLosesTheGuidOnDisk) {
+TEST_P(ReadUpdateListTest, MainListCarriesGuidAndFileUrlAndLosesTheGuidOnDisk) {
     list.url_template = L"left over";
     const std::wstring path = List(R"(<guid>{ABC-1}</guid><fileurl>{listurl-base}/v2/{filename}</fileurl>
                                       <file path="a.dll" ver="1"/><group><guid>inner</guid></group>)");
@@ -170,7 +195,7 @@ TEST_F(ReadUpdateListTest, MainListCarriesGuidAndFileUrlAndLosesTheGuidOnDisk) {
 
 // Signed releases add sha256 and serial: the entries stay what they were
 // without them, so a client without a key reads such a list as before.
-TEST_F(ReadUpdateListTest, SignedListKeepsItsEntriesAndGivesSerialAndHashes) {
+TEST_P(ReadUpdateListTest, SignedListKeepsItsEntriesAndGivesSerialAndHashes) {
     const std::string files = R"(<file path="a|b.dll" ver="1" XX="2"/><file path="c.dll" ver="2"/>)";
     ASSERT_TRUE(Read(List(files)));
     const std::vector<updatefileinfo> plain = entries;
@@ -191,13 +216,13 @@ TEST_F(ReadUpdateListTest, SignedListKeepsItsEntriesAndGivesSerialAndHashes) {
     // The comparison copy gives its serial too; without one it is 0.
     ListVersions versions;
     std::uint64_t serial = 7;
-    ASSERT_TRUE(ReadListVersions(signed_list, versions, &serial));
+    ASSERT_TRUE(Versions(signed_list, versions, &serial));
     EXPECT_EQ(serial, 42u);
-    ASSERT_TRUE(ReadListVersions(List(files), versions, &serial));
+    ASSERT_TRUE(Versions(List(files), versions, &serial));
     EXPECT_EQ(serial, 0u);
 }
 
-TEST_F(ReadUpdateListTest, ComparisonCopyGivesEntriesOnlyButAlsoLosesItsGuid) {
+TEST_P(ReadUpdateListTest, ComparisonCopyGivesEntriesOnlyButAlsoLosesItsGuid) {
     const std::wstring path = List(R"(<guid>{OLD}</guid><fileurl>elsewhere</fileurl><file path="a.dll" ver="1"/>)");
     ASSERT_TRUE(Read(path, false));
     EXPECT_EQ(entries.size(), 1u);
@@ -208,7 +233,7 @@ TEST_F(ReadUpdateListTest, ComparisonCopyGivesEntriesOnlyButAlsoLosesItsGuid) {
 
 // The comparison reads the copy's versions alone; they must be what the
 // copy's entries would have given, whatever the list holds.
-TEST_F(ReadUpdateListTest, ComparisonVersionsStandForTheCopysEntries) {
+TEST_P(ReadUpdateListTest, ComparisonVersionsStandForTheCopysEntries) {
     const std::string body = R"(<guid>{OLD}</guid>
         <file path="Bin\A.dll" ver=" 1.0B "/>
         <file path="bin\a.DLL" ver="2"/>
@@ -224,7 +249,7 @@ TEST_F(ReadUpdateListTest, ComparisonVersionsStandForTheCopysEntries) {
     ASSERT_TRUE(Read(List(body), false));
     const std::wstring copy = List(body);
     ListVersions versions;
-    ASSERT_TRUE(ReadListVersions(copy, versions, [this](const std::wstring& text) { errors.push_back(text); }));
+    ASSERT_TRUE(Versions(copy, versions));
 
     auto version_of = [&versions](std::wstring_view path) {
         const std::wstring_view* version = versions.Find(path);
@@ -248,13 +273,14 @@ TEST_F(ReadUpdateListTest, ComparisonVersionsStandForTheCopysEntries) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(ReadUpdateListTest, ComparisonVersionsOfBrokenOrMissingCopies) {
+TEST_P(ReadUpdateListTest, ComparisonVersionsOfBrokenOrMissingCopies) {
     auto report = [this](const std::wstring& text) { errors.push_back(text); };
     ListVersions versions;
-    EXPECT_FALSE(ReadListVersions(folder.File(L"missing.xml"), versions, report));
-    EXPECT_FALSE(ReadListVersions(folder.Write(L"broken.xml", "<update><file path=\"a\">"), versions, report));
+    EXPECT_FALSE(Versions(folder.File(L"missing.xml"), versions));
+    EXPECT_FALSE(Versions(folder.Write(L"broken.xml", "<update><file path=\"a\">"), versions));
     EXPECT_EQ(versions.size(), 0u);
     EXPECT_TRUE(errors.empty());
+    if (Portable()) return;  // the rest is of the system's DOM alone
     // Without COM the copy cannot be read: the message names the file.
     const std::wstring path = List(R"(<file path="a.dll" ver="1"/>)");
     bool result = true;
@@ -264,13 +290,14 @@ TEST_F(ReadUpdateListTest, ComparisonVersionsOfBrokenOrMissingCopies) {
     EXPECT_EQ(errors[0], L"The xml file format error!\n" + path);
 }
 
-TEST_F(ReadUpdateListTest, DefaultUrlTemplateWithoutFileUrl) {
+TEST_P(ReadUpdateListTest, DefaultUrlTemplateWithoutFileUrl) {
     list.url_template = L"from an earlier list";
     ASSERT_TRUE(Read(List(R"(<file path="a.dll"/>)")));
     EXPECT_EQ(list.url_template, L"{listurl-base}/{filename}");
 }
 
-TEST_F(ReadUpdateListTest, ComFailureShowsTheFormatError) {
+TEST_P(ReadUpdateListTest, ComFailureShowsTheFormatError) {
+    if (Portable()) GTEST_SKIP() << "of the system's DOM alone";
     // A thread without COM cannot create the document: the read fails with the message.
     ScratchDirectory app;
     app.Write(L"novamend.ini", "[UPDATEINFO]\r\nListURL=http://127.0.0.1/list.xml\r\n");
@@ -291,7 +318,7 @@ TEST_F(ReadUpdateListTest, ComFailureShowsTheFormatError) {
     EXPECT_TRUE(entries.empty());
 }
 
-TEST_F(ReadUpdateListTest, HugeAttributes) {
+TEST_P(ReadUpdateListTest, HugeAttributes) {
     const std::string long_value(100000, 'x');
     ASSERT_TRUE(Read(
         List("<file path=\"" + long_value + ".dll\" ver=\"" + long_value + "\" dstname=\"" + long_value + "\"/>")));
@@ -300,7 +327,7 @@ TEST_F(ReadUpdateListTest, HugeAttributes) {
     EXPECT_EQ(entries[0].ver.size(), 100000u);
 }
 
-TEST_F(ReadUpdateListTest, FiftyMegabyteList) {
+TEST_P(ReadUpdateListTest, FiftyMegabyteList) {
     // 50,000 entries of just over a kilobyte each.
     const std::string padding(1024, 'p');
     std::string body;
@@ -321,7 +348,7 @@ TEST_F(ReadUpdateListTest, FiftyMegabyteList) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(ReadUpdateListTest, DeepNestingInAFileNeverCrashes) {
+TEST_P(ReadUpdateListTest, DeepNestingInAFileNeverCrashes) {
     const int depth = 100000;
     std::string body;
     for (int i = 0; i < depth; ++i) body += "<g>";
@@ -339,7 +366,8 @@ TEST_F(ReadUpdateListTest, DeepNestingInAFileNeverCrashes) {
 }
 
 // The walk itself over a document built in memory, deeper than any parser allows.
-TEST_F(ReadUpdateListTest, WalkHandlesVeryDeepTreesAndKeepsOrder) {
+TEST_P(ReadUpdateListTest, WalkHandlesVeryDeepTreesAndKeepsOrder) {
+    if (Portable()) GTEST_SKIP() << "of the system's DOM alone";
     const std::wstring path = List(R"(<g/>)");
     com_ptr<IXMLDOMDocument> document;
     ASSERT_TRUE(SUCCEEDED(::CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
@@ -375,6 +403,95 @@ TEST_F(ReadUpdateListTest, WalkHandlesVeryDeepTreesAndKeepsOrder) {
     EXPECT_EQ(entries[1].path, L"deepest.dll");
     EXPECT_EQ(entries[2].path, L"last.dll");
 }
+
+// What a list reads as, in one text: the read's result, the entries and the
+// list's own settings.
+std::wstring ReadAs(bool read, const std::vector<updatefileinfo>& entries, const DownLoadList& list) {
+    std::wstring out = read ? L"read" : L"no list";
+    for (const auto& e : entries)
+        out += L"\n[" + e.path + L"|" + e.ver + L"|" + e.url + L"|" + e.dstname + L"|" + e.shortcut + L"|" +
+               std::to_wstring(e.flags) + L"]";
+    out += L"\nguid " + list.guid + L"\nfileurl " + list.url_template + L"\nserial " + std::to_wstring(list.serial) +
+           L"\nexpires " + list.release_control.expires + L"\npaused " + std::to_wstring(list.release_control.paused) +
+           L"\nrollout " + std::to_wstring(list.release_control.rollout_percent.value_or(-1));
+    for (const auto& [path, sha256] : list.file_hashes) out += L"\nsha256 " + path + L" " + sha256;
+    return out;
+}
+
+std::string Utf16LeWithMark(std::string_view latin1) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : latin1) bytes += {c, '\0'};
+    return bytes;
+}
+
+// The portable reader accepts what the system's DOM accepts, refuses what it
+// refuses, and reads the same texts out of what it accepts.
+TEST(PortableListReader, ReadsWhatTheSystemDomReads) {
+    com_apartment com;
+    ScratchDirectory folder;
+    const std::string head = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+    const std::string documents[] = {
+        // texts: white space, character data, references, nested elements
+        head + "<update><description>\n  Line one\r\n  line two  \n</description></update>",
+        head + "<update><description> a <b>bold</b> c <i> </i> d</description></update>",
+        head + "<update><description><![CDATA[ <raw> & ]]> tail</description></update>",
+        head + "<update><description>x<!-- gone -->y<?pi z?>w</description></update>",
+        head + "<update><description>&lt;&#65;&#x42;&amp;&quot;&apos;&gt;</description><serial>\t7 </serial></update>",
+        head + "<update><guid> {G} </guid><fileurl> {listurl-base}/v/{filename} </fileurl></update>",
+        // attribute values: white space becomes spaces, references do not
+        head + "<update><file path=\"a\tb\nc.dll\" ver=\"1&#10;2&#9;3\" url=\"x&amp;y\" shortcut='q\"q'/></update>",
+        head + "<update>\r\n<file path=\"a\r\nb.dll\"/>\r</update>",
+        // release controls
+        head +
+            "<update><paused/><expires> 2030-01-01T00:00:00Z </expires><rollout percent=\"25\" user=\"all\"/></update>",
+        // encodings
+        "\xEF\xBB\xBF" + head + "<update><file path=\"\xC3\xA9t\xC3\xA9.dll\" ver=\"1\"/></update>",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><update><file path=\"\xE9t\xE9.dll\"/></update>",
+        Utf16LeWithMark("<update><file path=\"\xE9\"/></update>"),
+        "<update><file path=\"\xFF.dll\"/></update>",  // not UTF-8
+        "<update><file path=\"\x01.dll\"/></update>",  // no XML character
+        // document types and entities
+        "<!DOCTYPE update [<!ENTITY v \"2.0\"><!ELEMENT update ANY>]><update><file path=\"a\" ver=\"&v;\"/></update>",
+        "<update><file path=\"&undeclared;\"/></update>",
+        "<!DOCTYPE update><update><file path=\"a\"/></update>",
+        // namespaces
+        "<update xmlns:n=\"urn:n\"><n:file path=\"a\"/><file n:path=\"b\" path=\"c\"/></update>",
+        // not well-formed
+        "<update><file path=\"a\"/></update><update/>",
+        "<update/>trailing",
+        " <?xml version=\"1.0\"?><update/>",
+        "<update><!-- a -- b --></update>",
+        "<update>]]></update>",
+        "<update><file path=a/></update>",
+        "<update><file path=\"<\"/></update>",
+        "<update></Update>",
+        "<update>&#0;</update>",
+        "<?xml version=\"2.0\"?><update/>",
+        // several roots may be named; the first of "update", "updates", "novamend" in that order wins
+        "<novamend><update><file path=\"inner\"/></update></novamend>",
+    };
+    int i = 0;
+    for (const std::string& bytes : documents) {
+        const std::wstring path = folder.Write(L"list" + std::to_wstring(i++) + L".xml", bytes);
+        std::vector<updatefileinfo> system_entries, portable_entries;
+        DownLoadList system_list, portable_read_list;
+        const bool system_read = ReadUpdateList(path, system_entries, true, system_list, [](const std::wstring&) {});
+        const bool portable_read =
+            portable_list::ReadUpdateList(bytes, portable_entries, true, portable_read_list).read;
+        EXPECT_EQ(ReadAs(portable_read, portable_entries, portable_read_list),
+                  ReadAs(system_read, system_entries, system_list))
+            << bytes;
+    }
+    // An undeclared prefix: Windows' parser refuses the document, Wine's
+    // reads it; the portable reader refuses it, so that the native tool
+    // never passes what an updater refuses.
+    std::vector<updatefileinfo> entries;
+    DownLoadList list;
+    EXPECT_FALSE(portable_list::ReadUpdateList("<update><n:file path=\"a\"/></update>", entries, true, list).read);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothReaders, ReadUpdateListTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Portable" : "SystemDom"; });
 
 TEST(AddListEntry, NormalisesAndAppends) {
     std::vector<updatefileinfo> entries;
