@@ -32,8 +32,8 @@ namespace nm::list_document {
 using SeenPaths = TextTable;
 
 template <class Dom, class Node>
-bool ReadFileElement(const Dom& dom, const Node& element, list_entry::FileAttributes attributes,
-                     updatefileinfo& entry, list_entry::ExpectedBytes* expected = nullptr) {
+bool ReadFileElement(const Dom& dom, const Node& element, list_entry::FileAttributes attributes, updatefileinfo& entry,
+                     list_entry::ExpectedBytes* expected = nullptr) {
     const bool ok = dom.ForEachAttribute(element, [&](std::wstring_view name, auto&& value) {
         // Only values that can still win are read.
         const list_entry::AttributeSlot slot = list_entry::FileAttributeSlot(name);

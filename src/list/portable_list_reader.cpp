@@ -95,11 +95,9 @@ DocumentRead ReadListVersions(std::string_view bytes, ListVersions& versions, st
                               const xml::EncodingConverter& convert) {
     return ReadDocument(bytes, nullptr, serial, convert, [&](const PortableDom& dom, const PortableDom::Node& root) {
         list_document::SeenPaths seen;
-        list_document::ReadEntries(
-            dom, root, list_document::VersionFields(), seen,
-            [&versions](updatefileinfo&& entry, const list_entry::ExpectedBytes&, const PortableDom::Node&) {
-                AddListVersion(versions, entry);
-            });
+        list_document::ReadEntries(dom, root, list_document::VersionFields(), seen,
+                                   [&versions](updatefileinfo&& entry, const list_entry::ExpectedBytes&,
+                                               const PortableDom::Node&) { AddListVersion(versions, entry); });
     });
 }
 

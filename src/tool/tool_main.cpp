@@ -44,13 +44,11 @@ constexpr Command kCommands[] = {
      L"      paused, released to PERCENT of machines, or refused by a keyed updater DAYS from now, when asked",
      Makelist},
     {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
-#ifdef _WIN32
     {L"verify",
      L"verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]\n"
      L"      checks a release as UPDATER will see it: the list, its signature, every file's size and sha256,\n"
      L"      the serial against INSTALLED_LIST, every address asked for",
      Verify},
-#endif
 };
 
 void PrintUsage(std::FILE* to) {

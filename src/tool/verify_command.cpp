@@ -1,3 +1,4 @@
+// portable: builds without Win32
 // verify: a release checked against a branded updater, before it is
 // published (a release folder) or after (the list's address), as that
 // updater will see it: its list, the list's signature by the key it
@@ -16,7 +17,6 @@
 #include "base/last_error.h"
 #include "base/scope_guard.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
 #include "base/url_text.h"
 #include "download/expected_content.h"
 #include "install/zip_package.h"
@@ -29,6 +29,7 @@
 #include "services/settings.h"
 #include "tool/file_digest.h"
 #include "tool/list_signature_check.h"
+#include "tool/reader_apartment.h"
 #include "tool/release_fetch.h"
 #include "tool/scratch_folder.h"
 #include "tool/tool_commands.h"
@@ -275,7 +276,7 @@ int Verify(const Arguments& args) {
     CheckSignature(report, release, key, fetched);
     // Reading drops a list's guid from the file: a copy is read.
     const std::wstring copy = release.scratch + L"\\read.xml";
-    com_apartment com;
+    const ReaderApartment apartment;
     DownLoadList list;
     std::vector<updatefileinfo> entries;
     std::wstring unread;

@@ -33,7 +33,8 @@ TEST(XmlDocument, HostileDocumentsAreReadOrRefusedWithoutHarm) {
 TEST(XmlDocument, AFileLosesOneElementAndKeepsEveryOtherByte) {
     xml::Document document;
     std::string error;
-    const std::string file = "\xEF\xBB\xBF<?xml version='1.0'?>\r\n<update>\r\n <guid>{G}</guid>\r\n <x a='\xC3\xA9'/></update>";
+    const std::string file =
+        "\xEF\xBB\xBF<?xml version='1.0'?>\r\n<update>\r\n <guid>{G}</guid>\r\n <x a='\xC3\xA9'/></update>";
     ASSERT_TRUE(document.Parse(file, error)) << error;
     const std::int32_t guid = document.NextSibling(document.FirstChild(document.Root()));
     ASSERT_EQ(document.Name(guid), L"guid");

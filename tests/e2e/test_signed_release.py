@@ -508,10 +508,10 @@ class SignedReleaseTest(unittest.TestCase):
         self.assertIn(b"novamend.exe: not a private key file", wrong.stderr)
 
     def test_the_native_tool_writes_the_windows_tools_lists_patches_and_signatures(self):
-        """makelist, keygen, sign and init built for Linux: the same release
-        folders give the same list and patches byte for byte, the same key and
-        list the same signature (deterministic), which openssl and the
-        updater accept."""
+        """makelist, keygen, sign, init and verify built for Linux: the same
+        release folders give the same list and patches byte for byte, the same
+        key and list the same signature (deterministic), which openssl and the
+        updater accept, and verify the same lines and exit code."""
         def native(*args):
             result = subprocess.run([NATIVE_TOOL] + [str(a) for a in args], capture_output=True)
             self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
@@ -562,6 +562,23 @@ class SignedReleaseTest(unittest.TestCase):
             inst = self.installation(public)
             inst.run("/silence")
             self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"native a", inst.log())
+
+            # Both tools verify it through the server with the same lines and
+            # exit code, sound and with a file whose bytes changed since.
+            def verify_both():
+                url, updater = self.nginx.url("novamend.xml"), harness.windows_path(inst.exe)
+                windows = harness.wine([TOOL, "verify", updater, url])
+                linux = subprocess.run([NATIVE_TOOL, "verify", inst.exe, url], capture_output=True)
+                said = windows.stdout.decode().replace(updater, "UPDATER").splitlines()
+                self.assertEqual((linux.returncode, linux.stdout.decode().replace(str(inst.exe), "UPDATER").splitlines()),
+                                 (windows.returncode, said), linux.stderr)
+                return windows.returncode, "\n".join(said)
+
+            self.assertEqual(verify_both()[0], 0)
+            (self.site / "a.txt").write_bytes(b"native A")
+            code, said = verify_both()
+            self.assertEqual(code, 1, said)
+            self.assertIn("a.txt: its sha256 is " + hashlib.sha256(b"native A").hexdigest(), said)
         finally:
             shutil.rmtree(work, ignore_errors=True)
 

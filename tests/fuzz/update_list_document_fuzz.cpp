@@ -8,7 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     using namespace nm;
     std::vector<updatefileinfo> entries;
     DownLoadList list;
-    const portable_list::DocumentRead read = portable_list::ReadUpdateList(fuzz::Bytes(data, size), entries, true, list);
+    const portable_list::DocumentRead read =
+        portable_list::ReadUpdateList(fuzz::Bytes(data, size), entries, true, list);
     fuzz::Require(read.read || entries.empty(), "no entries without a list");
     if (read.without_guid) {
         // The copy on disk loses its guid and stays the same list otherwise.
