@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace nm::xml {
 
@@ -370,14 +371,38 @@ private:
         return nodes[static_cast<size_t>(text)].value;
     }
 
-    bool PrefixDeclared(std::wstring_view qualified) const {
+    // The namespace of a prefixed name ("" without a prefix); none when its
+    // prefix is not declared. The innermost declaration binds.
+    std::optional<std::wstring_view> NamespaceOf(std::wstring_view qualified) const {
         const size_t colon = qualified.find(L':');
-        if (colon == std::wstring_view::npos) return true;
+        if (colon == std::wstring_view::npos) return std::wstring_view();
         const std::wstring_view prefix = qualified.substr(0, colon);
-        if (prefix == L"xml" || prefix == L"xmlns") return true;
-        for (const std::wstring& declared : prefixes_)
-            if (declared == prefix) return true;
-        return false;
+        if (prefix == L"xml") return std::wstring_view(L"http://www.w3.org/XML/1998/namespace");
+        if (prefix == L"xmlns") return std::wstring_view(L"http://www.w3.org/2000/xmlns/");
+        for (auto declared = prefixes_.rbegin(); declared != prefixes_.rend(); ++declared)
+            if (declared->first == prefix) return std::wstring_view(declared->second);
+        return std::nullopt;
+    }
+
+    // Every prefix of the tag declared, and no two attributes the same name
+    // in the same namespace (a:x and b:x with a and b bound alike).
+    bool NamespacesWellFormed(std::wstring_view element,
+                              const std::vector<std::pair<std::wstring, std::wstring>>& attributes) {
+        if (!NamespaceOf(element)) return Fail("a reference to an undeclared namespace prefix");
+        for (size_t i = 0; i < attributes.size(); ++i) {
+            const std::wstring_view name = attributes[i].first;
+            const auto space = NamespaceOf(name);
+            if (!space) return Fail("a reference to an undeclared namespace prefix");
+            if (space->empty()) continue;
+            const std::wstring_view local = name.substr(name.find(L':') + 1);
+            for (size_t j = 0; j < i; ++j) {
+                const std::wstring_view other = attributes[j].first;
+                const size_t colon = other.find(L':');
+                if (colon != std::wstring_view::npos && other.substr(colon + 1) == local && NamespaceOf(other) == space)
+                    return Fail("an attribute given twice in one namespace");
+            }
+        }
+        return true;
     }
 
     static bool QualifiedNameWellFormed(std::wstring_view name) {
@@ -409,14 +434,12 @@ private:
                 if (earlier.first == key) return Fail("an attribute given twice");
             if (key.compare(0, 6, L"xmlns:") == 0) {
                 if (value.empty()) return Fail("a namespace prefix bound to nothing");
-                prefixes_.push_back(key.substr(6));
+                prefixes_.emplace_back(key.substr(6), value);
             }
             attributes.emplace_back(std::move(key), std::move(value));
         }
         // Prefixes may be declared after their first use in the same tag.
-        if (!PrefixDeclared(name)) return Fail("a reference to an undeclared namespace prefix");
-        for (const auto& attribute : attributes)
-            if (!PrefixDeclared(attribute.first)) return Fail("a reference to an undeclared namespace prefix");
+        if (!NamespacesWellFormed(name, attributes)) return false;
         document_.nodes_[static_cast<size_t>(element)].value = name;
         document_.nodes_[static_cast<size_t>(element)].source_begin = begin;
         if (parent == Document::kNone) document_.root_ = element;
@@ -506,7 +529,9 @@ private:
     std::string_view s_;  // the document, or an entity's text while it is read
     size_t pos_ = 0;
     std::string& error_;
-    std::vector<std::wstring> prefixes_;  // declared by the open elements, innermost last
+    // Prefixes and their namespaces, as the open elements declare them,
+    // innermost last.
+    std::vector<std::pair<std::wstring, std::wstring>> prefixes_;
 };
 
 bool Document::Parse(std::string_view bytes, std::string& error, const EncodingConverter& convert) {

@@ -437,6 +437,9 @@ TEST(PortableListReader, ReadsWhatTheSystemDomReads) {
         head + "<update><description><![CDATA[ <raw> & ]]> tail</description></update>",
         head + "<update><description>x<!-- gone -->y<?pi z?>w</description></update>",
         head + "<update><description>&lt;&#65;&#x42;&amp;&quot;&apos;&gt;</description><serial>\t7 </serial></update>",
+        head + "<update><description>a<![CDATA[]]>b <![CDATA[ x ]]> \r c\rd</description></update>",
+        head + "<update><description>   </description><description>a &amp; b</description></update>",
+        head + "<update xmlns=\"urn:d\"><\xE3\x83\x95 v='1'/><file path='a' ver='1' /></update>",
         head + "<update><guid> {G} </guid><fileurl> {listurl-base}/v/{filename} </fileurl></update>",
         // attribute values: white space becomes spaces, references do not
         head + "<update><file path=\"a\tb\nc.dll\" ver=\"1&#10;2&#9;3\" url=\"x&amp;y\" shortcut='q\"q'/></update>",
@@ -448,14 +451,17 @@ TEST(PortableListReader, ReadsWhatTheSystemDomReads) {
         "\xEF\xBB\xBF" + head + "<update><file path=\"\xC3\xA9t\xC3\xA9.dll\" ver=\"1\"/></update>",
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><update><file path=\"\xE9t\xE9.dll\"/></update>",
         Utf16LeWithMark("<update><file path=\"\xE9\"/></update>"),
-        "<update><file path=\"\xFF.dll\"/></update>",  // not UTF-8
-        "<update><file path=\"\x01.dll\"/></update>",  // no XML character
+        "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?><update><file path=\"&#x10FFFF;\"/></update>",
+        "<?xml version=\"1.0\" encoding=\"utf-16\"?><update/>",  // declares UTF-16 but is not
+        "<update><file path=\"\xFF.dll\"/></update>",            // not UTF-8
+        "<update><file path=\"\x01.dll\"/></update>",            // no XML character
         // document types and entities
         "<!DOCTYPE update [<!ENTITY v \"2.0\"><!ELEMENT update ANY>]><update><file path=\"a\" ver=\"&v;\"/></update>",
         "<update><file path=\"&undeclared;\"/></update>",
         "<!DOCTYPE update><update><file path=\"a\"/></update>",
         // namespaces
         "<update xmlns:n=\"urn:n\"><n:file path=\"a\"/><file n:path=\"b\" path=\"c\"/></update>",
+        "<update xmlns:a=\"u\" xmlns:b=\"u\"><file a:x=\"1\" b:x=\"2\" path=\"c\"/></update>",
         // not well-formed
         "<update><file path=\"a\"/></update><update/>",
         "<update/>trailing",
@@ -482,12 +488,14 @@ TEST(PortableListReader, ReadsWhatTheSystemDomReads) {
                   ReadAs(system_read, system_entries, system_list))
             << bytes;
     }
-    // An undeclared prefix: Windows' parser refuses the document, Wine's
-    // reads it; the portable reader refuses it, so that the native tool
-    // never passes what an updater refuses.
-    std::vector<updatefileinfo> entries;
-    DownLoadList list;
-    EXPECT_FALSE(portable_list::ReadUpdateList("<update><n:file path=\"a\"/></update>", entries, true, list).read);
+    // Prefixes undeclared, or bound to nothing: Windows' parser refuses such
+    // a document, Wine's reads it; the portable reader refuses it, so that
+    // the native tool never passes what an updater refuses.
+    for (const char* bytes : {"<update><n:file path=\"a\"/></update>", "<update xmlns:n=\"\"><file/></update>"}) {
+        std::vector<updatefileinfo> entries;
+        DownLoadList list;
+        EXPECT_FALSE(portable_list::ReadUpdateList(bytes, entries, true, list).read) << bytes;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothReaders, ReadUpdateListTest, ::testing::Values(false, true),
