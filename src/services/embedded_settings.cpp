@@ -43,18 +43,6 @@ std::wstring SharedApplicationDirectory(Settings& settings, const std::wstring& 
 
 std::string EmbeddedSettingsBytes() { return EmbeddedSettingsBytesIn(nullptr); }
 
-std::wstring EmbeddedSettingOf(const std::wstring& executable, const std::wstring& section, const std::wstring& key,
-                               const std::wstring& scratch_file) {
-    const std::string bytes = EmbeddedSettingsBytesOf(executable).value_or("");
-    // The profile functions look for a relative name in the Windows folder,
-    // not where it was written.
-    const std::wstring full = files::FullPath(scratch_file);
-    if (bytes.empty() || !files::WriteAll(full, bytes)) return L"";
-    const std::wstring value = Settings::ReadIni(full, section, key);
-    files::Delete(full);
-    return value;
-}
-
 void InstallBrandedApplicationDirectory(Settings& settings) {
     const std::string bytes = EmbeddedSettingsBytes();
     settings.SetEmbeddedText(code_page::Decode(bytes));

@@ -7,21 +7,22 @@
 #include <optional>
 #include <set>
 
-#include "base/cng_crypto.h"
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
 #include "base/text.h"
 #include "base/unique_handle.h"
+#include "base/hex.h"
 #include "download/expected_content.h"
 #include "download/offline_package_rules.h"
-#include "download/patch_application.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
-#include "list/list_signature.h"
 #include "list/pending_list.h"
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/embedded_settings.h"
+#include "tool/file_digest.h"
+#include "tool/list_signature_check.h"
+#include "tool/reader_apartment.h"
 #include "tool/tool_commands.h"
 #include "tool/vendor_settings.h"
 
@@ -59,6 +60,15 @@ std::uint32_t Now() {
     ::FileTimeToLocalFileTime(&now, &local);
     ::FileTimeToDosDateTime(&local, &date, &time);
     return (static_cast<std::uint32_t>(date) << 16) | time;
+}
+
+// The sha256 of a file as lists write it.
+bool Sha256TextOf(const std::wstring& path, std::wstring& sha256) {
+    sha256::Digest digest;
+    std::uint64_t size = 0;
+    if (!DigestOfFile(path, digest, size)) return false;
+    sha256 = hex::EncodeDigest(digest);
+    return true;
 }
 
 struct PackedFile {
@@ -99,7 +109,7 @@ void CarryPatch(const std::wstring& release, const DownLoadList& installed_list,
         const wchar_t* passed_over = nullptr;
         if (!MemberNameStaysInside(name) || IsReservedMember(name) || names.count(text::Lower(name)))
             passed_over = L"its name cannot go into the package";
-        else if (files::Size(file) != patch.size || !Sha256TextOfFile(file, sha256) || sha256 != patch.sha256)
+        else if (files::Size(file) != patch.size || !Sha256TextOf(file, sha256) || sha256 != patch.sha256)
             passed_over = L"it is not in the release with the size and sha256 the list gives";
         else if (patch.size >= files::Size(packed.file).value_or(0))
             passed_over = L"it is no smaller than the file";
@@ -154,8 +164,7 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
         if (!staged || EntryClimbsOut(entry) || IsReservedMember(name) || !MemberNameStaysInside(name))
             return Refuse(L"a list path that cannot be packed: " + entry.path);
         const std::wstring file = text::CollapseSeparators(release + L"\\" + *staged);
-        const DWORD attributes = ::GetFileAttributesW(file.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!files::Exists(file) || files::IsDirectory(file))
             return Refuse(L"missing in the release: " + entry.path + L" (" + file + L")");
         if (names.insert(text::Lower(name)).second) contents.files.push_back({name, file, entry.path, L""});
     }
@@ -177,7 +186,7 @@ int ReadSignature(const std::wstring& updater, const std::wstring& list_path, co
         return Refuse(L"the updater accepts signed lists only (ListPublicKey), and " + list_path +
                       L" is not signed: no " + signature + L" (novamend-tool sign KEY_FILE LIST)");
     if (!signed_list) return 0;
-    if (!key.empty() && VerifyListSignature(key, list_path, signature) != ListSignature::verified)
+    if (!key.empty() && CheckListSignature(key, list_path, signature) != ListSignature::verified)
         return Refuse(signature + L" is not a signature of " + list_path + L" by the updater's ListPublicKey");
     if (!files::ReadAll(list_path, contents.signed_list, kLargestList))
         return CannotRead(L"pack", L"an update list", list_path, kLargestList);
@@ -202,7 +211,7 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
                                         !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), Now())))
         return Fail(L"pack", L"cannot write", archive);
     for (const PackedFile& packed : contents.files) {
-        cng::Sha256 hash;
+        sha256::Hasher hash;
         const auto hashed = [&](const ZipWriter::AppendBytes& append) {
             return files::ReadInBlocks(packed.file, [&](std::string_view block) {
                 hash.Add(block);
@@ -212,10 +221,10 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
         if (!zip.Add(packed.name, hashed, DosTime(packed.file))) return Fail(L"pack", L"cannot pack", packed.file);
         // A patch was checked against its sha256 when it was chosen.
         if (!packed.patch_sha256.empty()) continue;
-        cng::Sha256Digest expected, actual;
+        sha256::Digest expected;
         if (contents.check_files && !SignedDigestOf(contents.pending, packed.entry_path, expected))
             return Refuse(L"the list gives no sha256 for " + packed.entry_path);
-        if (contents.check_files && (!hash.Finish(actual) || actual != expected))
+        if (contents.check_files && hash.Finish() != expected)
             return Refuse(L"differs from its sha256 in the list: " + packed.file);
     }
     return zip.Close() ? 0 : Fail(L"pack", L"cannot write", archive);
@@ -259,7 +268,7 @@ int Pack(const Arguments& args) {
     }
     const std::wstring &updater = words[0], &list = words[1], &release = words[2], &out = words[3];
     if (const std::wstring fault = UpdaterFault(updater); !fault.empty()) return Refuse(fault);
-    com_apartment com;
+    const ReaderApartment apartment;
     const std::wstring scratch_list = out + L".__list.xml", archive = out + L".__zip.tmp";
     remove_unless_kept remove_list(scratch_list), remove_archive(archive), remove_out(out);
     Contents contents;
