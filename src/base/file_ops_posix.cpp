@@ -124,6 +124,12 @@ bool WriteAll(const std::wstring& path, std::string_view bytes) {
     return file.fd >= 0 && WriteEvery(file.fd, bytes);
 }
 
+bool WriteInPieces(const std::wstring& path,
+                   const std::function<bool(const std::function<bool(std::string_view piece)>& write)>& produce) {
+    Descriptor file(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    return file.fd >= 0 && produce([&](std::string_view piece) { return WriteEvery(file.fd, piece, false); });
+}
+
 NewFile WriteNew(const std::wstring& path, std::string_view bytes) {
     bool written = false;
     {

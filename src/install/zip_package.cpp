@@ -23,8 +23,6 @@ namespace {
 using zip::kCreateError;
 using zip::kTooLarge;
 using zip::kWriteError;
-// General-purpose flag bit 11: the entry's name is UTF-8.
-constexpr uLong kUtf8NameFlag = 0x800;
 // Names without that flag are in the DOS code page of the first zip tools.
 constexpr UINT kDosCodePage = 437;
 
@@ -217,35 +215,6 @@ int ReadEachZipEntry(const std::wstring& archive_path,
 ZipWriter::ZipWriter(const std::wstring& path) {
     zlib_filefunc64_def functions = WideFileFunctions();
     zip_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-}
-
-ZipWriter::~ZipWriter() {
-    if (zip_) zipClose(static_cast<zipFile>(zip_), nullptr);
-}
-
-bool ZipWriter::Add(const std::wstring& name, const std::function<bool(const AppendBytes&)>& produce,
-                    std::uint32_t dos_time) {
-    if (!zip_) return false;
-    zipFile zip = static_cast<zipFile>(zip_);
-    zip_fileinfo info{};
-    info.dosDate = dos_time;
-    const std::string stored_name = text::ToUtf8(name);
-    // Made by DOS (0): the external attributes are Windows attributes.
-    if (zipOpenNewFileInZip4_64(zip, stored_name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
-                                kUtf8NameFlag, 0) != ZIP_OK)
-        return false;
-    const bool produced = produce([zip](std::string_view bytes) {
-        return zipWriteInFileInZip(zip, bytes.data(), static_cast<unsigned>(bytes.size())) == ZIP_OK;
-    });
-    return zipCloseFileInZip(zip) == ZIP_OK && produced;
-}
-
-bool ZipWriter::Close() {
-    if (!zip_) return false;
-    const bool closed = zipClose(static_cast<zipFile>(zip_), nullptr) == ZIP_OK;
-    zip_ = nullptr;
-    return closed;
 }
 
 void* OpenZipArchive(const std::wstring& path) {

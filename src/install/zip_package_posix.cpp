@@ -1,6 +1,7 @@
 // posix: the archives of the native vendor tool, over POSIX files: an
 // archive's first entry extracted for the tool's checks (its bytes; the
-// entry's time and attributes mean nothing to them).
+// entry's time and attributes mean nothing to them), and the file of an
+// archive it writes.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,10 @@
 #include "base/scope_guard.h"
 #include "install/zip_package.h"
 #include "install/zip_reader.h"
+
+extern "C" {
+#include "zip.h"
+}
 
 namespace nm {
 
@@ -82,6 +87,8 @@ private:
     Descriptor out_{-1};
 };
 }  // namespace
+
+ZipWriter::ZipWriter(const std::wstring& path) { zip_ = zipOpen64(PosixPath(path).c_str(), APPEND_STATUS_CREATE); }
 
 bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destination, std::int64_t max_bytes) {
     // An existing destination that cannot be cleared stays as it is, and

@@ -1,7 +1,6 @@
+// portable: builds without Win32
 // pack: an offline update package, a copy of the updater that carries a
 // release, for machines that cannot reach the update server.
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -10,7 +9,6 @@
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
 #include "base/hex.h"
 #include "download/expected_content.h"
 #include "download/offline_package_rules.h"
@@ -20,6 +18,7 @@
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/embedded_settings.h"
+#include "tool/dos_time.h"
 #include "tool/file_digest.h"
 #include "tool/list_signature_check.h"
 #include "tool/reader_apartment.h"
@@ -41,26 +40,6 @@ int Refuse(const std::wstring& what) {
 }
 
 void PrintListError(const std::wstring& text) { std::fwprintf(stderr, L"novamend-tool pack: %ls\n", text.c_str()); }
-
-std::uint32_t DosTime(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    FILETIME local{};
-    WORD date = 0, time = 0;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToDosDateTime(&local, &date, &time))
-        return 0;
-    return (static_cast<std::uint32_t>(date) << 16) | time;
-}
-
-std::uint32_t Now() {
-    FILETIME now{};
-    ::GetSystemTimeAsFileTime(&now);
-    FILETIME local{};
-    WORD date = 0, time = 0;
-    ::FileTimeToLocalFileTime(&now, &local);
-    ::FileTimeToDosDateTime(&local, &date, &time);
-    return (static_cast<std::uint32_t>(date) << 16) | time;
-}
 
 // The sha256 of a file as lists write it.
 bool Sha256TextOf(const std::wstring& path, std::wstring& sha256) {
@@ -204,11 +183,12 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
         return [bytes](const ZipWriter::AppendBytes& append) { return append(bytes); };
     };
     if (!files::ReadAll(scratch_list, list, kLargestList)) return Fail(L"pack", L"cannot read", scratch_list);
-    if (!zip.Add(std::wstring(kPendingListMember), whole(pending), Now()) ||
-        !zip.Add(std::wstring(kUpdateListMember), whole(list), DosTime(scratch_list)))
+    if (!zip.Add(std::wstring(kPendingListMember), whole(pending), DosTimeNow()) ||
+        !zip.Add(std::wstring(kUpdateListMember), whole(list), DosTimeOfFile(scratch_list)))
         return Fail(L"pack", L"cannot write", archive);
-    if (!contents.signature.empty() && (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), Now()) ||
-                                        !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), Now())))
+    if (!contents.signature.empty() &&
+        (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), DosTimeNow()) ||
+         !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), DosTimeNow())))
         return Fail(L"pack", L"cannot write", archive);
     for (const PackedFile& packed : contents.files) {
         sha256::Hasher hash;
@@ -218,7 +198,8 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
                 return append(block);
             });
         };
-        if (!zip.Add(packed.name, hashed, DosTime(packed.file))) return Fail(L"pack", L"cannot pack", packed.file);
+        if (!zip.Add(packed.name, hashed, DosTimeOfFile(packed.file)))
+            return Fail(L"pack", L"cannot pack", packed.file);
         // A patch was checked against its sha256 when it was chosen.
         if (!packed.patch_sha256.empty()) continue;
         sha256::Digest expected;
@@ -237,17 +218,11 @@ int Assemble(const std::wstring& updater, const std::wstring& archive, bool diff
     if (archive_size <= 0) return Fail(L"pack", L"cannot read", archive);
     if (updater_size + archive_size + static_cast<std::int64_t>(kTrailerBytes) > 0xFFFFFFFFLL)
         return Refuse(L"the package would exceed 4 GiB");
-    unique_hfile file(
-        ::CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return Fail(L"pack", L"cannot create", out);
-    const auto write = [&](std::string_view bytes) {
-        DWORD written = 0;
-        return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size();
-    };
     const std::string trailer =
         MakeTrailer(static_cast<std::uint32_t>(updater_size), static_cast<std::uint32_t>(archive_size), difference);
-    if (!files::ReadInBlocks(updater, write) || !files::ReadInBlocks(archive, write) || !write(trailer))
+    if (!files::WriteInPieces(out, [&](const auto& write) {
+            return files::ReadInBlocks(updater, write) && files::ReadInBlocks(archive, write) && write(trailer);
+        }))
         return Fail(L"pack", L"cannot write", out);
     return 0;
 }
