@@ -27,12 +27,14 @@ endif()
 
 # The vendor tool's commands that need no Windows interface, for release
 # pipelines without Wine: its portable files, with POSIX stand-ins for the
-# few Win32 ones (first line "// posix:"), and Debian's mbedTLS.
+# few Win32 ones (first line "// posix:"), Debian's mbedTLS, and Debian's
+# libcurl for the GETs of verify.
 file(GLOB tool_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/tool/*.cpp)
 novamend_select_portable(native_tool_sources ${tool_sources})
 file(GLOB posix_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*_posix.cpp)
 add_executable(novamend-tool ${native_tool_sources} ${posix_sources})
-target_link_libraries(novamend-tool PRIVATE novamend_portable mbedcrypto)
+find_package(CURL REQUIRED)
+target_link_libraries(novamend-tool PRIVATE novamend_portable mbedcrypto CURL::libcurl)
 
 # Benchmark programs that need no Win32 (first line "// portable:").
 file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)

@@ -124,6 +124,18 @@ bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string
     }
 }
 
+bool WriteInPieces(const std::wstring& path,
+                   const std::function<bool(const std::function<bool(std::string_view piece)>& write)>& produce) {
+    unique_hfile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    return produce([&](std::string_view piece) {
+        DWORD written = 0;
+        return ::WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) &&
+               written == piece.size();
+    });
+}
+
 void CreateDirectoryLevels(const std::wstring& directory) {
     // Skip the drive ("C:\") or the server part of a UNC path.
     size_t start = directory.rfind(L"\\\\", 0) == 0 ? directory.find(L'\\', directory.find(L'\\', 2) + 1) : 3;

@@ -42,6 +42,11 @@ bool WriteAll(const std::wstring& path, std::string_view bytes);
 // system's reason of the failure.
 enum class NewFile { kWritten, kExists, kFailed };
 NewFile WriteNew(const std::wstring& path, std::string_view bytes);
+// Creates or replaces the file with the pieces produce() hands to `write`,
+// in order, so that files of any size can be put together; false when
+// produce or a write failed (the file is then left for the caller).
+bool WriteInPieces(const std::wstring& path,
+                   const std::function<bool(const std::function<bool(std::string_view piece)>& write)>& produce);
 // Hands the whole file to sink in blocks, in order, so that files of any size
 // can be copied; false when the file cannot be read or sink refused a block.
 bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string_view block)>& sink);

@@ -13,17 +13,24 @@
 #include <vector>
 
 #include "base/file_ops.h"
+#include "base/posix_path.h"
 #include "base/text.h"
 
-namespace nm::files {
+namespace nm {
 
-namespace {
-std::string Native(const std::wstring& path) {
+std::string PosixPath(const std::wstring& path) {
     std::string native = text::ToUtf8(path);
     for (char& c : native)
         if (c == '\\') c = '/';
     return native;
 }
+
+}  // namespace nm
+
+namespace nm::files {
+
+namespace {
+std::string Native(const std::wstring& path) { return PosixPath(path); }
 
 // Closes the descriptor on every way out, keeping the errno of the failure.
 struct Descriptor {
@@ -101,20 +108,26 @@ bool ReadAll(const std::wstring& path, std::string& bytes, std::int64_t max_byte
 }
 
 namespace {
-bool WriteEvery(int fd, std::string_view bytes) {
+bool WriteEvery(int fd, std::string_view bytes, bool sync = true) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
         bytes.remove_prefix(static_cast<size_t>(written));
     }
-    return ::fsync(fd) == 0 || errno == EINVAL;
+    return !sync || ::fsync(fd) == 0 || errno == EINVAL;
 }
 }  // namespace
 
 bool WriteAll(const std::wstring& path, std::string_view bytes) {
     Descriptor file(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     return file.fd >= 0 && WriteEvery(file.fd, bytes);
+}
+
+bool WriteInPieces(const std::wstring& path,
+                   const std::function<bool(const std::function<bool(std::string_view piece)>& write)>& produce) {
+    Descriptor file(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    return file.fd >= 0 && produce([&](std::string_view piece) { return WriteEvery(file.fd, piece, false); });
 }
 
 NewFile WriteNew(const std::wstring& path, std::string_view bytes) {
@@ -148,6 +161,40 @@ bool ReadInBlocks(const std::wstring& path, const std::function<bool(std::string
         if (read == 0) return true;
         if (!sink(std::string_view(block.data(), static_cast<size_t>(read)))) return false;
     }
+}
+
+bool CopyReplacing(const std::wstring& from, const std::wstring& to) {
+    Descriptor out(::open(Native(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (out.fd < 0) return false;
+    return ReadInBlocks(from, [&](std::string_view block) { return WriteEvery(out.fd, block, false); });
+}
+
+bool RemoveEmptyDirectory(const std::wstring& directory) { return ::rmdir(Native(directory).c_str()) == 0; }
+
+void CreateDirectoryLevels(const std::wstring& directory) {
+    const std::string native = Native(directory);
+    for (size_t at = native.find('/', 1); at != std::string::npos; at = native.find('/', at + 1))
+        ::mkdir(native.substr(0, at).c_str(), 0755);
+    ::mkdir(native.c_str(), 0755);
+}
+
+void CreateParentDirectories(const std::wstring& file_path) {
+    const size_t separator = file_path.find_last_of(L"\\/");
+    if (separator != std::wstring::npos && separator > 0) CreateDirectoryLevels(file_path.substr(0, separator));
+}
+
+bool RemoveDirectoryTree(const std::wstring& directory) {
+    // A link is removed itself; what it points to is never touched.
+    struct stat own;
+    if (::lstat(Native(directory).c_str(), &own) == 0 && S_ISLNK(own.st_mode)) return Delete(directory);
+    ForEachEntry(directory, [&](const FolderEntry& entry) {
+        const std::wstring path = directory + L"\\" + entry.name;
+        if (!entry.is_directory || entry.is_link)
+            Delete(path);
+        else
+            RemoveDirectoryTree(path);
+    });
+    return RemoveEmptyDirectory(directory);
 }
 
 bool ForEachEntry(const std::wstring& directory, const std::function<void(const FolderEntry&)>& visit) {

@@ -1,8 +1,8 @@
+// portable: builds without Win32
 #include "download/expected_content.h"
 
 #include <algorithm>
 
-#include "base/file_ops.h"
 #include "base/hex.h"
 #include "services/process_lock.h"
 
@@ -30,21 +30,13 @@ ExpectedContent ExpectedContentOfPath(const DownLoadList& list, const std::wstri
     return expected;
 }
 
-bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha256Digest& digest) {
+bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, sha256::Digest& digest) {
     const auto found = list.file_hashes.find(path);
     std::string bytes;
     if (found == list.file_hashes.end() || !hex::Decode(found->second, bytes) || bytes.size() != digest.size())
         return false;
     std::copy(bytes.begin(), bytes.end(), digest.begin());
     return true;
-}
-
-bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path) {
-    if (!expected.required) return true;
-    if (expected.size && files::Size(path) != expected.size) return false;
-    if (!expected.known) return expected.size.has_value();  // a signed list names every file's hash
-    cng::Sha256Digest digest;
-    return cng::Sha256OfFile(path, digest) && digest == expected.digest;
 }
 
 }  // namespace nm

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "base/cng_crypto.h"
+#include "base/sha256.h"
 #include "list/download_list.h"
 
 namespace nm {
@@ -14,7 +14,7 @@ namespace nm {
 struct ExpectedContent {
     bool required = false;  // the list names the bytes, or a list key is in force
     bool known = false;     // its entry carries a well-formed sha256
-    cng::Sha256Digest digest{};
+    sha256::Digest digest{};
     std::optional<std::int64_t> size;  // the entry's size, where the list gives it
 };
 
@@ -26,9 +26,11 @@ ExpectedContent ExpectedContentOf(DownLoadList& list, long row, bool list_key_in
 ExpectedContent ExpectedContentOfPath(const DownLoadList& list, const std::wstring& path, bool list_key_in_force);
 // The digest the signed list names for an entry path; false when it names
 // none or one that is not 64 hex digits.
-bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, cng::Sha256Digest& digest);
+bool SignedDigestOf(const DownLoadList& list, const std::wstring& path, sha256::Digest& digest);
 // True when nothing is required, or the file has the expected size and its
-// bytes (read once) hash to the expected digest (where one is known).
+// bytes (read once, hashed by the platform) hash to the expected digest
+// (where one is known). In expected_content_check.cpp, apart from the
+// rules above that every build shares.
 bool HasExpectedContent(const ExpectedContent& expected, const std::wstring& path);
 
 }  // namespace nm

@@ -20,14 +20,9 @@ extern "C" {
 namespace nm {
 
 namespace {
-// An archive of exactly this size holds one empty file; the zip layer may
-// report a failure for it that is not one.
-constexpr LONGLONG kEmptyArchiveSize = 158;
-constexpr int kCreateError = -1001;
-constexpr int kWriteError = -1002;
-constexpr int kTooLarge = -1003;
-// General-purpose flag bit 11: the entry's name is UTF-8.
-constexpr uLong kUtf8NameFlag = 0x800;
+using zip::kCreateError;
+using zip::kTooLarge;
+using zip::kWriteError;
 // Names without that flag are in the DOS code page of the first zip tools.
 constexpr UINT kDosCodePage = 437;
 
@@ -222,35 +217,6 @@ ZipWriter::ZipWriter(const std::wstring& path) {
     zip_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
 }
 
-ZipWriter::~ZipWriter() {
-    if (zip_) zipClose(static_cast<zipFile>(zip_), nullptr);
-}
-
-bool ZipWriter::Add(const std::wstring& name, const std::function<bool(const AppendBytes&)>& produce,
-                    std::uint32_t dos_time) {
-    if (!zip_) return false;
-    zipFile zip = static_cast<zipFile>(zip_);
-    zip_fileinfo info{};
-    info.dosDate = dos_time;
-    const std::string stored_name = text::ToUtf8(name);
-    // Made by DOS (0): the external attributes are Windows attributes.
-    if (zipOpenNewFileInZip4_64(zip, stored_name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
-                                kUtf8NameFlag, 0) != ZIP_OK)
-        return false;
-    const bool produced = produce([zip](std::string_view bytes) {
-        return zipWriteInFileInZip(zip, bytes.data(), static_cast<unsigned>(bytes.size())) == ZIP_OK;
-    });
-    return zipCloseFileInZip(zip) == ZIP_OK && produced;
-}
-
-bool ZipWriter::Close() {
-    if (!zip_) return false;
-    const bool closed = zipClose(static_cast<zipFile>(zip_), nullptr) == ZIP_OK;
-    zip_ = nullptr;
-    return closed;
-}
-
 void* OpenZipArchive(const std::wstring& path) {
     auto archive = std::make_unique<OpenArchive>(path);
     return archive->reader.ok() ? archive.release() : nullptr;
@@ -269,7 +235,7 @@ bool ExtractArchive(const std::wstring& archive_path, const std::wstring& destin
     const int result = ExtractEntry(archive, 0, destination, max_bytes);
     CloseZipArchive(archive);
     files::ClearAttributes(destination);  // whatever the archive said of them
-    if (result != 0 && FileLength(archive_path) != kEmptyArchiveSize) return false;
+    if (result != 0 && FileLength(archive_path) != static_cast<LONGLONG>(zip::kEmptyArchiveSize)) return false;
     extracted.keep();
     return true;
 }

@@ -17,6 +17,13 @@ constexpr int kBlockSize = 16384;
 // The read of the archive's directory failed, or a sink refused a block.
 constexpr int kNotAnArchive = -103;  // as the zip layer's "bad zip file"
 constexpr int kSinkRefused = -1002;
+// What writing an entry out to a file fails with.
+constexpr int kCreateError = -1001;
+constexpr int kWriteError = -1002;
+constexpr int kTooLarge = -1003;
+// An archive of exactly this size holds one empty file; the zip layer may
+// report a failure for it that is not one.
+constexpr std::uint64_t kEmptyArchiveSize = 158;
 
 // Where an archive's bytes come from.
 class Source {

@@ -1,3 +1,4 @@
+// portable: builds without Win32
 #include "list/download_list.h"
 
 #include "base/file_ops.h"

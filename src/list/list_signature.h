@@ -1,26 +1,17 @@
 #pragma once
-// Signed releases: the list stands only when its signature, made with the
-// vendor's key over the exact bytes of the list file, verifies against the
-// public key of [UPDATEINFO] ListPublicKey.
+// The updater's side of signed releases (list/signed_list.h): its setting,
+// its cryptography, and what the user reads of a refused list.
 #include <string>
 
-namespace nm {
+#include "list/signed_list.h"
 
-enum class ListSignature {
-    verified,
-    key_unusable,       // the setting is not a P-256 SubjectPublicKeyInfo in base64
-    signature_missing,  // no signature could be fetched
-    signature_wrong,    // not a signature, or not one of this list by this key
-};
+namespace nm {
 
 // The setting's text; empty when releases are not signed.
 std::wstring ListPublicKeySetting();
 
-// Whether the setting's text is a key that lists can be verified with.
-bool ListKeyUsable(const std::wstring& key_text);
-
-// Verifies the list file against the signature file (base64 of the DER
-// signature over SHA-256 of the list's bytes).
+// Judges the list file against the signature file with the platform's
+// cryptography.
 ListSignature VerifyListSignature(const std::wstring& key_text, const std::wstring& list_file,
                                   const std::wstring& signature_file);
 

@@ -5,7 +5,6 @@
 #include "base/code_page.h"
 #include "base/file_ops.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
 #include "services/settings.h"
 #include "services/settings_rules.h"
 #include "services/written_settings.h"
@@ -43,24 +42,6 @@ std::wstring SharedApplicationDirectory(Settings& settings, const std::wstring& 
 }  // namespace
 
 std::string EmbeddedSettingsBytes() { return EmbeddedSettingsBytesIn(nullptr); }
-
-std::optional<std::string> EmbeddedSettingsBytesOf(const std::wstring& executable) {
-    unique_hmodule module(::LoadLibraryExW(executable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    if (!module) return std::nullopt;
-    return EmbeddedSettingsBytesIn(module.get());
-}
-
-std::wstring EmbeddedSettingOf(const std::wstring& executable, const std::wstring& section, const std::wstring& key,
-                               const std::wstring& scratch_file) {
-    const std::string bytes = EmbeddedSettingsBytesOf(executable).value_or("");
-    // The profile functions look for a relative name in the Windows folder,
-    // not where it was written.
-    const std::wstring full = files::FullPath(scratch_file);
-    if (bytes.empty() || !files::WriteAll(full, bytes)) return L"";
-    const std::wstring value = Settings::ReadIni(full, section, key);
-    files::Delete(full);
-    return value;
-}
 
 void InstallBrandedApplicationDirectory(Settings& settings) {
     const std::string bytes = EmbeddedSettingsBytes();

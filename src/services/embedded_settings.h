@@ -16,8 +16,9 @@ constexpr const wchar_t* kEmbeddedSettingsType = L"RT_RCDATA";
 
 // The raw bytes of the embedded default, empty when the resource is missing.
 std::string EmbeddedSettingsBytes();
-// The raw bytes of the default another executable file carries; none when
-// the file cannot be loaded as an executable, empty when it carries none.
+// The raw bytes of the default another executable file carries, read from
+// the file's resource directory; none when the file cannot be read as a
+// Windows program, empty when it carries none.
 std::optional<std::string> EmbeddedSettingsBytesOf(const std::wstring& executable);
 // One setting of the default another executable file carries, read as that
 // updater reads it once written out (through scratch_file, removed again);

@@ -1,3 +1,4 @@
+// portable: builds without Win32
 #include "services/process_lock.h"
 
 namespace nm {

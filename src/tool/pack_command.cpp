@@ -1,27 +1,27 @@
+// portable: builds without Win32
 // pack: an offline update package, a copy of the updater that carries a
 // release, for machines that cannot reach the update server.
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <set>
 
-#include "base/cng_crypto.h"
 #include "base/file_ops.h"
 #include "base/scope_guard.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
+#include "base/hex.h"
 #include "download/expected_content.h"
 #include "download/offline_package_rules.h"
-#include "download/patch_application.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
-#include "list/list_signature.h"
 #include "list/pending_list.h"
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/embedded_settings.h"
+#include "tool/dos_time.h"
+#include "tool/file_digest.h"
+#include "tool/list_signature_check.h"
+#include "tool/reader_apartment.h"
 #include "tool/tool_commands.h"
 #include "tool/vendor_settings.h"
 
@@ -41,24 +41,13 @@ int Refuse(const std::wstring& what) {
 
 void PrintListError(const std::wstring& text) { std::fwprintf(stderr, L"novamend-tool pack: %ls\n", text.c_str()); }
 
-std::uint32_t DosTime(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    FILETIME local{};
-    WORD date = 0, time = 0;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToDosDateTime(&local, &date, &time))
-        return 0;
-    return (static_cast<std::uint32_t>(date) << 16) | time;
-}
-
-std::uint32_t Now() {
-    FILETIME now{};
-    ::GetSystemTimeAsFileTime(&now);
-    FILETIME local{};
-    WORD date = 0, time = 0;
-    ::FileTimeToLocalFileTime(&now, &local);
-    ::FileTimeToDosDateTime(&local, &date, &time);
-    return (static_cast<std::uint32_t>(date) << 16) | time;
+// The sha256 of a file as lists write it.
+bool Sha256TextOf(const std::wstring& path, std::wstring& sha256) {
+    sha256::Digest digest;
+    std::uint64_t size = 0;
+    if (!DigestOfFile(path, digest, size)) return false;
+    sha256 = hex::EncodeDigest(digest);
+    return true;
 }
 
 struct PackedFile {
@@ -99,7 +88,7 @@ void CarryPatch(const std::wstring& release, const DownLoadList& installed_list,
         const wchar_t* passed_over = nullptr;
         if (!MemberNameStaysInside(name) || IsReservedMember(name) || names.count(text::Lower(name)))
             passed_over = L"its name cannot go into the package";
-        else if (files::Size(file) != patch.size || !Sha256TextOfFile(file, sha256) || sha256 != patch.sha256)
+        else if (files::Size(file) != patch.size || !Sha256TextOf(file, sha256) || sha256 != patch.sha256)
             passed_over = L"it is not in the release with the size and sha256 the list gives";
         else if (patch.size >= files::Size(packed.file).value_or(0))
             passed_over = L"it is no smaller than the file";
@@ -154,8 +143,7 @@ int ReadContents(const std::wstring& list_path, const std::wstring& release, con
         if (!staged || EntryClimbsOut(entry) || IsReservedMember(name) || !MemberNameStaysInside(name))
             return Refuse(L"a list path that cannot be packed: " + entry.path);
         const std::wstring file = text::CollapseSeparators(release + L"\\" + *staged);
-        const DWORD attributes = ::GetFileAttributesW(file.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!files::Exists(file) || files::IsDirectory(file))
             return Refuse(L"missing in the release: " + entry.path + L" (" + file + L")");
         if (names.insert(text::Lower(name)).second) contents.files.push_back({name, file, entry.path, L""});
     }
@@ -177,7 +165,7 @@ int ReadSignature(const std::wstring& updater, const std::wstring& list_path, co
         return Refuse(L"the updater accepts signed lists only (ListPublicKey), and " + list_path +
                       L" is not signed: no " + signature + L" (novamend-tool sign KEY_FILE LIST)");
     if (!signed_list) return 0;
-    if (!key.empty() && VerifyListSignature(key, list_path, signature) != ListSignature::verified)
+    if (!key.empty() && CheckListSignature(key, list_path, signature) != ListSignature::verified)
         return Refuse(signature + L" is not a signature of " + list_path + L" by the updater's ListPublicKey");
     if (!files::ReadAll(list_path, contents.signed_list, kLargestList))
         return CannotRead(L"pack", L"an update list", list_path, kLargestList);
@@ -195,27 +183,29 @@ int WriteArchive(const Contents& contents, const std::wstring& scratch_list, con
         return [bytes](const ZipWriter::AppendBytes& append) { return append(bytes); };
     };
     if (!files::ReadAll(scratch_list, list, kLargestList)) return Fail(L"pack", L"cannot read", scratch_list);
-    if (!zip.Add(std::wstring(kPendingListMember), whole(pending), Now()) ||
-        !zip.Add(std::wstring(kUpdateListMember), whole(list), DosTime(scratch_list)))
+    if (!zip.Add(std::wstring(kPendingListMember), whole(pending), DosTimeNow()) ||
+        !zip.Add(std::wstring(kUpdateListMember), whole(list), DosTimeOfFile(scratch_list)))
         return Fail(L"pack", L"cannot write", archive);
-    if (!contents.signature.empty() && (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), Now()) ||
-                                        !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), Now())))
+    if (!contents.signature.empty() &&
+        (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), DosTimeNow()) ||
+         !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), DosTimeNow())))
         return Fail(L"pack", L"cannot write", archive);
     for (const PackedFile& packed : contents.files) {
-        cng::Sha256 hash;
+        sha256::Hasher hash;
         const auto hashed = [&](const ZipWriter::AppendBytes& append) {
             return files::ReadInBlocks(packed.file, [&](std::string_view block) {
                 hash.Add(block);
                 return append(block);
             });
         };
-        if (!zip.Add(packed.name, hashed, DosTime(packed.file))) return Fail(L"pack", L"cannot pack", packed.file);
+        if (!zip.Add(packed.name, hashed, DosTimeOfFile(packed.file)))
+            return Fail(L"pack", L"cannot pack", packed.file);
         // A patch was checked against its sha256 when it was chosen.
         if (!packed.patch_sha256.empty()) continue;
-        cng::Sha256Digest expected, actual;
+        sha256::Digest expected;
         if (contents.check_files && !SignedDigestOf(contents.pending, packed.entry_path, expected))
             return Refuse(L"the list gives no sha256 for " + packed.entry_path);
-        if (contents.check_files && (!hash.Finish(actual) || actual != expected))
+        if (contents.check_files && hash.Finish() != expected)
             return Refuse(L"differs from its sha256 in the list: " + packed.file);
     }
     return zip.Close() ? 0 : Fail(L"pack", L"cannot write", archive);
@@ -228,17 +218,11 @@ int Assemble(const std::wstring& updater, const std::wstring& archive, bool diff
     if (archive_size <= 0) return Fail(L"pack", L"cannot read", archive);
     if (updater_size + archive_size + static_cast<std::int64_t>(kTrailerBytes) > 0xFFFFFFFFLL)
         return Refuse(L"the package would exceed 4 GiB");
-    unique_hfile file(
-        ::CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return Fail(L"pack", L"cannot create", out);
-    const auto write = [&](std::string_view bytes) {
-        DWORD written = 0;
-        return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size();
-    };
     const std::string trailer =
         MakeTrailer(static_cast<std::uint32_t>(updater_size), static_cast<std::uint32_t>(archive_size), difference);
-    if (!files::ReadInBlocks(updater, write) || !files::ReadInBlocks(archive, write) || !write(trailer))
+    if (!files::WriteInPieces(out, [&](const auto& write) {
+            return files::ReadInBlocks(updater, write) && files::ReadInBlocks(archive, write) && write(trailer);
+        }))
         return Fail(L"pack", L"cannot write", out);
     return 0;
 }
@@ -259,7 +243,7 @@ int Pack(const Arguments& args) {
     }
     const std::wstring &updater = words[0], &list = words[1], &release = words[2], &out = words[3];
     if (const std::wstring fault = UpdaterFault(updater); !fault.empty()) return Refuse(fault);
-    com_apartment com;
+    const ReaderApartment apartment;
     const std::wstring scratch_list = out + L".__list.xml", archive = out + L".__zip.tmp";
     remove_unless_kept remove_list(scratch_list), remove_archive(archive), remove_out(out);
     Contents contents;

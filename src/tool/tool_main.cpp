@@ -30,12 +30,12 @@ constexpr Command kCommands[] = {
      L"brand UPDATER SETTINGS [OUT] [--caption TEXT] [--picture NAME=GIF]... [--pictures DIR]\n"
      L"      embed SETTINGS as the default of a copy of UPDATER, with the progress window's caption and pictures",
      Brand},
+#endif
     {L"pack",
      L"pack UPDATER LIST RELEASE_DIR OUT [--against COMPARISON_COPY]\n"
      L"      an offline update package: UPDATER carrying the files of LIST from RELEASE_DIR\n"
      L"      (with --against, only the entries that differ from that copy)",
      Pack},
-#endif
     {L"keygen", L"keygen KEY_FILE   a new release signing key; prints the ListPublicKey text", Keygen},
     {L"makelist",
      L"makelist RELEASE_DIR OUT_LIST [--serial N] [--previous EARLIER_RELEASE_DIR]... [--paused]\n"
@@ -44,13 +44,11 @@ constexpr Command kCommands[] = {
      L"      paused, released to PERCENT of machines, or refused by a keyed updater DAYS from now, when asked",
      Makelist},
     {L"sign", L"sign KEY_FILE LIST   writes LIST.sig, the signature the updater checks", Sign},
-#ifdef _WIN32
     {L"verify",
      L"verify UPDATER LIST_URL_OR_RELEASE_DIR [--installed INSTALLED_LIST]\n"
      L"      checks a release as UPDATER will see it: the list, its signature, every file's size and sha256,\n"
      L"      the serial against INSTALLED_LIST, every address asked for",
      Verify},
-#endif
 };
 
 void PrintUsage(std::FILE* to) {

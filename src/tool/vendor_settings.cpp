@@ -1,8 +1,9 @@
+// portable: builds without Win32
 #include "tool/vendor_settings.h"
 
 #include "base/path_macros_rules.h"
 #include "base/url_text.h"
-#include "list/list_signature.h"
+#include "list/signed_list.h"
 #include "services/embedded_settings.h"
 #include "services/settings.h"
 

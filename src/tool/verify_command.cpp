@@ -1,11 +1,10 @@
+// portable: builds without Win32
 // verify: a release checked against a branded updater, before it is
 // published (a release folder) or after (the list's address), as that
 // updater will see it: its list, the list's signature by the key it
 // carries, every file's size and sha256, the serial against an installed
 // list, and every address it will ask for. Each check is printed; any
 // fault makes the exit code 1.
-#include <windows.h>
-
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -15,22 +14,24 @@
 
 #include "base/file_ops.h"
 #include "base/hex.h"
+#include "base/last_error.h"
 #include "base/scope_guard.h"
-#include "base/system_error.h"
 #include "base/text.h"
-#include "base/unique_handle.h"
 #include "base/url_text.h"
 #include "download/expected_content.h"
-#include "download/http_session.h"
 #include "install/zip_package.h"
 #include "list/list_compare.h"
 #include "list/list_entry_rules.h"
-#include "list/list_signature.h"
 #include "list/release_control.h"
 #include "list/staged_path.h"
 #include "list/update_list_reader.h"
 #include "services/embedded_settings.h"
-#include "services/process_services.h"
+#include "services/settings.h"
+#include "tool/file_digest.h"
+#include "tool/list_signature_check.h"
+#include "tool/reader_apartment.h"
+#include "tool/release_fetch.h"
+#include "tool/scratch_folder.h"
 #include "tool/tool_commands.h"
 #include "tool/vendor_settings.h"
 
@@ -62,34 +63,12 @@ private:
     int checks_ = 0, faults_ = 0;
 };
 
-// One GET into a file, as the updater asks (its proxy, no cache): "" when
-// the server answered 200 and the whole body arrived, else what it answered.
-std::wstring Download(const std::wstring& url, const std::wstring& file) {
-    unique_hinternet session = OpenSession(L"novamend-tool verify");
-    if (!session) return SystemReason(::GetLastError());
-    unique_hinternet request = OpenRequest(session.get(), url, L"", kFileRequestFlags);
-    if (!request) return SystemReason(::GetLastError());
-    const std::int64_t status = ReadAnswer(request.get()).status;
-    if (status != 200) return transfer::HttpStatusReason(status);
-    unique_hfile out(
-        ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return L" (cannot write " + file + L")";
-    std::vector<char> block(64 * 1024);
-    for (;;) {
-        DWORD read = 0, written = 0;
-        if (!::InternetReadFile(request.get(), block.data(), static_cast<DWORD>(block.size()), &read))
-            return L" (the body broke off" + SystemReason(::GetLastError()) + L")";
-        if (read == 0) return {};
-        if (!::WriteFile(out.get(), block.data(), read, &written, nullptr) || written != read)
-            return L" (cannot write " + file + L")";
-    }
-}
-
 // Where the release is: a folder on this machine, or the server.
 struct Release {
     std::wstring folder;  // empty for a server
     std::wstring list_url;
     std::wstring scratch;  // a folder of the tool's own, removed at the end
+    const ReleaseFetch* fetch = nullptr;
 
     bool OnServer() const { return folder.empty(); }
     // A local copy of what the updater fetches from `url`, for a file the
@@ -103,17 +82,17 @@ struct Release {
             return {};
         }
         const std::wstring file = scratch + L"\\" + name;
-        why = Download(url, file);
+        why = fetch->ToFile(url, file);
         return why.empty() ? file : L"";
     }
 };
 
 // A file's bytes against what its entry names.
 void CheckContent(Report& report, const std::wstring& what, const ExpectedContent& expected, const std::wstring& file) {
-    const std::int64_t size = files::Size(file).value_or(-1);
-    cng::Sha256Digest digest{};
-    if (!cng::Sha256OfFile(file, digest))
-        return report.Fault(what + L": cannot be read" + SystemReason(::GetLastError()));
+    sha256::Digest digest{};
+    std::uint64_t read = 0;
+    if (!DigestOfFile(file, digest, read)) return report.Fault(what + L": cannot be read" + LastSystemReason());
+    const auto size = static_cast<std::int64_t>(read);
     if (expected.size && *expected.size != size)
         return report.Fault(what + L": " + std::to_wstring(size) + L" bytes, the list says " +
                             std::to_wstring(*expected.size));
@@ -177,7 +156,7 @@ void CheckSignature(Report& report, const Release& release, const std::wstring& 
     if (signature.empty())
         return report.Fault(release.list_url + L".sig: no signature" + why +
                             L"; the updater refuses the list (novamend-tool sign KEY_FILE LIST)");
-    switch (VerifyListSignature(key, list_file, signature)) {
+    switch (CheckListSignature(key, list_file, signature)) {
     case ListSignature::verified:
         return report.Ok(L"the list's signature verifies with the updater's ListPublicKey");
     case ListSignature::key_unusable:
@@ -251,17 +230,15 @@ int Verify(const Arguments& args) {
 
     // The updater's settings where it would write them out, so that they are
     // read (its proxy too) as it reads them.
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, temp);
     Release release;
-    release.scratch =
-        text::CollapseSeparators(std::wstring(temp) + L"\\novamend-verify-" + std::to_wstring(::GetCurrentProcessId()));
+    release.scratch = ScratchFolderPath(L"verify");
     files::CreateDirectoryLevels(release.scratch);
     scope_exit remove_scratch([&] { files::RemoveDirectoryTree(release.scratch); });
     const std::wstring settings_file = release.scratch + L"\\novamend.ini";
     if (!files::WriteAll(settings_file, EmbeddedSettingsBytesOf(updater).value_or("")))
         return Fail(L"verify", L"cannot write", settings_file);
-    Services().settings.SetApplicationDirectory(release.scratch);
+    const ReleaseFetch fetch(settings_file);
+    release.fetch = &fetch;
     const std::vector<std::wstring> faults = SettingsFaults(settings_file, updater);
     for (const std::wstring& fault : faults) report.Fault(fault);
     if (faults.empty()) report.Ok(updater + L": a Novamend updater whose settings read");
@@ -273,15 +250,14 @@ int Verify(const Arguments& args) {
         release.list_url = source;
         if (!text::EqualsNoCase(source, list_url)) {
             report.Note(L"the updater asks for " + list_url + L"; the release is checked at " + source);
-            const std::wstring why = Download(list_url, release.scratch + L"\\asked.xml");
+            const std::wstring why = fetch.ToFile(list_url, release.scratch + L"\\asked.xml");
             if (why.empty())
                 report.Ok(list_url + L": answers");
             else
                 report.Fault(list_url + L": the updater's list address does not answer" + why);
         }
     } else {
-        const DWORD attributes = ::GetFileAttributesW(source.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!files::IsDirectory(source))
             return Refuse(L"verify", L"neither an http:// or https:// address nor a release folder", source);
         release.folder = source;
         while (release.folder.size() > 1 && (release.folder.back() == L'\\' || release.folder.back() == L'/'))
@@ -300,7 +276,7 @@ int Verify(const Arguments& args) {
     CheckSignature(report, release, key, fetched);
     // Reading drops a list's guid from the file: a copy is read.
     const std::wstring copy = release.scratch + L"\\read.xml";
-    com_apartment com;
+    const ReaderApartment apartment;
     DownLoadList list;
     std::vector<updatefileinfo> entries;
     std::wstring unread;

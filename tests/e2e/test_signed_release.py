@@ -508,10 +508,11 @@ class SignedReleaseTest(unittest.TestCase):
         self.assertIn(b"novamend.exe: not a private key file", wrong.stderr)
 
     def test_the_native_tool_writes_the_windows_tools_lists_patches_and_signatures(self):
-        """makelist, keygen, sign and init built for Linux: the same release
-        folders give the same list and patches byte for byte, the same key and
-        list the same signature (deterministic), which openssl and the
-        updater accept."""
+        """makelist, keygen, sign, init, verify and pack built for Linux: the
+        same release folders give the same list and patches byte for byte, the
+        same key and list the same signature (deterministic), which openssl and
+        the updater accept, verify the same lines and exit code, and pack the
+        same package."""
         def native(*args):
             result = subprocess.run([NATIVE_TOOL] + [str(a) for a in args], capture_output=True)
             self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
@@ -562,6 +563,50 @@ class SignedReleaseTest(unittest.TestCase):
             inst = self.installation(public)
             inst.run("/silence")
             self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"native a", inst.log())
+
+            # Both tools verify it through the server with the same lines and
+            # exit code, sound and with a file whose bytes changed since.
+            def verify_both():
+                url, updater = self.nginx.url("novamend.xml"), harness.windows_path(inst.exe)
+                windows = harness.wine([TOOL, "verify", updater, url])
+                linux = subprocess.run([NATIVE_TOOL, "verify", inst.exe, url], capture_output=True)
+                said = windows.stdout.decode().replace(updater, "UPDATER").splitlines()
+                self.assertEqual((linux.returncode, linux.stdout.decode().replace(str(inst.exe), "UPDATER").splitlines()),
+                                 (windows.returncode, said), linux.stderr)
+                return windows.returncode, "\n".join(said)
+
+            self.assertEqual(verify_both()[0], 0)
+            (self.site / "a.txt").write_bytes(b"native A")
+            code, said = verify_both()
+            self.assertEqual(code, 1, said)
+            self.assertIn("a.txt: its sha256 is " + hashlib.sha256(b"native A").hexdigest(), said)
+
+            # pack: both refuse that file; once listed and signed anew, both
+            # make the same package (but for the times of the members made
+            # now), and the native one installs.
+            def pack_both():
+                made = [work / "win" / "offline.exe", work / "native" / "offline.exe"]
+                windows = harness.wine([TOOL, "pack"] + [harness.windows_path(p) for p in (
+                    inst.exe, self.site / "novamend.xml", self.site, made[0])])
+                linux = subprocess.run([NATIVE_TOOL, "pack", inst.exe, self.site / "novamend.xml", self.site, made[1]],
+                                       capture_output=True)
+                self.assertEqual(linux.returncode, windows.returncode, linux.stderr)
+                return windows.returncode, made
+
+            self.assertEqual(pack_both()[0], 1)
+            (self.site / "a.txt").write_bytes(b"packed a")
+            native("makelist", self.site, self.site / "novamend.xml", "--serial", "12")
+            native("sign", key, self.site / "novamend.xml")
+            code, made = pack_both()
+            self.assertEqual(code, 0)
+            layouts = []
+            for package in made:
+                updater, archive, trailer = split_package(package.read_bytes())
+                members = zipfile.ZipFile(io.BytesIO(archive)).infolist()
+                layouts.append((updater, trailer, [(m.filename, m.CRC, m.compress_size, m.header_offset) for m in members]))
+            self.assertEqual(layouts[1], layouts[0])
+            harness.wine([made[1], "/silence"], timeout=120)
+            self.assertEqual((inst.app_dir / "a.txt").read_bytes(), b"packed a", inst.log())
         finally:
             shutil.rmtree(work, ignore_errors=True)
 

@@ -6,9 +6,12 @@
 #include <fstream>
 
 #include "app/update_app.h"
+#include "base/profile_text.h"
+#include "base/text.h"
 #include "base/unique_handle.h"
 #include "base/url_text.h"
 #include "scratch_directory.h"
+#include "services/settings_rules.h"
 #include "services/written_settings.h"
 
 namespace nm {
@@ -48,6 +51,32 @@ TEST_F(SettingsTest, AbsentFileLongValuesAndNumbers) {
     EXPECT_EQ(settings.ReadInteger(L"Novamend", L"MultCheckTimeOut", L"60"), 25);
     EXPECT_EQ(settings.Read(L"Novamend", L"Proxy"), std::wstring(999, L'p'));
     EXPECT_FALSE(settings.ReadSwitch(L"Novamend", L"ShowWhenCheck", L"1"));
+}
+
+// The native tool reads settings by the profile functions' rules: the two
+// must find the same value wherever a vendor's file is unusual.
+TEST_F(SettingsTest, ThePortableReaderFindsWhatTheProfileFunctionsFind) {
+    const std::string text =
+        "ListURL=before any section\r\n[UPDATEINFO]\r\n  ListURL  =  http://a/list.xml  \r\n"
+        "listurl=second\r\nQuoted=\"  spaced  \"\r\nSingle='x'\r\nHalf=\"open\r\nNoValue\r\n"
+        "Equals=a=b\r\n; Comment=no\r\n\tTabbed\t=\tv\t\n[ Spaced ]\r\nKey=spaced\r\n"
+        "[updateinfo]\r\nLater=only the first section counts\r\n[Other]x\nKey=past the bracket\r"
+        "[Long]\r\nKey=" +
+        std::string(1200, 'v') + "\r\n";
+    WriteIni(text);
+    const std::pair<const wchar_t*, const wchar_t*> lookups[] = {
+        {L"UPDATEINFO", L"ListURL"}, {L" updateinfo ", L"LISTURL"},
+        {L"UPDATEINFO", L"Quoted"},  {L"UPDATEINFO", L"Single"},
+        {L"UPDATEINFO", L"Half"},    {L"UPDATEINFO", L"NoValue"},
+        {L"UPDATEINFO", L"Equals"},  {L"UPDATEINFO", L"; Comment"},
+        {L"UPDATEINFO", L"Tabbed"},  {L" Spaced ", L"Key"},
+        {L"Spaced", L"Key"},         {L"UPDATEINFO", L"Later"},
+        {L"Other", L"Key"},          {L"Long", L"Key"},
+        {L"Missing", L"Key"}};
+    for (const auto& [section, key] : lookups)
+        EXPECT_EQ(profile::Value(text::FromUtf8(text), section, key, settings_rules::kMaxValueLength),
+                  Settings::ReadIni(settings.SettingsFile(), section, key))
+            << section << " " << key;
 }
 
 TEST_F(SettingsTest, WriteKeepsOtherKeysAndUpdatesTheCacheEvenWhenItFails) {
