@@ -19,10 +19,4 @@ std::uint32_t DosTimeOfFile(const std::wstring& path) {
     return DosTimeOf(data.ftLastWriteTime);
 }
 
-std::uint32_t DosTimeNow() {
-    FILETIME now{};
-    ::GetSystemTimeAsFileTime(&now);
-    return DosTimeOf(now);
-}
-
 }  // namespace nm::tool

@@ -8,6 +8,5 @@ namespace nm::tool {
 
 // The file's last write time.
 std::uint32_t DosTimeOfFile(const std::wstring& path);
-std::uint32_t DosTimeNow();
 
 }  // namespace nm::tool

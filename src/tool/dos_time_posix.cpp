@@ -27,6 +27,4 @@ std::uint32_t DosTimeOfFile(const std::wstring& path) {
     return DosTimeOf(status.st_mtime);
 }
 
-std::uint32_t DosTimeNow() { return DosTimeOf(std::time(nullptr)); }
-
 }  // namespace nm::tool

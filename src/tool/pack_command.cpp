@@ -175,20 +175,24 @@ int ReadSignature(const std::wstring& updater, const std::wstring& list_path, co
     return 0;
 }
 
-int WriteArchive(const Contents& contents, const std::wstring& scratch_list, const std::wstring& archive) {
+// Every member made from the list carries the list's time, so that the same
+// release packs into the same bytes, whenever and with either tool.
+int WriteArchive(const Contents& contents, const std::wstring& list_path, const std::wstring& scratch_list,
+                 const std::wstring& archive) {
     ZipWriter zip(archive);
+    const std::uint32_t list_time = DosTimeOfFile(list_path);
     const std::string pending = pending_list::Serialise(contents.pending);
     std::string list;
     const auto whole = [](std::string_view bytes) {
         return [bytes](const ZipWriter::AppendBytes& append) { return append(bytes); };
     };
     if (!files::ReadAll(scratch_list, list, kLargestList)) return Fail(L"pack", L"cannot read", scratch_list);
-    if (!zip.Add(std::wstring(kPendingListMember), whole(pending), DosTimeNow()) ||
-        !zip.Add(std::wstring(kUpdateListMember), whole(list), DosTimeOfFile(scratch_list)))
+    if (!zip.Add(std::wstring(kPendingListMember), whole(pending), list_time) ||
+        !zip.Add(std::wstring(kUpdateListMember), whole(list), list_time))
         return Fail(L"pack", L"cannot write", archive);
     if (!contents.signature.empty() &&
-        (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), DosTimeNow()) ||
-         !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), DosTimeNow())))
+        (!zip.Add(std::wstring(kSignedListMember), whole(contents.signed_list), list_time) ||
+         !zip.Add(std::wstring(kSignatureMember), whole(contents.signature), list_time)))
         return Fail(L"pack", L"cannot write", archive);
     for (const PackedFile& packed : contents.files) {
         sha256::Hasher hash;
@@ -249,7 +253,7 @@ int Pack(const Arguments& args) {
     Contents contents;
     if (int failed = ReadContents(list, release, against, scratch_list, contents)) return failed;
     if (int failed = ReadSignature(updater, list, out + L".__settings.ini", contents)) return failed;
-    if (int failed = WriteArchive(contents, scratch_list, archive)) return failed;
+    if (int failed = WriteArchive(contents, list, scratch_list, archive)) return failed;
     if (int failed = Assemble(updater, archive, !against.empty(), out)) return failed;
     remove_out.keep();
     const size_t patches = std::count_if(contents.files.begin(), contents.files.end(),
