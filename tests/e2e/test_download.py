@@ -341,7 +341,8 @@ class FaultDownloadTest(DownloadTestBase):
                 for number, wparam, lparam in outcome["message"]:
                     if number in (UM_SEGDONE, UM_FILEDONE):
                         last[(number, wparam)] = lparam
-                self.assertEqual(set(last.values()), {0}, "every counter went back to 0")
+                # A file that fails before any segment reported has nothing to take back.
+                self.assertLessEqual(set(last.values()), {0}, "every counter that moved went back to 0")
         self.assert_fails_leaving_nothing(self.faults.url(self.NAME))
 
     def test_server_closing_every_connection_after_its_answer(self):
