@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -118,10 +119,75 @@ bool MapSteps(std::string_view control_bytes, const Header& header, ReferencePre
     return true;
 }
 
+// The new version as it is made, handed on in pieces: a window that always
+// holds a whole step's added bytes (the prediction reads and rewrites them
+// as one run), so that the result is never in memory whole. Fresh memory is
+// dear to fill, and the window is filled again and again instead; the CRC
+// and the first bytes, where the new headers lie, are kept on the way.
+class Output {
+public:
+    Output(const PieceWriter& write, std::uint64_t size)
+        : write_(write),
+          size_(size),
+          head_(static_cast<size_t>(std::min(size, ReferencePredictor::kHeadersEnd)), '\0') {}
+
+    // Room for `size` (at least 1) bytes at the end, once what came before
+    // is handed on where they do not fit; null when it cannot be had, and
+    // failure() says why.
+    std::uint8_t* Room(std::uint64_t size) {
+        // Handed on while still in the cache, and always before it must grow.
+        if (filled_ >= kHandOnAt || filled_ + size > capacity_) {
+            if (!Flush()) return nullptr;
+            if (size > capacity_) {
+                // Not zeroed: every byte is made before it is read.
+                const std::uint64_t capacity = std::max(size, std::min(size_, kSmallestWindow));
+                window_.reset(new (std::nothrow) std::uint8_t[static_cast<size_t>(capacity)]);
+                capacity_ = window_ ? static_cast<size_t>(capacity) : 0;
+                if (!window_) return Failed("not enough memory for the patched file");
+            }
+        }
+        return window_.get() + filled_;
+    }
+    // The `size` bytes at Room() are made.
+    void Made(std::uint64_t size) {
+        if (position_ < head_.size())
+            std::memcpy(head_.data() + position_, window_.get() + filled_,
+                        static_cast<size_t>(std::min<std::uint64_t>(size, head_.size() - position_)));
+        filled_ += static_cast<size_t>(size);
+        position_ += size;
+    }
+    bool Flush() {
+        if (filled_ == 0) return true;
+        const std::string_view piece(reinterpret_cast<const char*>(window_.get()), filled_);
+        crc_ = lzma::Crc64(piece, crc_);
+        filled_ = 0;
+        return write_(piece) || Failed("the patched file cannot be written");
+    }
+    std::string_view head() const { return head_; }
+    std::uint64_t crc() const { return crc_; }
+    const char* failure() const { return failure_; }
+
+private:
+    static constexpr std::uint64_t kSmallestWindow = 1u << 20;
+    static constexpr size_t kHandOnAt = 256u << 10;
+    std::nullptr_t Failed(const char* why) {
+        failure_ = why;
+        return nullptr;
+    }
+
+    const PieceWriter& write_;
+    const std::uint64_t size_;
+    std::string head_;
+    std::unique_ptr<std::uint8_t[]> window_;
+    size_t capacity_ = 0, filled_ = 0;
+    std::uint64_t position_ = 0, crc_ = 0;
+    const char* failure_ = "";
+};
+
 }  // namespace
 
-bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t expected_size, std::string& new_file,
-                std::string& error) {
+bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t expected_size,
+                const PieceWriter& write, std::string& error) {
     Header header;
     if (!ParseHeader(patch, header, error)) return false;
     if (header.new_size != expected_size) return Fail(error, "patch makes a file of another size");
@@ -132,48 +198,62 @@ bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t
     const std::string_view diff_bytes = Part(patch, offset, header.diff.packed);
     const std::string_view extra_bytes = Part(patch, offset, header.extra.packed);
 
-    const std::uint64_t size = header.new_size;
-    const std::uint64_t diff_size = header.diff.unpacked;
-    // The one allocation of the result's size; the library reports a lack of
-    // memory by exception, which stops here.
-    try {
-        new_file.assign(static_cast<size_t>(size), '\0');
-    } catch (const std::bad_alloc&) {
-        return Fail(error, "not enough memory for the patched file");
-    }
-    auto* out = reinterpret_cast<std::uint8_t*>(new_file.data());
-    // The extra bytes go to the end of the output first; the steps then move
-    // them forward to their places, and the output never overtakes them.
-    {
-        lzma::StreamReader extra;
-        if (!extra.Open(extra_bytes, header.extra.dictionary)) return Fail(error, "out of memory for the patch");
-        if (!extra.Read(out + diff_size, static_cast<size_t>(size - diff_size)) || !extra.AtEnd())
-            return Fail(error, "patch is damaged (extra bytes)");
-    }
     const auto* old_data = reinterpret_cast<const std::uint8_t*>(old_file.data());
-    ReferencePredictor predictor(old_file, size);
+    ReferencePredictor predictor(old_file, header.new_size);
     if (header.predicts_references && !MapSteps(control_bytes, header, predictor, error)) return false;
 
-    lzma::StreamReader control, diff;
-    if (!control.Open(control_bytes, header.control.dictionary) || !diff.Open(diff_bytes, header.diff.dictionary))
+    lzma::StreamReader control, diff, extra;
+    if (!control.Open(control_bytes, header.control.dictionary) || !diff.Open(diff_bytes, header.diff.dictionary) ||
+        !extra.Open(extra_bytes, header.extra.dictionary))
         return Fail(error, "out of memory for the patch");
+    Output output(write, header.new_size);
+    constexpr std::uint64_t kExtraPiece = 1u << 16;
     StepSource steps(control, header);
     Step step;
     while (!steps.Done()) {
         if (!steps.Next(step, error)) return false;
-        std::uint8_t* at = out + step.new_from;
-        if (!diff.Read(at, static_cast<size_t>(step.added))) return Fail(error, "patch is damaged (diff bytes)");
-        for (std::uint64_t i = 0; i < step.added; ++i) at[i] += old_data[step.old_from + i];
-        if (header.predicts_references)
-            predictor.AdjustStep(step.old_from, step.new_from, step.added, at, +1, new_file);
-        std::memmove(at + step.added, out + diff_size + step.extra_from, static_cast<size_t>(step.taken));
+        if (step.added > 0) {
+            std::uint8_t* at = output.Room(step.added);
+            if (!at) return Fail(error, output.failure());
+            if (!diff.Read(at, static_cast<size_t>(step.added))) return Fail(error, "patch is damaged (diff bytes)");
+            for (std::uint64_t i = 0; i < step.added; ++i) at[i] += old_data[step.old_from + i];
+            // The headers the prediction reads are final before it does.
+            output.Made(step.added);
+            if (header.predicts_references)
+                predictor.AdjustStep(step.old_from, step.new_from, step.added, at, +1, output.head());
+        }
+        for (std::uint64_t left = step.taken; left > 0;) {
+            const std::uint64_t piece = std::min(left, kExtraPiece);
+            std::uint8_t* into = output.Room(piece);
+            if (!into) return Fail(error, output.failure());
+            if (!extra.Read(into, static_cast<size_t>(piece))) return Fail(error, "patch is damaged (extra bytes)");
+            output.Made(piece);
+            left -= piece;
+        }
     }
-    if (!steps.Exhausted() || !control.AtEnd() || !diff.AtEnd())
+    if (!steps.Exhausted() || !control.AtEnd() || !diff.AtEnd() || !extra.AtEnd())
         return Fail(error, "patch is damaged (data past the last step)");
+    if (!output.Flush()) return Fail(error, output.failure());
     // The streams carry no check of their own: this one finds a damage that
     // still decodes.
-    if (lzma::Crc64(new_file) != header.new_crc) return Fail(error, "patch is damaged (the result does not match)");
+    if (output.crc() != header.new_crc) return Fail(error, "patch is damaged (the result does not match)");
     return true;
+}
+
+bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t expected_size, std::string& new_file,
+                std::string& error) {
+    new_file.clear();
+    try {
+        return ApplyPatch(
+            old_file, patch, expected_size,
+            [&](std::string_view piece) {
+                new_file.append(piece);
+                return true;
+            },
+            error);
+    } catch (const std::bad_alloc&) {
+        return Fail(error, "not enough memory for the patched file");
+    }
 }
 
 }  // namespace nm::delta

@@ -177,6 +177,12 @@ bool DiffStreams(std::string_view old_file, std::string_view new_file, Streams& 
 
 namespace {
 
+// The diff stream is mostly zeros, and what is not repeats nearby: a
+// dictionary past 1 MiB packs it no smaller (measured within 0.1%), and a
+// small one keeps the applier from writing every byte twice into fresh
+// memory, the dictionary's and the result's.
+constexpr std::uint32_t kDiffDictionary = 1u << 20;
+
 // The steps of our own control stream, each as (old from, new from, added).
 template <typename Visit>
 void ForEachAdd(std::string_view control, Visit visit) {
@@ -189,29 +195,47 @@ void ForEachAdd(std::string_view control, Visit visit) {
     }
 }
 
-// Turns `diff` into the difference against the old bytes with references
-// predicted (delta_references.h); false when no byte changed, and the plain
-// patch is as small.
-bool PredictReferences(std::string_view old_file, std::string_view new_head, std::uint64_t new_size,
-                       std::string_view control, std::string& diff) {
+// The map of moved code that the steps of `control` make.
+ReferencePredictor MapOf(std::string_view old_file, std::uint64_t new_size, std::string_view control) {
     ReferencePredictor predictor(old_file, new_size);
     ForEachAdd(control, [&](std::uint64_t old_from, std::uint64_t new_from, std::uint64_t added) {
         predictor.AddMatch(old_from, new_from, added);
     });
     predictor.FinishMatches();
-    bool changed = false;
-    std::uint64_t diff_used = 0;
-    ForEachAdd(control, [&](std::uint64_t old_from, std::uint64_t new_from, std::uint64_t added) {
-        changed |= predictor.AdjustStep(old_from, new_from, added,
-                                        reinterpret_cast<std::uint8_t*>(diff.data()) + diff_used, -1, new_head);
-        diff_used += added;
-    });
-    return changed;
+    return predictor;
 }
 
-bool PackStream(const std::string& stream, StreamSize& size, std::string& packed) {
+// Turns `diff` into the difference against the old bytes with references
+// predicted (delta_references.h), or with `sign` +1 back again; each way
+// takes a predictor of its own, which reads the new headers when it reaches
+// them.
+void ShiftPrediction(std::string_view old_file, std::string_view new_head, std::uint64_t new_size,
+                     std::string_view control, int sign, std::string& diff) {
+    ReferencePredictor predictor = MapOf(old_file, new_size, control);
+    std::uint64_t diff_used = 0;
+    ForEachAdd(control, [&](std::uint64_t old_from, std::uint64_t new_from, std::uint64_t added) {
+        predictor.AdjustStep(old_from, new_from, added, reinterpret_cast<std::uint8_t*>(diff.data()) + diff_used, sign,
+                             new_head);
+        diff_used += added;
+    });
+}
+
+// Predicts references in `diff` where that leaves fewer bytes to pack: what
+// is not zero is what costs, so the diff is packed once, in the form kept.
+// False when the plain diff stays.
+bool PredictReferences(std::string_view old_file, std::string_view new_head, std::uint64_t new_size,
+                       std::string_view control, std::string& diff) {
+    const auto not_zero = [&] { return diff.size() - static_cast<size_t>(std::count(diff.begin(), diff.end(), '\0')); };
+    const size_t plain_cost = not_zero();
+    ShiftPrediction(old_file, new_head, new_size, control, -1, diff);
+    if (not_zero() < plain_cost) return true;
+    ShiftPrediction(old_file, new_head, new_size, control, +1, diff);
+    return false;
+}
+
+bool PackStream(const std::string& stream, std::uint32_t largest_dictionary, StreamSize& size, std::string& packed) {
     size.unpacked = stream.size();
-    size.dictionary = lzma::DictionaryFor(stream.size(), kMaximumDictionary);
+    size.dictionary = lzma::DictionaryFor(stream.size(), largest_dictionary);
     const size_t before = packed.size();
     if (!lzma::Pack(stream, size.dictionary, packed)) return false;
     size.packed = packed.size() - before;
@@ -237,27 +261,19 @@ bool MakePatchInMemory(std::string old_file, std::string new_file, std::string& 
     const std::string new_head = new_file.substr(0, static_cast<size_t>(ReferencePredictor::kHeadersEnd));
     new_file = std::string();
     std::string control, diff, extra;
-    if (!PackStream(streams.control, header.control, control) || !PackStream(streams.extra, header.extra, extra) ||
-        !PackStream(streams.diff, header.diff, diff)) {
+    if (!PackStream(streams.control, kMaximumDictionary, header.control, control) ||
+        !PackStream(streams.extra, kMaximumDictionary, header.extra, extra)) {
         error = "out of memory while packing the patch";
         return false;
     }
     streams.extra = std::string();
-    // Predicting references pays on machine code only: it is kept where its
-    // diff packs smaller.
-    if (!plain_only && PredictReferences(old_file, new_head, header.new_size, streams.control, streams.diff)) {
-        old_file = std::string();
-        StreamSize predicted_size;
-        std::string predicted;
-        if (!PackStream(streams.diff, predicted_size, predicted)) {
-            error = "out of memory while packing the patch";
-            return false;
-        }
-        if (predicted.size() < diff.size()) {
-            header.predicts_references = true;
-            header.diff = predicted_size;
-            diff.swap(predicted);
-        }
+    // Predicting references pays on machine code only.
+    header.predicts_references =
+        !plain_only && PredictReferences(old_file, new_head, header.new_size, streams.control, streams.diff);
+    old_file = std::string();
+    if (!PackStream(streams.diff, kDiffDictionary, header.diff, diff)) {
+        error = "out of memory while packing the patch";
+        return false;
     }
     patch = HeaderBytes(header) + control + diff + extra;
     return true;

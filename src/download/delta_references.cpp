@@ -3,6 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace nm::delta {
 
@@ -81,6 +86,27 @@ const std::array<std::uint8_t, 65536>& FieldStarts() {
     return starts;
 }
 
+// One bit for each of the 16 places from `at` where FieldStarts() may say
+// anything but 0: an E8, E9 or 0F there, or a next byte that could be a
+// RIP-relative ModRM. The scan looks up only these, and most code bytes are
+// none of them. Reads 17 bytes.
+std::uint32_t PossibleStarts(const std::uint8_t* at) {
+#if defined(__SSE2__)
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+    const __m128i call_or_jump =
+        _mm_cmpeq_epi8(_mm_and_si128(here, _mm_set1_epi8(char(0xfe))), _mm_set1_epi8(char(0xe8)));
+    const __m128i escape = _mm_cmpeq_epi8(here, _mm_set1_epi8(0x0f));
+    const __m128i rip = _mm_cmpeq_epi8(_mm_and_si128(next, _mm_set1_epi8(char(0xc7))), _mm_set1_epi8(0x05));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(call_or_jump, escape), rip)));
+#else
+    std::uint32_t bits = 0;
+    for (int k = 0; k < 16; ++k)
+        if ((at[k] & 0xfe) == 0xe8 || at[k] == 0x0f || IsRipRelative(at[k + 1])) bits |= 1u << k;
+    return bits;
+#endif
+}
+
 }  // namespace
 
 ReferencePredictor::ReferencePredictor(std::string_view old_file, std::uint64_t new_size)
@@ -88,6 +114,7 @@ ReferencePredictor::ReferencePredictor(std::string_view old_file, std::uint64_t 
       old_size_(old_file.size()),
       new_size_(new_size),
       old_layout_(SectionLayout::Of(old_file.substr(0, static_cast<size_t>(kHeadersEnd)))),
+      old_addresses_end_(old_layout_.IsImage() ? old_layout_.SectionsEnd() : old_size_),
       // The new version's headers matter only when the old one is an image.
       new_head_known_(!old_layout_.IsImage()) {}
 
@@ -158,6 +185,9 @@ bool ReferencePredictor::NewPositionOf(std::uint64_t old_position, std::uint64_t
 }
 
 bool ReferencePredictor::NewAddressOf(std::uint64_t old_address, std::uint64_t& new_address) const {
+    // Most fields that look like references are not: their targets lie far
+    // outside the old version, and are turned away here at once.
+    if (old_address >= old_addresses_end_) return false;
     std::uint64_t old_position, new_position;
     if (old_layout_.OffsetOf(old_address, old_position)) {
         return old_position < old_size_ && NewPositionOf(old_position, new_position) && new_position < new_size_ &&
@@ -222,6 +252,14 @@ bool ReferencePredictor::AdjustCode(std::uint64_t old_from, std::uint64_t length
     const std::array<std::uint8_t, 65536>& starts = FieldStarts();
     const std::uint64_t last = length - 4;  // the last place a field may start
     for (std::uint64_t i = 0; i < last;) {
+        if (i + 16 <= last) {
+            const std::uint32_t possible = PossibleStarts(data + i);
+            if (possible == 0) {
+                i += 16;
+                continue;
+            }
+            i += static_cast<std::uint64_t>(std::countr_zero(possible));
+        }
         std::uint64_t field = starts[data[i] | data[i + 1] << 8];
         if (field == kModrmThird) field = i + 2 < last && IsRipRelative(data[i + 2]) ? 3 : 0;
         if (field == 0 || i + field > last) {

@@ -48,8 +48,8 @@ bool Pack(std::string_view input, std::uint32_t dictionary_size, std::string& pa
     return result == LZMA_STREAM_END;
 }
 
-std::uint64_t Crc64(std::string_view data) {
-    return lzma_crc64(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), 0);
+std::uint64_t Crc64(std::string_view data, std::uint64_t before) {
+    return lzma_crc64(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), before);
 }
 
 struct StreamReader::State {

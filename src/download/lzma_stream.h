@@ -24,8 +24,9 @@ std::uint32_t DictionaryFor(std::uint64_t input_size, std::uint32_t cap);
 // fails (out of memory).
 bool Pack(std::string_view input, std::uint32_t dictionary_size, std::string& packed);
 
-// The CRC-64 (ECMA-182, as in .xz files) of `data`.
-std::uint64_t Crc64(std::string_view data);
+// The CRC-64 (ECMA-182, as in .xz files) of `data`; given the CRC of the
+// bytes before it as `before`, that of them all.
+std::uint64_t Crc64(std::string_view data, std::uint64_t before = 0);
 
 // Reads one packed stream in pieces, into the caller's memory.
 class StreamReader {

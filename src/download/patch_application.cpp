@@ -22,7 +22,7 @@ std::wstring ApplyPatchFile(const DownLoadList::FilePatch& patch, const std::wst
                             const std::wstring& installed, const ExpectedContent& expected,
                             const std::wstring& result) {
     std::wstring patch_sha256;
-    std::string old_file, patch_bytes, new_file, error;
+    std::string old_file, patch_bytes, error;
     const bool patch_intact = files::Size(patch_file) == patch.size && Sha256TextOfFile(patch_file, patch_sha256) &&
                               patch_sha256 == patch.sha256 && files::ReadAll(patch_file, patch_bytes, patch.size);
     files::Delete(patch_file);
@@ -31,12 +31,17 @@ std::wstring ApplyPatchFile(const DownLoadList::FilePatch& patch, const std::wst
     if (!patch_intact) return L"the patch differs from its size or sha256";
     if (!files::ReadAll(installed, old_file, static_cast<std::int64_t>(delta::kMaximumOldSize)))
         return L"cannot read " + installed;
-    if (!delta::ApplyPatch(old_file, patch_bytes, static_cast<std::uint64_t>(*expected.size), new_file, error))
-        return text::FromUtf8(error);
-    const bool written = files::WriteAll(result, new_file);
-    if (written && HasExpectedContent(expected, result)) return L"";
+    // Written as it is made: the new version is never in memory whole.
+    bool written = true;
+    const bool applied = files::WriteInPieces(result, [&](const delta::PieceWriter& write) {
+        return delta::ApplyPatch(
+            old_file, patch_bytes, static_cast<std::uint64_t>(*expected.size),
+            [&](std::string_view piece) { return written = write(piece); }, error);
+    });
+    if (applied && HasExpectedContent(expected, result)) return L"";
     files::Delete(result);
-    return written ? L"the patched file differs from the entry's sha256" : L"cannot write " + result;
+    if (!written || (!applied && error.empty())) return L"cannot write " + result;
+    return applied ? L"the patched file differs from the entry's sha256" : text::FromUtf8(error);
 }
 
 }  // namespace nm

@@ -37,6 +37,8 @@ SectionLayout SectionLayout::Of(std::string_view head) {
         layout.sections_.push_back({Little(head, entry + 12, 4), Little(head, entry + 20, 4), size,
                                     std::max(memory_size, file_size),
                                     (Little(head, entry + 36, 4) & kExecutable) != 0});
+        const Section& added = layout.sections_.back();
+        layout.sections_end_ = std::max(layout.sections_end_, added.address + added.memory_size);
     }
     if (layout.IsImage() && optional_size >= 60 && optional + 60 <= head.size() &&
         Little(head, optional, 2) == kSixtyFourBitMagic) {

@@ -58,6 +58,17 @@ TEST(DeltaPatch, MakesEachReleaseFromTheOneBefore) {
     EXPECT_TRUE(Applies("", Patch("", second), second));
     EXPECT_TRUE(Applies(first, Patch(first, ""), ""));
     EXPECT_TRUE(Applies(second, Patch(second, second), second));
+    // Runs longer than the applier's first window, handed on in order; a
+    // writer that gives up stops it.
+    const std::string large = Program(random, 3u << 20), larger = NextRelease(random, large);
+    const std::string large_patch = Patch(large, larger);
+    EXPECT_TRUE(Applies(large, large_patch, larger));
+    int pieces = 0;
+    std::string error;
+    EXPECT_FALSE(ApplyPatch(
+        large, large_patch, larger.size(), [&](std::string_view) { return ++pieces < 3; }, error));
+    EXPECT_EQ(pieces, 3);
+    EXPECT_EQ(error, "the patched file cannot be written");
 }
 
 TEST(DeltaPatch, RefusesAPatchThatIsDamagedCutOrForAnotherFile) {
