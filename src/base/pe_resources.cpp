@@ -2,7 +2,10 @@
 #include "base/pe_resources.h"
 
 #include <cwctype>
+#include <utility>
 #include <vector>
+
+#include "base/pe_headers.h"
 
 namespace nm::pe {
 
@@ -14,36 +17,30 @@ constexpr int kResourceDirectoryIndex = 2;
 
 // Little-endian numbers at an offset; false past the end.
 bool Read16(std::string_view bytes, std::uint64_t at, std::uint16_t& value) {
-    if (at + 2 > bytes.size()) return false;
-    value = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
-                                                                                   << 8);
-    return true;
+    const std::optional<std::uint64_t> read = Little(bytes, at, 2);
+    value = static_cast<std::uint16_t>(read.value_or(0));
+    return read.has_value();
 }
 bool Read32(std::string_view bytes, std::uint64_t at, std::uint32_t& value) {
-    std::uint16_t low = 0, high = 0;
-    if (!Read16(bytes, at, low) || !Read16(bytes, at + 2, high)) return false;
-    value = low | static_cast<std::uint32_t>(high) << 16;
-    return true;
+    const std::optional<std::uint64_t> read = Little(bytes, at, 4);
+    value = static_cast<std::uint32_t>(read.value_or(0));
+    return read.has_value();
 }
-
-struct Section {
-    std::uint32_t address = 0, virtual_size = 0, raw_size = 0, raw_offset = 0;
-};
 
 // The image's sections, where its addresses are mapped from the file.
 struct Image {
     std::string_view bytes;
-    std::vector<Section> sections;
+    std::vector<SectionHeader> sections;
     std::uint32_t resource_address = 0;
 
     // The file offset of `size` bytes at an address of the loaded image;
     // none when they do not lie in one section's bytes in the file.
     std::optional<std::uint64_t> OffsetOf(std::uint32_t address, std::uint32_t size) const {
-        for (const Section& section : sections) {
-            if (address < section.address || address - section.address >= section.raw_size) continue;
+        for (const SectionHeader& section : sections) {
+            if (address < section.address || address - section.address >= section.file_size) continue;
             const std::uint64_t inside = address - section.address;
-            if (inside + size > section.raw_size) return std::nullopt;
-            const std::uint64_t offset = section.raw_offset + inside;
+            if (inside + size > section.file_size) return std::nullopt;
+            const std::uint64_t offset = section.file_offset + inside;
             if (offset + size > bytes.size()) return std::nullopt;
             return offset;
         }
@@ -52,32 +49,21 @@ struct Image {
 };
 
 bool ParseHeaders(std::string_view bytes, Image& image) {
-    std::uint32_t header = 0, signature = 0;
-    std::uint16_t section_count = 0, optional_size = 0, magic = 0;
-    if (!bytes.starts_with("MZ") || !Read32(bytes, 0x3c, header) || !Read32(bytes, header, signature) ||
-        signature != 0x00004550u)
-        return false;
-    const std::uint64_t coff = std::uint64_t{header} + 4, optional = coff + 20;
-    if (!Read16(bytes, coff + 2, section_count) || !Read16(bytes, coff + 16, optional_size) ||
-        !Read16(bytes, optional, magic))
-        return false;
+    std::optional<Headers> headers = ReadHeaders(bytes);
+    // A table cut short is no image the loader would take.
+    if (!headers || headers->sections.size() < headers->section_count) return false;
     // The data directories follow the fields of a 32-bit or a 64-bit header.
-    const std::uint64_t directories = magic == 0x20b ? optional + 112 : magic == 0x10b ? optional + 96 : 0;
+    const std::uint64_t optional = headers->optional;
+    const std::uint64_t directories = headers->magic == kMagic64   ? optional + 112
+                                      : headers->magic == kMagic32 ? optional + 96
+                                                                   : 0;
     std::uint32_t directory_count = 0;
     if (directories == 0 || !Read32(bytes, directories - 4, directory_count)) return false;
     image.bytes = bytes;
     if (directory_count > kResourceDirectoryIndex &&
-        directories + 8 * kResourceDirectoryIndex + 8 <= optional + optional_size)
+        directories + 8 * kResourceDirectoryIndex + 8 <= optional + headers->optional_size)
         Read32(bytes, directories + 8 * kResourceDirectoryIndex, image.resource_address);
-    const std::uint64_t table = optional + optional_size;
-    for (std::uint16_t i = 0; i < section_count; ++i) {
-        Section section;
-        const std::uint64_t at = table + 40ull * i;
-        if (!Read32(bytes, at + 8, section.virtual_size) || !Read32(bytes, at + 12, section.address) ||
-            !Read32(bytes, at + 16, section.raw_size) || !Read32(bytes, at + 20, section.raw_offset))
-            return false;
-        image.sections.push_back(section);
-    }
+    image.sections = std::move(headers->sections);
     return true;
 }
 

@@ -2,48 +2,33 @@
 #include "download/pe_layout.h"
 
 #include <algorithm>
+#include <optional>
+
+#include "base/pe_headers.h"
 
 namespace nm::delta {
 
 namespace {
-
-std::uint64_t Little(std::string_view data, std::uint64_t at, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value |= std::uint64_t{static_cast<std::uint8_t>(data[static_cast<size_t>(at) + i])} << 8 * i;
-    return value;
-}
-
-constexpr std::uint32_t kExecutable = 0x20000000;    // IMAGE_SCN_MEM_EXECUTE
-constexpr std::uint64_t kSixtyFourBitMagic = 0x20b;  // PE32+
-
+constexpr std::uint32_t kExecutable = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
 }  // namespace
 
 SectionLayout SectionLayout::Of(std::string_view head) {
     SectionLayout layout;
-    if (head.size() < 0x40 || head.substr(0, 2) != "MZ") return layout;
-    const std::uint64_t pe = Little(head, 0x3c, 4);
-    if (pe + 24 > head.size() || head.substr(static_cast<size_t>(pe), 4) != std::string_view("PE\0\0", 4))
-        return layout;
-    const std::uint64_t count = Little(head, pe + 6, 2);
-    const std::uint64_t optional = pe + 24;
-    const std::uint64_t optional_size = Little(head, pe + 20, 2);
-    for (std::uint64_t i = 0; i < count; ++i) {
-        const std::uint64_t entry = optional + optional_size + 40 * i;
-        if (entry + 40 > head.size()) break;
-        const std::uint64_t memory_size = Little(head, entry + 8, 4);
-        const std::uint64_t file_size = Little(head, entry + 16, 4);
-        const std::uint64_t size = memory_size ? std::min(memory_size, file_size) : file_size;
-        layout.sections_.push_back({Little(head, entry + 12, 4), Little(head, entry + 20, 4), size,
-                                    std::max(memory_size, file_size),
-                                    (Little(head, entry + 36, 4) & kExecutable) != 0});
+    const std::optional<pe::Headers> headers = pe::ReadHeaders(head);
+    if (!headers) return layout;
+    for (const pe::SectionHeader& entry : headers->sections) {
+        const std::uint64_t size = entry.memory_size ? std::min(entry.memory_size, entry.file_size) : entry.file_size;
+        layout.sections_.push_back({entry.address, entry.file_offset, size,
+                                    std::max(entry.memory_size, entry.file_size),
+                                    (entry.characteristics & kExecutable) != 0});
         const Section& added = layout.sections_.back();
         layout.sections_end_ = std::max(layout.sections_end_, added.address + added.memory_size);
     }
-    if (layout.IsImage() && optional_size >= 60 && optional + 60 <= head.size() &&
-        Little(head, optional, 2) == kSixtyFourBitMagic) {
-        layout.image_base_ = Little(head, optional + 24, 8);
-        layout.image_size_ = Little(head, optional + 56, 4);
+    const std::optional<std::uint64_t> base = pe::Little(head, headers->optional + 24, 8);
+    const std::optional<std::uint64_t> image_size = pe::Little(head, headers->optional + 56, 4);
+    if (layout.IsImage() && headers->optional_size >= 60 && headers->magic == pe::kMagic64 && base && image_size) {
+        layout.image_base_ = *base;
+        layout.image_size_ = *image_size;
     }
     return layout;
 }
