@@ -366,9 +366,7 @@ private:
         const std::int32_t last = nodes[static_cast<size_t>(parent)].last_child;
         if (last != Document::kNone && nodes[static_cast<size_t>(last)].kind == Document::Kind::text)
             return nodes[static_cast<size_t>(last)].value;
-        const std::int32_t text = AddNode(Document::Kind::text, parent);
-        nodes[static_cast<size_t>(text)].source_begin = pos_;
-        return nodes[static_cast<size_t>(text)].value;
+        return nodes[static_cast<size_t>(AddNode(Document::Kind::text, parent))].value;
     }
 
     // The namespace of a prefixed name ("" without a prefix); none when its

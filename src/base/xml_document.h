@@ -31,7 +31,7 @@ public:
         std::wstring value;  // an element's qualified name, a text's characters
         std::vector<std::pair<std::wstring, std::wstring>> attributes;  // in document order
         std::int32_t first_child = kNone, last_child = kNone, next_sibling = kNone;
-        // Where the node's markup begins and ends in the UTF-8 text read.
+        // Where an element's markup begins and ends in the UTF-8 text read.
         size_t source_begin = 0, source_end = 0;
     };
 
