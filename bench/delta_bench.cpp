@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "download/delta_apply.h"
@@ -22,11 +21,14 @@
 
 namespace {
 
+// Sized first, as the client reads a file: a string grown as it reads would
+// hold twice the file at its peak.
 bool ReadAll(const char* path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    out.resize(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    return static_cast<bool>(in.read(out.data(), static_cast<std::streamsize>(out.size())));
 }
 
 bool WriteAll(const std::string& path, const std::string& data) {

@@ -14,7 +14,7 @@ constexpr std::uint16_t kMagic32 = 0x10b;  // PE32
 constexpr std::uint16_t kMagic64 = 0x20b;  // PE32+
 
 struct SectionHeader {
-    std::uint32_t address = 0, memory_size = 0;   // in the loaded image
+    std::uint32_t address = 0, memory_size = 0;    // in the loaded image
     std::uint32_t file_size = 0, file_offset = 0;  // in the file
     std::uint32_t characteristics = 0;
 };
@@ -22,7 +22,7 @@ struct SectionHeader {
 struct Headers {
     std::uint64_t optional = 0;  // where the optional header starts
     std::uint16_t optional_size = 0;
-    std::uint16_t magic = 0;  // the optional header's first field; 0 past the bytes
+    std::uint16_t magic = 0;          // the optional header's first field; 0 past the bytes
     std::uint16_t section_count = 0;  // as the file header says
     // The table's entries that lie whole within the bytes, in its order.
     std::vector<SectionHeader> sections;
