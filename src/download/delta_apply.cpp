@@ -20,16 +20,18 @@ bool Fail(std::string& error, const char* why) {
     return false;
 }
 
-// The control stream's numbers, read in blocks.
+// The control stream's numbers, read from the stream in blocks or from the
+// whole stream unpacked before.
 class VarintSource {
 public:
-    VarintSource(lzma::StreamReader& reader, std::uint64_t size) : reader_(reader), left_(size) {}
+    VarintSource(lzma::StreamReader& reader, std::uint64_t size) : reader_(&reader), left_(size) {}
+    explicit VarintSource(std::string_view unpacked) : block_(unpacked) {}
 
     bool Next(std::uint64_t& value) {
         value = 0;
         for (int shift = 0; shift < 64; shift += 7) {
             if (at_ == block_.size() && !Refill()) return false;
-            const std::uint8_t byte = block_[at_++];
+            const auto byte = static_cast<std::uint8_t>(block_[at_++]);
             if (shift == 63 && byte > 1) return false;
             value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
             if (!(byte & 0x80)) return true;
@@ -40,16 +42,18 @@ public:
 
 private:
     bool Refill() {
-        if (left_ == 0) return false;
-        block_.resize(static_cast<size_t>(std::min<std::uint64_t>(left_, 65536)));
+        if (!reader_ || left_ == 0) return false;
+        buffer_.resize(static_cast<size_t>(std::min<std::uint64_t>(left_, 65536)));
         at_ = 0;
-        left_ -= block_.size();
-        return reader_.Read(block_.data(), block_.size());
+        left_ -= buffer_.size();
+        block_ = buffer_;
+        return reader_->Read(reinterpret_cast<std::uint8_t*>(buffer_.data()), buffer_.size());
     }
 
-    lzma::StreamReader& reader_;
-    std::uint64_t left_;
-    std::vector<std::uint8_t> block_;
+    lzma::StreamReader* reader_ = nullptr;
+    std::uint64_t left_ = 0;
+    std::string buffer_;
+    std::string_view block_;
     size_t at_ = 0;
 };
 
@@ -69,6 +73,7 @@ class StepSource {
 public:
     StepSource(lzma::StreamReader& control, const Header& header)
         : numbers_(control, header.control.unpacked), header_(header) {}
+    StepSource(std::string_view control_unpacked, const Header& header) : numbers_(control_unpacked), header_(header) {}
 
     bool Next(Step& step, std::string& error) {
         std::uint64_t seek;
@@ -103,21 +108,24 @@ private:
 };
 
 // The map from old places to new ones that the steps make, read in a pass of
-// its own before any diff byte is used.
-bool MapSteps(std::string_view control_bytes, const Header& header, ReferencePredictor& predictor, std::string& error) {
-    lzma::StreamReader control;
-    if (!control.Open(control_bytes, header.control.dictionary)) return Fail(error, "out of memory for the patch");
-    StepSource steps(control, header);
+// its own before any diff byte is used, and the longest run of added bytes.
+bool MapSteps(StepSource& steps, const Header& header, ReferencePredictor& predictor, std::uint64_t& longest_run,
+              std::string& error) {
     // A step takes at least three bytes of the control stream.
     predictor.ExpectSteps(header.control.unpacked / 3);
     Step step;
     while (!steps.Done()) {
         if (!steps.Next(step, error)) return false;
         predictor.AddMatch(step.old_from, step.new_from, step.added);
+        longest_run = std::max(longest_run, step.added);
     }
     predictor.FinishMatches();
     return true;
 }
+
+// A control stream up to this size is unpacked once and kept, where the map
+// and the steps would otherwise each unpack it.
+constexpr std::uint64_t kKeptControl = 16u << 20;
 
 // The new version as it is made, handed on in pieces: a window that always
 // holds a whole step's added bytes (the prediction reads and rewrites them
@@ -126,9 +134,12 @@ bool MapSteps(std::string_view control_bytes, const Header& header, ReferencePre
 // and the first bytes, where the new headers lie, are kept on the way.
 class Output {
 public:
-    Output(const PieceWriter& write, std::uint64_t size)
+    // `longest_run`: the most bytes Room() will be asked for at once, when
+    // known, so that the window is made once.
+    Output(const PieceWriter& write, std::uint64_t size, std::uint64_t longest_run)
         : write_(write),
           size_(size),
+          longest_run_(longest_run),
           head_(static_cast<size_t>(std::min(size, ReferencePredictor::kHeadersEnd)), '\0') {}
 
     // Room for `size` (at least 1) bytes at the end, once what came before
@@ -140,7 +151,7 @@ public:
             if (!Flush()) return nullptr;
             if (size > capacity_) {
                 // Not zeroed: every byte is made before it is read.
-                const std::uint64_t capacity = std::max(size, std::min(size_, kSmallestWindow));
+                const std::uint64_t capacity = std::max({size, longest_run_, std::min(size_, kSmallestWindow)});
                 window_.reset(new (std::nothrow) std::uint8_t[static_cast<size_t>(capacity)]);
                 capacity_ = window_ ? static_cast<size_t>(capacity) : 0;
                 if (!window_) return Failed("not enough memory for the patched file");
@@ -176,7 +187,7 @@ private:
     }
 
     const PieceWriter& write_;
-    const std::uint64_t size_;
+    const std::uint64_t size_, longest_run_;
     std::string head_;
     std::unique_ptr<std::uint8_t[]> window_;
     size_t capacity_ = 0, filled_ = 0;
@@ -199,16 +210,28 @@ bool ApplyPatch(std::string_view old_file, std::string_view patch, std::uint64_t
     const std::string_view extra_bytes = Part(patch, offset, header.extra.packed);
 
     const auto* old_data = reinterpret_cast<const std::uint8_t*>(old_file.data());
-    ReferencePredictor predictor(old_file, header.new_size);
-    if (header.predicts_references && !MapSteps(control_bytes, header, predictor, error)) return false;
-
-    lzma::StreamReader control, diff, extra;
+    lzma::StreamReader control, map_control, diff, extra;
     if (!control.Open(control_bytes, header.control.dictionary) || !diff.Open(diff_bytes, header.diff.dictionary) ||
         !extra.Open(extra_bytes, header.extra.dictionary))
         return Fail(error, "out of memory for the patch");
-    Output output(write, header.new_size);
+    std::string kept;
+    const bool keeps = header.control.unpacked <= kKeptControl;
+    if (keeps) {
+        kept.resize(static_cast<size_t>(header.control.unpacked));
+        if (!control.Read(reinterpret_cast<std::uint8_t*>(kept.data()), kept.size()) || !control.AtEnd())
+            return Fail(error, "patch is damaged (control)");
+    }
+    ReferencePredictor predictor(old_file, header.new_size);
+    std::uint64_t longest_run = 0;
+    if (header.predicts_references) {
+        if (!keeps && !map_control.Open(control_bytes, header.control.dictionary))
+            return Fail(error, "out of memory for the patch");
+        StepSource map_steps = keeps ? StepSource(kept, header) : StepSource(map_control, header);
+        if (!MapSteps(map_steps, header, predictor, longest_run, error)) return false;
+    }
+    Output output(write, header.new_size, longest_run);
     constexpr std::uint64_t kExtraPiece = 1u << 16;
-    StepSource steps(control, header);
+    StepSource steps = keeps ? StepSource(kept, header) : StepSource(control, header);
     Step step;
     while (!steps.Done()) {
         if (!steps.Next(step, error)) return false;

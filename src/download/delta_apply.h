@@ -6,9 +6,10 @@
 // caller expects, and the old and new versions must have the header's
 // CRC-64. Memory beyond the old version and the patch: a window as large as
 // the longest run of added bytes (at least 1 MiB, at most the new version),
-// the three streams' dictionaries (at most 32 MiB each, used only as far as
-// each stream's bytes go) and, for a patch that predicts references, the map
-// of its steps (at most 12 MiB and 4 bytes per 4 KiB of the old version).
+// the streams' dictionaries (at most 32 MiB each, used only as far as each
+// stream's bytes go), the control stream unpacked (when at most 16 MiB) and,
+// for a patch that predicts references, the map of its steps (at most 12 MiB
+// and 4 bytes per 4 KiB of the old version).
 #include <cstdint>
 #include <functional>
 #include <string>
