@@ -114,7 +114,6 @@ ReferencePredictor::ReferencePredictor(std::string_view old_file, std::uint64_t 
       old_size_(old_file.size()),
       new_size_(new_size),
       old_layout_(SectionLayout::Of(old_file.substr(0, static_cast<size_t>(kHeadersEnd)))),
-      old_addresses_end_(old_layout_.IsImage() ? old_layout_.SectionsEnd() : old_size_),
       // The new version's headers matter only when the old one is an image.
       new_head_known_(!old_layout_.IsImage()) {}
 
@@ -185,9 +184,6 @@ bool ReferencePredictor::NewPositionOf(std::uint64_t old_position, std::uint64_t
 }
 
 bool ReferencePredictor::NewAddressOf(std::uint64_t old_address, std::uint64_t& new_address) const {
-    // Most fields that look like references are not: their targets lie far
-    // outside the old version, and are turned away here at once.
-    if (old_address >= old_addresses_end_) return false;
     std::uint64_t old_position, new_position;
     if (old_layout_.OffsetOf(old_address, old_position)) {
         return old_position < old_size_ && NewPositionOf(old_position, new_position) && new_position < new_size_ &&

@@ -67,9 +67,6 @@ private:
     std::uint64_t old_size_;
     std::uint64_t new_size_;
     SectionLayout old_layout_, new_layout_;
-    // Where the old version's addresses end: file offsets for a file that
-    // is no image.
-    std::uint64_t old_addresses_end_;
     bool new_head_known_ = false;
     std::vector<Match> matches_;
     // For each 4 KiB of the old file, how many runs start at or before its

@@ -21,8 +21,6 @@ SectionLayout SectionLayout::Of(std::string_view head) {
         layout.sections_.push_back({entry.address, entry.file_offset, size,
                                     std::max(entry.memory_size, entry.file_size),
                                     (entry.characteristics & kExecutable) != 0});
-        const Section& added = layout.sections_.back();
-        layout.sections_end_ = std::max(layout.sections_end_, added.address + added.memory_size);
     }
     const std::optional<std::uint64_t> base = pe::Little(head, headers->optional + 24, 8);
     const std::optional<std::uint64_t> image_size = pe::Little(head, headers->optional + 56, 4);

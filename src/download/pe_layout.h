@@ -27,10 +27,6 @@ public:
     // `earlier`, for memory the file holds no bytes for (zero-filled data):
     // the same distance into the section of the same place in the table.
     bool SameSpotAs(const SectionLayout& earlier, std::uint64_t address, std::uint64_t& same) const;
-    // The first memory address past every section (an image's span as its
-    // table says); every address from here on has no place in either sense
-    // above.
-    std::uint64_t SectionsEnd() const { return sections_end_; }
     // The file offsets from `offset` on that lie alike: up to `end`, in one
     // section (`in_section`, at memory `shift` past its file offset, holding
     // code or not) or between sections. A file that is no image is one run
@@ -55,7 +51,6 @@ private:
 
     std::vector<Section> sections_;
     std::uint64_t image_base_ = 0, image_size_ = 0;
-    std::uint64_t sections_end_ = 0;
 };
 
 }  // namespace nm::delta
